@@ -1,0 +1,54 @@
+#include "common/common.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace kvl {
+
+CoreState g_core;
+DriverTable g_drivers;
+
+const char *driver_name_by_key(int key) {
+  int n = g_drivers.slots < g_drivers.count ? g_drivers.slots : g_drivers.count;
+  for (int i = 0; i < n; i++)
+    if (g_drivers.keys[i] == key) return g_drivers.names[i].c_str();
+  return "<unknown>";
+}
+
+int driver_key_by_name(std::string_view name) {
+  int n = g_drivers.slots < g_drivers.count ? g_drivers.slots : g_drivers.count;
+  for (int i = 0; i < n; i++)
+    if (g_drivers.names[i] == name) return g_drivers.keys[i];
+  return -1;
+}
+
+std::vector<std::string_view> split_words(std::string_view line) {
+  std::vector<std::string_view> words;
+  if (line.empty()) return words;
+  size_t start = 0;
+  for (;;) {
+    size_t blank = line.find(' ', start);
+    if (blank == std::string_view::npos) {
+      words.push_back(line.substr(start));
+      return words;
+    }
+    words.push_back(line.substr(start, blank - start));
+    start = blank + 1;
+  }
+}
+
+std::string kvl_path(std::string_view rel) {
+  std::string p = g_core.install_dir;
+  p += '/';
+  p += rel;
+  return p;
+}
+
+void print_error(const char *label) {
+  int e = errno;
+  std::fprintf(stderr, "%s: %s\n", label, std::strerror(e));
+  errno = e;
+}
+
+}  // namespace kvl

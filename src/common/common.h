@@ -1,0 +1,55 @@
+// Small helpers shared by every subsystem: process-wide state of audcore,
+// the driver table, word splitting, path forming and error-text printing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvl {
+
+// Process-wide state of audcore, one instance, shared by start-up and the
+// configurator.
+struct CoreState {
+  std::string install_dir;  // the installation directory (second argument)
+  int control_fd = -1;      // /dev/mixer0 opened read-write; -1 while not open
+  int no_driver = 0;        // 1 when /dev/mixer0 could not be opened (configurator)
+  int major = 0;            // driver major number, 0 until known
+  int verbosity = 0;        // number of "v" letters in the option word
+  int configurator = 0;     // set by "c" or "T"
+  int driver_list = 0;      // set by "T"
+  int driver_status = 0;    // result of Get status
+  int cards_added = 0;      // cards the driver accepted from the configuration
+};
+extern CoreState g_core;
+
+// The card-level drivers: names with their type keys and a second text (a
+// module name from etc/modules.lis or a description from the driver).
+constexpr int MAX_DRIVER_NAMES = 200;
+constexpr int MAX_DRIVER_KEYS = 300;
+struct DriverTable {
+  int slots = 0;                            // driver slot count
+  int count = 0;                            // names stored
+  std::string names[MAX_DRIVER_NAMES];
+  std::string texts[MAX_DRIVER_NAMES];      // module name or description
+  int keys[MAX_DRIVER_KEYS] = {};
+};
+extern DriverTable g_drivers;
+
+// Name at the first index below the slot count whose key equals key, or
+// "<unknown>".
+const char *driver_name_by_key(int key);
+// Key at the first index below the slot count whose name equals name, or -1.
+int driver_key_by_name(std::string_view name);
+
+// Splits configuration text into words at single blanks: two blanks give an
+// empty word, tabs are not separators. An empty line gives no word.
+std::vector<std::string_view> split_words(std::string_view line);
+
+// "DIR/REL": the installation directory followed by "/" and a relative path.
+std::string kvl_path(std::string_view rel);
+
+// Prints "label: error text" for the current errno on standard error.
+void print_error(const char *label);
+
+}  // namespace kvl

@@ -1,0 +1,131 @@
+// The hardware database (etc/config.dat): record layouts exactly as in the
+// decompressed file, and the read-only model the other subsystems use.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kvl {
+
+constexpr int HWDB_MAX_RES = 8;
+constexpr int HWDB_MAX_CHILDREN = 10;
+constexpr int HWDB_MAX_RANGES = 8;
+constexpr int HWDB_MAX_DESCR = 1024;
+constexpr uint32_t HWDB_ENDIAN_MARK = 0x12345678u;
+constexpr int32_t HWDB_VERSION = 0x1003;
+
+// restype values
+constexpr int RES_IO = 1;
+constexpr int RES_IRQ = 2;
+constexpr int RES_DMA = 3;
+
+// HwdbResource::flags bits
+constexpr int RF_DEFAULT_FIRST = 0x01;  // default offered first, user always asked
+constexpr int RF_OPTIONAL = 0x04;       // stays unassigned when nothing is free
+constexpr int RF_FIXED = 0x10;          // always the default
+constexpr int RF_NO_REGISTER = 0x20;    // main port range not registered as taken
+
+// HwdbNode::opt bits
+constexpr int OPT_MAY_DISABLE = 0x4;
+constexpr int OPT_PNP = 0x8;
+constexpr int OPT_NO_ALLOC = 0x80;
+constexpr int OPT_NOT_MANUAL = 0x100;
+constexpr int OPT_NEEDS_MMPCI = 0x200;
+constexpr int OPT_NEEDS_ISA = 0x400;
+constexpr int OPT_NEEDS_USB = 0x400000;
+
+struct HwdbHeader {
+  char magic[8];            // "KVLCONF"
+  int32_t reserved0;
+  uint32_t endian;          // HWDB_ENDIAN_MARK
+  int32_t version;          // HWDB_VERSION
+  unsigned char reserved1[100];
+  int32_t menu_count;
+  int32_t node_count;
+  unsigned char reserved2[12];
+  int32_t descr_count;
+  int32_t reserved3;
+  int32_t strings_size;
+};
+
+struct HwdbMenu {           // one row of the card-name table
+  int32_t node;             // index of the card's top node
+  char name[16];            // the card's key
+  char title[108];
+};
+
+struct HwdbResource {
+  int32_t restype;
+  int32_t num;              // 1-based among the node's resources of this type
+  int32_t descr;
+  int32_t count;
+  int32_t mask;
+  int32_t values[16];
+  int32_t def;              // factory default ("default" in the file format)
+  uint8_t flags;
+  uint8_t padding[3];
+  int32_t size;
+  int32_t reserved;
+  int32_t range_start;
+  int32_t range_end;
+  int32_t range_step;
+  int32_t range_count;
+  int32_t ranges[HWDB_MAX_RANGES][2];  // (offset from base, length)
+};
+
+struct HwdbNode {
+  char name[36];
+  int32_t bus;
+  int32_t type;
+  int32_t descr;
+  int32_t num;
+  int32_t reserved;
+  int32_t opt;
+  int32_t nres;
+  int32_t child_count;
+  int32_t children[HWDB_MAX_CHILDREN];
+  HwdbResource resources[HWDB_MAX_RES];
+  int32_t dnld;             // 0 none, 1 binary, 2 Intel hex
+  int32_t dnld_hint;        // descr index or -1
+  char dnld_name[32];
+  char dnld_file[64];
+  int32_t control;          // descr index or -1
+};
+
+static_assert(sizeof(HwdbHeader) == 152 && offsetof(HwdbHeader, endian) == 12 &&
+              offsetof(HwdbHeader, version) == 16 && offsetof(HwdbHeader, menu_count) == 120 &&
+              offsetof(HwdbHeader, node_count) == 124 && offsetof(HwdbHeader, descr_count) == 140 &&
+              offsetof(HwdbHeader, strings_size) == 148);
+static_assert(sizeof(HwdbMenu) == 128 && offsetof(HwdbMenu, name) == 4 &&
+              offsetof(HwdbMenu, title) == 20);
+static_assert(sizeof(HwdbResource) == 180 && offsetof(HwdbResource, values) == 20 &&
+              offsetof(HwdbResource, def) == 84 && offsetof(HwdbResource, flags) == 88 &&
+              offsetof(HwdbResource, size) == 92 && offsetof(HwdbResource, range_start) == 100 &&
+              offsetof(HwdbResource, range_count) == 112 && offsetof(HwdbResource, ranges) == 116);
+static_assert(sizeof(HwdbNode) == 1656 && offsetof(HwdbNode, opt) == 56 &&
+              offsetof(HwdbNode, children) == 68 && offsetof(HwdbNode, resources) == 108 &&
+              offsetof(HwdbNode, dnld) == 1548 && offsetof(HwdbNode, dnld_name) == 1556 &&
+              offsetof(HwdbNode, dnld_file) == 1588 && offsetof(HwdbNode, control) == 1652);
+
+// The model: read-only after loading, never freed.
+extern HwdbMenu *hwdb_menus;
+extern int hwdb_menu_count;
+extern HwdbNode *hwdb_nodes;
+extern int hwdb_node_count;
+extern const char *hwdb_descr[HWDB_MAX_DESCR];
+extern int hwdb_descr_count;
+
+// Loads the database at path into the model. Every failure prints its
+// message on standard error and ends the process with status 255.
+void hwdb_load(const char *path);
+
+// Writes the whole model to standard error.
+void hwdb_dump();
+
+// Index of the first card-name row whose key equals key exactly, or -1.
+int hwdb_find_card(const char *key);
+
+// The text of a descr index, or nullptr for -1 or an index outside the table.
+const char *hwdb_text(int descr);
+
+}  // namespace kvl
