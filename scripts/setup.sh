@@ -1,21 +1,26 @@
 # Sourced by ./demo and ./check: installs the Debian packages the build needs
-# (only those missing) and builds incrementally into $BUILD_DIR.
+# (only those missing, non-interactively) and builds incrementally.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES="build-essential cmake pkg-config libncurses-dev libgtest-dev libgmock-dev
   nlohmann-json3-dev libvterm-dev ncompress gzip tmux"
 
 kvl_install_packages() {
-  local missing=()
+  local missing=() status
   for p in $PACKAGES; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$p")
   done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing Debian packages: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  [ ${#missing[@]} -gt 0 ] || return 0
+  echo "Installing Debian packages: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Run as root to install: ${missing[*]}" >&2; return 1; }
+    sudo=(sudo env DEBIAN_FRONTEND=noninteractive)
   fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # kvl_build BUILD_DIR [cmake options...]
