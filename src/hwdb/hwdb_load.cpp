@@ -1,0 +1,162 @@
+// Loading etc/config.dat: a feeder process descrambles the file into pipe B,
+// the `uncompress` command (found through PATH) turns it into the database
+// stream on pipe A, and the loader parses that stream into the model.
+#include "hwdb/hwdb.h"
+#include "hwdb/hwdb_parse.h"
+#include "hwdb/hwdb_scramble.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace kvl {
+namespace {
+
+constexpr int BLOCK = 2048;
+
+// Waits for pid. True when it exited with status 0.
+bool exited_ok(pid_t pid) {
+  int status = 0;
+  pid_t r;
+  do {
+    r = waitpid(pid, &status, 0);
+  } while (r < 0 && errno == EINTR);
+  return r == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The decompressor: pipe B on standard input, pipe A on standard output.
+[[noreturn]] void run_decompressor(const int b[2], int a_write) {
+  if (dup2(b[0], 0) < 0 || dup2(a_write, 1) < 0) {
+    std::perror("dup");
+    _exit(255);
+  }
+  close(b[0]);
+  close(b[1]);
+  close(a_write);
+  execlp("uncompress", "uncompress", static_cast<char *>(nullptr));
+  std::perror("exec");
+  std::fputs("Can't execute 'uncompress' command.\n", stderr);
+  std::fputs("Ensure your PATH variable is set correctly.\n", stderr);
+  _exit(255);
+}
+
+// The feeder: starts the decompressor and sends it the descrambled file.
+[[noreturn]] void run_feeder(const char *path, int a_write) {
+  int b[2];
+  if (pipe(b) < 0) {
+    std::perror("pipe2");
+    _exit(255);
+  }
+  pid_t dec = fork();
+  if (dec < 0) {
+    std::perror("fork2");
+    _exit(255);
+  }
+  if (dec == 0) run_decompressor(b, a_write);
+  close(b[0]);
+  close(a_write);
+
+  int fd = open(path, O_RDONLY);
+  if (fd < 0) {
+    std::perror(path);
+    _exit(255);
+  }
+  struct stat st;
+  if (fstat(fd, &st) < 0) {
+    std::perror("fstat");
+    _exit(255);
+  }
+  HwdbScrambler s;
+  hwdb_scrambler_init(&s, static_cast<uint64_t>(st.st_size));
+  unsigned char block[BLOCK];
+  for (;;) {
+    ssize_t r = read(fd, block, sizeof block);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      std::perror("read");
+      _exit(255);
+    }
+    if (r == 0) break;
+    hwdb_scramble(&s, block, static_cast<size_t>(r));
+    if (write(b[1], block, static_cast<size_t>(r)) != r) {
+      std::perror("write");
+      _exit(255);
+    }
+  }
+  close(fd);
+  close(b[1]);
+  if (!exited_ok(dec)) {
+    std::fputs("Uncompressing config.dat failed\n", stderr);
+    std::fputs("You don't seem to have uncompress command properly installed.\n", stderr);
+    _exit(255);
+  }
+  _exit(0);
+}
+
+ssize_t read_fd(void *ctx, void *buf, size_t n) {
+  int fd = *static_cast<int *>(ctx);
+  ssize_t r;
+  do {
+    r = read(fd, buf, n);
+  } while (r < 0 && errno == EINTR);
+  return r;
+}
+
+// Reads the rest of the stream, so that a decompressor with more to write
+// than the sections take can finish instead of blocking on a full pipe.
+void drain(int fd) {
+  char sink[4096];
+  while (read_fd(&fd, sink, sizeof sink) > 0) {
+  }
+}
+
+}  // namespace
+
+void hwdb_load(const char *path) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  int a[2];
+  if (pipe(a) < 0) {
+    std::perror("pipe");
+    std::exit(255);
+  }
+  pid_t feeder = fork();
+  if (feeder < 0) {
+    std::perror("fork");
+    std::exit(255);
+  }
+  if (feeder == 0) {
+    close(a[0]);
+    run_feeder(path, a[1]);
+  }
+  close(a[1]);
+
+  HwdbModel m;
+  std::string err;
+  int rc = hwdb_parse({read_fd, &a[0]}, path, &m, &err);
+  drain(a[0]);
+  bool feeder_ok = exited_ok(feeder);
+  close(a[0]);
+  if (rc != 0) {
+    std::fputs(err.c_str(), stderr);
+    std::exit(255);
+  }
+  if (!feeder_ok) {
+    std::fputs("Loading config.dat failed\n", stderr);
+    std::exit(255);
+  }
+  hwdb_menus = m.menus;
+  hwdb_menu_count = m.menu_count;
+  hwdb_nodes = m.nodes;
+  hwdb_node_count = m.node_count;
+  for (int i = 0; i < m.descr_count; i++) hwdb_descr[i] = m.descr[i];
+  hwdb_descr_count = m.descr_count;
+}
+
+}  // namespace kvl

@@ -1,0 +1,65 @@
+// The parsing core of the hardware database loader: it turns the decompressed
+// stream (header, menus, nodes, descrtab, strings) into a model, from any
+// byte source. hwdb_load feeds it from the decompressor's pipe; tests and the
+// fuzzer feed it bytes in memory. Nothing here prints or exits: every failure
+// comes back as the exact text the loader prints.
+#pragma once
+
+#include "hwdb/hwdb.h"
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace kvl {
+
+// A loaded database. The descr pointers point into strings.
+struct HwdbModel {
+  HwdbMenu *menus = nullptr;
+  int menu_count = 0;
+  HwdbNode *nodes = nullptr;
+  int node_count = 0;
+  char *strings = nullptr;
+  int strings_size = 0;
+  const char *descr[HWDB_MAX_DESCR] = {};
+  int descr_count = 0;
+};
+
+// Reads up to n bytes into buf: the count read, 0 at the end of the data, or
+// -1 with errno set.
+using HwdbReadFn = ssize_t (*)(void *ctx, void *buf, size_t n);
+
+struct HwdbSource {
+  HwdbReadFn read;
+  void *ctx;
+};
+
+// Deepest nesting of child nodes below a card's top node that a file may hold.
+constexpr int HWDB_MAX_DEPTH = 16;
+
+// Reads a decompressed database from src into model and validates it. Returns
+// 0, or -1 with model empty and err holding the complete failure output (the
+// messages and "label: error text" lines, each ending in a newline). path
+// names the file in the messages.
+int hwdb_parse(HwdbSource src, const char *path, HwdbModel *model, std::string *err);
+
+// hwdb_parse over n bytes in memory.
+int hwdb_parse_bytes(const void *data, size_t n, const char *path, HwdbModel *model,
+                     std::string *err);
+
+// Checks every count, index and field of a model whose sections are read, and
+// the descrtab offsets (descr_count of them) against its strings. Returns 0,
+// or -1 with one line "PATH: Invalid file contents: WHAT\n" in err.
+int hwdb_validate(const HwdbModel &m, const uint32_t *offsets, const char *path,
+                  std::string *err);
+
+// Releases what hwdb_parse allocated and empties the model.
+void hwdb_model_free(HwdbModel *model);
+
+// Writes the model to out in the diagnostic dump format.
+void hwdb_dump_model(const HwdbModel &m, FILE *out);
+
+}  // namespace kvl
