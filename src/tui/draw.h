@@ -1,0 +1,26 @@
+// Drawing primitives shared by the dialogs. Everything drawn stays inside the
+// window's frame: texts are cut before the right frame column.
+#pragma once
+
+#include <curses.h>
+
+namespace kvl {
+
+// The character shown for one byte of text: blanks for control characters,
+// "?" for bytes outside ASCII.
+chtype shown_char(char ch);
+// A box along the window's edges with blanks inside.
+void draw_frame(WINDOW *win);
+// On row: a left tee at column 0, width - 2 horizontal lines, a right tee.
+void draw_separator(WINDOW *win, int row);
+// "[" label "]" at (row, col): all reverse when selected, otherwise a dim "["
+// and the rest plain. Leaves the cursor on the label's first non-blank.
+void draw_button(WINDOW *win, const char *label, int row, int col, int selected);
+// In bold on row: a blank at column ((width - length) / 2) - 1, the text, and a
+// trailing blank when trailing is 1. The text is cut to fit inside the frame.
+void draw_centred(WINDOW *win, int row, const char *text, int trailing);
+// Writes text at (row, col) up to its first newline, at most max characters and
+// never onto the right frame column; returns the number written.
+int draw_text(WINDOW *win, int row, int col, const char *text, int max);
+
+}  // namespace kvl

@@ -1,0 +1,90 @@
+#include "tui/list_keys.h"
+
+#include <algorithm>
+
+namespace kvl {
+
+void list_layout(ChoiceList *list) {
+  list->first_row = list->header_count > 0 ? list->header_count + 2 : 1;
+}
+
+int list_visible_rows(const ChoiceList *list) {
+  int rows = list->height - list->first_row - 3;
+  if (list->button_count == 0) rows += 2;
+  return rows;
+}
+
+namespace {
+
+// Keeps first_visible within [0, count - R] after a downward move, >= 0 always.
+void clamp_first(ChoiceList *list, int rows, bool downward) {
+  if (downward) list->first_visible = std::min(list->first_visible, list->item_count - rows);
+  list->first_visible = std::max(list->first_visible, 0);
+}
+
+ListAction enter(ChoiceList *list, int *result) {
+  if (list->focus > 0) {
+    int code = list->buttons[list->focus - 1].code;
+    if (code != LIST_ESCAPE) {
+      *result = code;
+      return ListAction::Return;
+    }
+  }
+  if (list->item_count == 0) {  // nothing to choose: same as Escape
+    *result = LIST_ESCAPE;
+    return ListAction::Return;
+  }
+  int code = list->items[list->current].code;
+  if (code == LIST_ESCAPE) return ListAction::Beep;
+  *result = code;
+  return ListAction::Return;
+}
+
+}  // namespace
+
+ListAction list_key(ChoiceList *list, ListKey key, int *result) {
+  // A screen too small for any row still moves by one item at a time.
+  int rows = std::max(list_visible_rows(list), 1);
+  int half = rows / 2;
+  int last = list->item_count - 1;
+  switch (key) {
+    case ListKey::Escape:
+      *result = LIST_ESCAPE;
+      return ListAction::Return;
+    case ListKey::Tab:
+      list->focus = (list->focus + 1) % (list->button_count + 1);
+      return ListAction::RedrawAll;
+    case ListKey::Enter:
+      return enter(list, result);
+    case ListKey::Down:
+      if (list->current >= last) return ListAction::None;
+      list->current++;
+      // At least one step, so that a one-row list still follows the current item.
+      if (list->current >= list->first_visible + rows) list->first_visible += std::max(half, 1);
+      clamp_first(list, rows, true);
+      return ListAction::RedrawItems;
+    case ListKey::Up:
+      if (list->current <= 0) return ListAction::None;
+      list->current--;
+      if (list->current < list->first_visible) list->first_visible = list->current - half;
+      clamp_first(list, rows, false);
+      return ListAction::RedrawItems;
+    case ListKey::PageDown:
+      if (list->current >= last) return ListAction::None;
+      list->current = std::min(list->current + rows, last);
+      list->first_visible += rows;
+      clamp_first(list, rows, true);
+      return ListAction::RedrawItems;
+    case ListKey::PageUp:
+      if (list->current < 2) return ListAction::None;
+      list->current = std::max(list->current - rows, 0);
+      list->first_visible -= rows;
+      clamp_first(list, rows, false);
+      return ListAction::RedrawItems;
+    case ListKey::Other:
+      break;
+  }
+  return ListAction::None;
+}
+
+}  // namespace kvl

@@ -1,0 +1,191 @@
+// The choice list's key rules, applied to the record alone.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tui/list_keys.h"
+
+namespace {
+
+using kvl::ListAction;
+using kvl::ListKey;
+
+struct ListFixture {
+  kvl::ChoiceList *list;
+  explicit ListFixture(int items, int buttons = 2, int headers = 0, int height = 24) {
+    list = kvl::list_create("Title", 100);
+    for (int i = 0; i < headers; i++) kvl::list_add_header(list, "header");
+    for (int i = 0; i < items; i++) kvl::list_add_item(list, "item", 100 + i);
+    for (int i = 0; i < buttons; i++) kvl::list_add_button(list, "b", -1 - i);
+    list->height = height;
+    list->width = 80;
+    kvl::list_layout(list);
+  }
+  ~ListFixture() { kvl::list_destroy(list); }
+  ListAction press(ListKey key, int times = 1) {
+    ListAction a = ListAction::None;
+    int result = 0;
+    for (int i = 0; i < times; i++) a = kvl::list_key(list, key, &result);
+    return a;
+  }
+};
+
+TEST(ListKeys, VisibleRowsFollowHeadersAndButtons) {
+  struct Case { int buttons, headers, height, rows; } cases[] = {
+      {2, 0, 24, 20},  // first row 1, button rows below
+      {0, 0, 24, 22},  // no buttons: two rows more
+      {1, 2, 24, 17},  // first row = headers + 2
+      {0, 15, 24, 6},
+      {2, 0, 25, 21},
+  };
+  for (const Case &c : cases) {
+    ListFixture f(5, c.buttons, c.headers, c.height);
+    EXPECT_EQ(kvl::list_visible_rows(f.list), c.rows)
+        << c.buttons << " buttons, " << c.headers << " headers, height " << c.height;
+  }
+}
+
+// Each case: a list of `items` items on a 24-row screen with buttons (R = 20),
+// keys pressed in order, then where the current and first visible items are.
+TEST(ListKeys, MovementAndScrolling) {
+  struct Step { ListKey key; int times; };
+  struct Case {
+    const char *name;
+    int items;
+    std::vector<Step> keys;
+    int current, first;
+  } cases[] = {
+      {"exactly R items never scroll", 20, {{ListKey::Down, 25}}, 19, 0},
+      {"R + 1 items scroll as far as the last item", 21, {{ListKey::Down, 20}}, 20, 1},
+      {"leaving the last row scrolls by R / 2", 50, {{ListKey::Down, 20}}, 20, 10},
+      {"the next scroll comes R rows later", 50, {{ListKey::Down, 30}}, 30, 20},
+      {"scrolling stops at count - R", 50, {{ListKey::Down, 49}}, 49, 30},
+      {"Down at the last item", 3, {{ListKey::Down, 5}}, 2, 0},
+      {"Up at the first item", 3, {{ListKey::Up, 1}}, 0, 0},
+      {"Up inside the visible rows", 50, {{ListKey::Down, 5}, {ListKey::Up, 2}}, 3, 0},
+      {"Up above the first row puts it R / 2 back", 50,
+       {{ListKey::PageDown, 2}, {ListKey::Up, 11}}, 29, 19},
+      {"Up never puts the first row below 0", 50, {{ListKey::Down, 20}, {ListKey::Up, 11}}, 9, 0},
+      {"Page Down moves R on", 50, {{ListKey::PageDown, 1}}, 20, 20},
+      {"Page Down is limited to the last item", 50, {{ListKey::PageDown, 3}}, 49, 30},
+      {"Page Down on a short list", 5, {{ListKey::PageDown, 1}}, 4, 0},
+      {"Page Up moves R back", 50, {{ListKey::PageDown, 2}, {ListKey::Down, 5}, {ListKey::PageUp, 1}},
+       25, 10},
+      {"Page Up stops at 0", 50, {{ListKey::Down, 5}, {ListKey::PageUp, 1}}, 0, 0},
+      {"Page Up at index 1 does nothing", 50, {{ListKey::Down, 1}, {ListKey::PageUp, 1}}, 1, 0},
+      {"Page Up at index 2 goes to 0", 50, {{ListKey::Down, 2}, {ListKey::PageUp, 1}}, 0, 0},
+      {"other keys change nothing", 50, {{ListKey::Down, 3}, {ListKey::Other, 4}}, 3, 0},
+  };
+  for (const Case &c : cases) {
+    ListFixture f(c.items);
+    for (const Step &s : c.keys) f.press(s.key, s.times);
+    EXPECT_EQ(f.list->current, c.current) << c.name;
+    EXPECT_EQ(f.list->first_visible, c.first) << c.name;
+  }
+}
+
+TEST(ListKeys, OneRowListFollowsTheCurrentItem) {
+  ListFixture f(10, 2, 0, 5);  // R = 1
+  ASSERT_EQ(kvl::list_visible_rows(f.list), 1);
+  f.press(ListKey::Down, 3);
+  EXPECT_EQ(f.list->current, 3);
+  EXPECT_EQ(f.list->first_visible, 3);
+  f.press(ListKey::Up);
+  EXPECT_EQ(f.list->first_visible, 2);
+}
+
+TEST(ListKeys, TabCyclesThroughButtonsAndBack) {
+  ListFixture f(3, 2);
+  std::vector<int> seen;
+  for (int i = 0; i < 4; i++) {
+    EXPECT_EQ(f.press(ListKey::Tab), ListAction::RedrawAll);
+    seen.push_back(f.list->focus);
+  }
+  EXPECT_EQ(seen, (std::vector<int>{1, 2, 0, 1}));
+  ListFixture none(3, 0);
+  none.press(ListKey::Tab);
+  EXPECT_EQ(none.list->focus, 0);
+}
+
+TEST(ListKeys, MovementWorksWhateverTheFocus) {
+  ListFixture f(10, 2);
+  f.press(ListKey::Tab);
+  f.press(ListKey::Down, 2);
+  EXPECT_EQ(f.list->current, 2);
+  EXPECT_EQ(f.list->focus, 1);
+}
+
+TEST(ListKeys, EnterAndEscapeResults) {
+  struct Case {
+    const char *name;
+    int focus;            // button focused before Enter
+    int first_button;     // code of button 1
+    int item_code;        // code of the current item
+    int items;
+    ListAction action;
+    int result;
+  } cases[] = {
+      {"item chosen", 0, -1, 105, 3, ListAction::Return, 105},
+      {"button chosen", 1, kvl::LIST_USE_ITEM, 105, 3, ListAction::Return, kvl::LIST_USE_ITEM},
+      {"escape-coded button leaves it to the item", 1, kvl::LIST_ESCAPE, 105, 3, ListAction::Return, 105},
+      {"unselectable line beeps", 0, -1, kvl::LIST_ESCAPE, 3, ListAction::Beep, 0},
+      {"empty list escapes", 0, -1, 0, 0, ListAction::Return, kvl::LIST_ESCAPE},
+  };
+  for (const Case &c : cases) {
+    kvl::ChoiceList *list = kvl::list_create("", 10);
+    for (int i = 0; i < c.items; i++) kvl::list_add_item(list, "x", c.item_code);
+    kvl::list_add_button(list, "b", c.first_button);
+    list->height = 24;
+    kvl::list_layout(list);
+    list->focus = c.focus;
+    int result = 0;
+    EXPECT_EQ(kvl::list_key(list, ListKey::Enter, &result), c.action) << c.name;
+    EXPECT_EQ(result, c.result) << c.name;
+    kvl::list_destroy(list);
+  }
+  ListFixture f(3);
+  int result = 0;
+  EXPECT_EQ(kvl::list_key(f.list, ListKey::Escape, &result), ListAction::Return);
+  EXPECT_EQ(result, kvl::LIST_ESCAPE);
+}
+
+TEST(ChoiceList, TextsAreCopiedAndCutAt127) {
+  std::string title(200, 't'), hundred(100, 'a'), long_text(200, 'b');
+  kvl::ChoiceList *list = kvl::list_create(title.c_str(), 5);
+  kvl::list_add_item(list, hundred.c_str(), 1);
+  kvl::list_add_item(list, long_text.c_str(), 2);
+  hundred[0] = 'z';  // the list keeps its own copy
+  EXPECT_EQ(std::string(list->title), title.substr(0, 127));
+  EXPECT_EQ(std::string(list->items[0].text), std::string(100, 'a'));
+  EXPECT_EQ(std::string(list->items[1].text), long_text.substr(0, 127));
+  kvl::list_destroy(list);
+}
+
+TEST(ChoiceList, CurrentItem) {
+  kvl::ChoiceList *list = kvl::list_create("", 5);
+  EXPECT_EQ(kvl::list_current_index(list), 0);
+  EXPECT_EQ(kvl::list_current_code(list), kvl::LIST_ESCAPE);  // no items yet
+  for (int code : {7, 8, 9}) kvl::list_add_item(list, "x", code);
+  kvl::list_set_current(list, 1);
+  EXPECT_EQ(kvl::list_current_code(list), 8);
+  kvl::list_set_current(list, -1);
+  EXPECT_EQ(kvl::list_current_index(list), 2);
+  EXPECT_EQ(kvl::list_current_code(list), 9);
+  kvl::list_destroy(list);
+}
+
+TEST(ChoiceList, ItemsPastTheCapacityAreDropped) {
+  // Without a text screen the message goes to standard error.
+  kvl::ChoiceList *list = kvl::list_create("", 2);
+  testing::internal::CaptureStderr();
+  for (int i = 0; i < 5; i++) kvl::list_add_item(list, "x", i);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(list->item_count, 2);
+  EXPECT_EQ(list->items[1].code, 1);
+  EXPECT_EQ(err, "Internal error: Too many choice lines\n");  // once
+  kvl::list_destroy(list);
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+// The text input box's key rules, applied to the edit record alone.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tui/text_edit.h"
+
+namespace {
+
+using kvl::EditAction;
+using kvl::EditKey;
+
+struct Press {
+  EditKey key;
+  char ch;
+};
+
+TEST(TextEdit, KeysChangeTextCursorAndButton) {
+  struct Case {
+    const char *name;
+    std::string text;
+    size_t limit;
+    std::vector<Press> keys;
+    std::string want_text;
+    size_t want_pos;
+    EditAction last;  // action of the last key
+  } cases[] = {
+      {"typing appends", "ab", 10, {{EditKey::Char, 'c'}, {EditKey::Char, ' '}}, "abc ", 4,
+       EditAction::Redraw},
+      {"typing inserts at the cursor", "abc", 10, {{EditKey::Left, 0}, {EditKey::Char, 'X'}}, "abXc", 3,
+       EditAction::Redraw},
+      {"typing at the bound stores nothing", "abcd", 5,
+       {{EditKey::Char, 'x'}, {EditKey::Char, 'y'}}, "abcdx", 5, EditAction::Flash},
+      {"inserting in the middle at the bound", "abc", 3, {{EditKey::Left, 0}, {EditKey::Char, 'x'}},
+       "abc", 2, EditAction::Flash},
+      {"backspace deletes before the cursor", "abc", 10, {{EditKey::Left, 0}, {EditKey::Backspace, 0}},
+       "ac", 1, EditAction::Redraw},
+      {"backspace at 0 flashes", "abc", 10,
+       {{EditKey::Left, 0}, {EditKey::Left, 0}, {EditKey::Left, 0}, {EditKey::Backspace, 0}}, "abc", 0,
+       EditAction::Flash},
+      {"left at 0 flashes", "", 10, {{EditKey::Left, 0}}, "", 0, EditAction::Flash},
+      {"right at the end flashes", "ab", 10, {{EditKey::Right, 0}}, "ab", 2, EditAction::Flash},
+      {"right moves back", "ab", 10, {{EditKey::Left, 0}, {EditKey::Right, 0}}, "ab", 2,
+       EditAction::Redraw},
+      {"other keys flash", "ab", 10, {{EditKey::Other, 0}}, "ab", 2, EditAction::Flash},
+      {"enter with Ok", "ab", 10, {{EditKey::Enter, 0}}, "ab", 2, EditAction::Accept},
+      {"enter with Cancel", "ab", 10, {{EditKey::Tab, 0}, {EditKey::Enter, 0}}, "ab", 2,
+       EditAction::Cancel},
+      {"tab twice is Ok again", "ab", 10, {{EditKey::Tab, 0}, {EditKey::Tab, 0}, {EditKey::Enter, 0}},
+       "ab", 2, EditAction::Accept},
+      {"escape", "ab", 10, {{EditKey::Char, 'c'}, {EditKey::Escape, 0}}, "abc", 3, EditAction::Cancel},
+  };
+  for (const Case &c : cases) {
+    kvl::TextEdit edit;
+    edit.text = c.text;
+    edit.pos = c.text.size();
+    edit.limit = c.limit;
+    EditAction last = EditAction::Redraw;
+    for (const Press &p : c.keys) last = kvl::edit_key(&edit, p.key, p.ch);
+    EXPECT_EQ(edit.text, c.want_text) << c.name;
+    EXPECT_EQ(edit.pos, c.want_pos) << c.name;
+    EXPECT_EQ(last, c.last) << c.name;
+  }
+}
+
+}  // namespace
