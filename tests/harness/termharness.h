@@ -20,7 +20,7 @@ constexpr int WAIT_MS = 5000;
 enum class Key { Escape, Tab, Enter, Up, Down, Left, Right, PageUp, PageDown, Home, End,
                  Backspace, Delete, CtrlC };
 
-// The bytes an xterm sends for k (Backspace sends DEL, 127).
+// The bytes the terminal sends for k in keypad mode (Backspace sends DEL, 127).
 std::string key_bytes(Key k);
 
 struct Cell {
@@ -37,10 +37,11 @@ struct Pos {
   bool operator==(const Pos &) const = default;
 };
 
-// A program on a pseudo-terminal of rows x cols with TERM=xterm, LC_ALL=C and
-// ESCDELAY=25 (so that a lone Escape is taken within 25 ms); LINES and COLUMNS
-// are removed so that curses takes the size from the terminal. The program is
-// killed when the object goes.
+// A program on a pseudo-terminal of rows x cols with TERM=xterm-xfree86 (an
+// xterm description without the repeat-character sequence, which libvterm
+// does not know), LC_ALL=C and ESCDELAY=25 (so that a lone Escape is taken
+// within 25 ms); LINES and COLUMNS are removed so that curses takes the size
+// from the terminal. The program is killed when the object goes.
 class Terminal {
  public:
   explicit Terminal(int rows = 24, int cols = 80);

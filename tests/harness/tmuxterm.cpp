@@ -160,10 +160,10 @@ bool TmuxTerminal::start(const std::vector<std::string> &argv, const std::vector
   std::vector<std::string> args = {"new-session", "-d", "-s", SESSION, "-x", std::to_string(cols_),
                                    "-y", std::to_string(rows_), "env", "-u", "LINES", "-u", "COLUMNS"};
   for (const auto &e : env)
-    if (e.back() == '=') args.insert(args.end(), {"-u", e.substr(0, e.size() - 1)});
+    if (!e.empty() && e.back() == '=') args.insert(args.end(), {"-u", e.substr(0, e.size() - 1)});
   args.insert(args.end(), {"LC_ALL=C", "ESCDELAY=25"});
   for (const auto &e : env)
-    if (e.back() != '=') args.push_back(e);
+    if (!e.empty() && e.back() != '=') args.push_back(e);
   args.insert(args.end(), argv.begin(), argv.end());
   int status = -1;
   tmux(args, &status);
