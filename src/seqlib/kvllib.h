@@ -1,0 +1,80 @@
+/* KVLlib: the sequencer event buffer, synthesizer classification and patch
+ * caching for MIDI applications that drive /dev/sequencer.
+ *
+ * The application writes events of len bytes at _seqbuf + _seqbufptr after
+ * KVL_seq_needbuf(len, ...), then calls KVL_seq_advbuf(len, ...), and
+ * KVL_seqbuf_dump(...) when the events must go out. Most calls take the
+ * application's view of the descriptor, buffer and size (fd, _seqbuf,
+ * _seqbuflen) so that the library can check them; a mismatch only warns.
+ * The first call sets the library up (a 2048-byte buffer) unless KVL_init
+ * chose another size before. One thread, one sequencer per process.
+ *
+ * Link with -lKVLlib and a wave-table loader providing gusinit and gusload
+ * (the package ships a stand-in, -lkvlgus). */
+#ifndef KVLLIB_H
+#define KVLLIB_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KVL_MAX_SYNTHS 64       /* entries of synth_types */
+#define KVL_SEQBUF_MIN 32       /* smallest buffer KVL_init accepts */
+#define KVL_SEQBUF_MAX 2048     /* largest buffer, and the default */
+
+/* Kinds in synth_types. */
+#define KVL_SYNTH_NONE 0        /* no patch caching */
+#define KVL_SYNTH_WAVETABLE 1   /* wave-table loader (gusinit, gusload) */
+#define KVL_SYNTH_FM 2          /* FM loader (opl3init, opl3load) */
+
+extern unsigned char *_seqbuf;  /* the event buffer, allocated by the library */
+extern int _seqbuflen;          /* its size in bytes */
+extern int _seqbufptr;          /* bytes of events waiting in it */
+extern int synth_types[KVL_MAX_SYNTHS]; /* kind of each sequencer device */
+extern int nrsynths;            /* synthesizers the driver reports */
+
+/* Optional set-up before any other call: 0 ok; 1 called too late ("libKVL:
+ * KVL_init called too late"); 2 buflen outside 32..2048 ("libKVL: KVL_init
+ * called with invalid buflen"), the descriptor stays stored; 3 out of memory.
+ * Ends the process (status 255) when the driver refuses a set-up request. */
+int KVL_init(int seqfd, int buflen);
+/* Writes the waiting events (also none) to the sequencer, ignoring errors,
+ * and empties the buffer. */
+void KVL_seqbuf_dump(int fd, unsigned char *buf, int buflen);
+/* Makes room for len bytes: flushes the waiting events (errors ignored) when
+ * they and len bytes would not fit. */
+void KVL_seq_needbuf(int len, int fd, unsigned char *buf, int buflen);
+/* Counts len more bytes of events as waiting. */
+void KVL_seq_advbuf(int len, int fd, unsigned char *buf, int buflen);
+/* Loads instrument patch (0-127) into device dev when it caches patches;
+ * chn is not used. */
+void KVL_patch_caching(int dev, int chn, int patch, int fd, unsigned char *buf, int buflen);
+/* Loads drum patch (a percussion note number) into dev as instrument
+ * patch + 128; chn is not used. */
+void KVL_drum_caching(int dev, int chn, int patch, int fd, unsigned char *buf, int buflen);
+/* Writes len bytes of buf to fd; on failure prints "KVL_write_patch: ..." and
+ * ends the process with status 255. */
+void KVL_write_patch(int fd, unsigned char *buf, int len);
+/* Writes len bytes of buf to fd; returns write()'s result, never ends. */
+int KVL_write_patch2(int fd, unsigned char *buf, int len);
+
+/* open, close, write, read and ioctl as the system calls; a negative len is
+ * refused with EINVAL. */
+int kvllib_open(const char *path, int flags, int mode);
+int kvllib_close(int fd);
+int kvllib_write(int fd, void *buf, int len);
+int kvllib_read(int fd, void *buf, int len);
+int kvllib_ioctl(int fd, unsigned long request, void *arg);
+
+/* FM patch loader. opl3init opens etc/std.o3 and etc/drums.o3 of the
+ * installation directory (KVLLIBDIR= in /etc/kvl.conf, else /etc) once;
+ * opl3load sends instrument instr (0-255, drums from 128) to device dev once
+ * as a 40-byte patch record. Both return 0; reserved is not read. */
+int opl3init(int seqfd, int dev);
+int opl3load(int seqfd, int reserved, int dev, int instr);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

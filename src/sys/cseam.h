@@ -1,0 +1,41 @@
+/* The C side of the seam to the operating system, used by KVLlib, which
+ * links into C programs and must not pull in a C++ runtime.
+ *
+ * Native backend: the plain system calls. Simulated backend (built in with
+ * KVL_SIMULATOR, active when KVL_SIMROOT names a simulated machine directory):
+ * /dev/... and /etc/... map into that directory; /dev/sequencer is answered
+ * from the machine's files (DIR/dev/sequencer node, DIR/sequencer.synths for
+ * the synthesizers, DIR/sequencer.capture for what is written, DIR/journal.jsonl
+ * for the requests); every other file opens natively.
+ *
+ * Every function returns like the call it wraps: a descriptor, a count or 0 on
+ * success, -1 (or NULL) with errno set on failure. None prints anything. */
+#ifndef KVL_CSEAM_H
+#define KVL_CSEAM_H
+
+#include <stddef.h>
+#include <stdio.h>
+#include <sys/types.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* open(): /dev and /etc paths mapped when simulated. */
+int kvl_cseam_open(const char *path, int flags, int mode);
+/* close(). */
+int kvl_cseam_close(int fd);
+/* read(); a simulated sequencer has no input and returns 0. */
+ssize_t kvl_cseam_read(int fd, void *buf, size_t n);
+/* write(); on a simulated sequencer the bytes go to DIR/sequencer.capture. */
+ssize_t kvl_cseam_write(int fd, const void *buf, size_t n);
+/* ioctl(); requests on a simulated sequencer are answered and journalled. */
+int kvl_cseam_ioctl(int fd, unsigned long request, void *arg);
+/* fopen() of a system file such as /etc/kvl.conf. */
+FILE *kvl_cseam_fopen(const char *path, const char *mode);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

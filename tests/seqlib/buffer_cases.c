@@ -1,0 +1,412 @@
+/* The event buffer, set-up, the checks on the caller's view, and the
+ * classification of synthesizers. */
+#define _DEFAULT_SOURCE
+#include "cases.h"
+#include "harness.h"
+#include "spy.h"
+
+#include "kvllib.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static const char too_late[] = "libKVL: KVL_init called too late\n";
+static const char invalid_buflen[] = "libKVL: KVL_init called with invalid buflen\n";
+
+/* Queues one 8-byte event whose bytes all equal value, the way an
+ * application's event code does. */
+static void queue_event(int fd, unsigned char value)
+{
+    KVL_seq_needbuf(8, fd, _seqbuf, _seqbuflen);
+    memset(_seqbuf + _seqbufptr, value, 8);
+    KVL_seq_advbuf(8, fd, _seqbuf, _seqbuflen);
+}
+
+static int arg_buflen;
+
+static void init_with_buflen(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    int r = KVL_init(fd, arg_buflen);
+    printf("%d %d\n", r, _seqbuflen);
+}
+
+void case_init_buflen(void)
+{
+    static const struct {
+        int buflen;
+        const char *out;
+        const char *err;
+    } table[] = {
+        {32, "0 32\n", ""},
+        {2048, "0 2048\n", ""},
+        {31, "2 0\n", invalid_buflen},
+        {2049, "2 0\n", invalid_buflen},
+        {-1, "2 0\n", invalid_buflen},
+    };
+    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
+        make_machine("GUS\n");
+        struct outcome o;
+        arg_buflen = table[i].buflen;
+        run_child(init_with_buflen, &o);
+        EXPECT_INT(o.status, 0);
+        EXPECT_STR(o.out, table[i].out);
+        EXPECT_STR(o.err, table[i].err);
+        remove_machine();
+    }
+}
+
+static void init_twice(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    int first = KVL_init(fd, 1024);
+    int second = KVL_init(fd, 1024);
+    printf("%d %d %d\n", first, second, _seqbuflen);
+}
+
+static void init_after_invalid(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    int first = KVL_init(fd, 31);
+    int second = KVL_init(fd, 64);
+    printf("%d %d %d\n", first, second, _seqbuflen);
+}
+
+/* The first buffer call sets up a 2048-byte buffer with its descriptor,
+ * silently; KVL_init afterwards is too late. */
+static void init_after_buffer_call(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    queue_event(fd, 0x5a);
+    int r = KVL_init(fd, 64);
+    KVL_seqbuf_dump(fd, _seqbuf, _seqbuflen);
+    printf("%d %d\n", r, _seqbuflen);
+}
+
+void case_init_too_late(void)
+{
+    static const struct {
+        void (*body)(void);
+        const char *out;
+        const char *err;
+    } table[] = {
+        {init_twice, "0 1 1024\n", too_late},
+        {init_after_invalid, "2 1 0\n", "libKVL: KVL_init called with invalid buflen\n"
+                                        "libKVL: KVL_init called too late\n"},
+        {init_after_buffer_call, "1 2048\n", too_late},
+    };
+    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
+        make_machine("GUS\n");
+        struct outcome o;
+        run_child(table[i].body, &o);
+        EXPECT_INT(o.status, 0);
+        EXPECT_STR(o.out, table[i].out);
+        EXPECT_STR(o.err, table[i].err);
+        if (table[i].body == init_after_buffer_call) {
+            char capture[64];
+            EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 8);
+            EXPECT_INT(capture[0], 0x5a);
+        }
+        remove_machine();
+    }
+}
+
+/* 2040 bytes waiting in 2048: 8 more fit, 9 do not. */
+static void fill_to_boundary(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    KVL_init(fd, 2048);
+    for (int i = 0; i < 255; i++)
+        queue_event(fd, (unsigned char)i);
+    spy_print_writes = 1;
+    printf("waiting %d\n", _seqbufptr);
+    KVL_seq_needbuf(8, fd, _seqbuf, _seqbuflen);
+    printf("waiting %d\n", _seqbufptr);
+    KVL_seq_needbuf(9, fd, _seqbuf, _seqbuflen);
+    printf("waiting %d\n", _seqbufptr);
+}
+
+void case_flush_boundary(void)
+{
+    make_machine("GUS\n");
+    struct outcome o;
+    run_child(fill_to_boundary, &o);
+    EXPECT_INT(o.status, 0);
+    EXPECT_STR(o.out, "waiting 2040\nwaiting 2040\nwrite 2040\nwaiting 0\n");
+    EXPECT_STR(o.err, "");
+    static unsigned char capture[4096];
+    EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 2040);
+    int in_order = 1;
+    for (int i = 0; i < 2040; i++)
+        in_order &= capture[i] == (unsigned char)(i / 8);
+    EXPECT(in_order);
+    remove_machine();
+}
+
+static void dump_empty_then_some(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    KVL_init(fd, 64);
+    spy_print_writes = 1;
+    KVL_seqbuf_dump(fd, _seqbuf, _seqbuflen);
+    queue_event(fd, 1);
+    queue_event(fd, 2);
+    KVL_seqbuf_dump(fd, _seqbuf, _seqbuflen);
+    printf("waiting %d\n", _seqbufptr);
+}
+
+void case_zero_length_dump(void)
+{
+    make_machine("GUS\n");
+    struct outcome o;
+    run_child(dump_empty_then_some, &o);
+    EXPECT_INT(o.status, 0);
+    EXPECT_STR(o.out, "write 0\nwrite 16\nwaiting 0\n");
+    char capture[64];
+    EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 16);
+    remove_machine();
+}
+
+/* A sequencer that refuses writes: the buffer flushes drop the events and go
+ * on; an application that advanced past the buffer never makes a flush read
+ * outside it. */
+static void flush_into_refusing_device(void)
+{
+    int fd = open_sequencer(O_RDONLY);
+    KVL_init(fd, 32);
+    queue_event(fd, 1);
+    KVL_seqbuf_dump(fd, _seqbuf, _seqbuflen);
+    printf("waiting %d\n", _seqbufptr);
+    for (int i = 0; i < 5; i++)
+        queue_event(fd, 2);
+    printf("waiting %d\n", _seqbufptr);
+    KVL_seq_advbuf(100, fd, _seqbuf, _seqbuflen);
+    spy_print_writes = 1;
+    KVL_seqbuf_dump(fd, _seqbuf, _seqbuflen);
+    printf("waiting %d\n", _seqbufptr);
+}
+
+void case_flush_errors_ignored(void)
+{
+    make_machine("GUS\n");
+    struct outcome o;
+    run_child(flush_into_refusing_device, &o);
+    EXPECT_INT(o.status, 0);
+    EXPECT_STR(o.out, "waiting 0\nwaiting 8\nwrite 32\nwaiting 0\n");
+    EXPECT_STR(o.err, "");
+    remove_machine();
+}
+
+static void classify_and_cache(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    KVL_init(fd, 64);
+    printf("fd %d nrsynths %d types", fd, nrsynths);
+    for (int i = 0; i < nrsynths; i++)
+        printf(" %d", synth_types[i]);
+    printf("\n");
+    KVL_patch_caching(2, 0, 5, fd, _seqbuf, _seqbuflen);  /* "OPL!": nothing */
+    KVL_patch_caching(0, 0, 5, fd, _seqbuf, _seqbuflen);  /* OPL without patch files */
+    KVL_patch_caching(1, 3, 5, fd, _seqbuf, _seqbuflen);
+    KVL_drum_caching(3, 9, 35, fd, _seqbuf, _seqbuflen);
+    KVL_drum_caching(4, 9, 35, fd, _seqbuf, _seqbuflen); /* "opl": nothing */
+}
+
+void case_classification(void)
+{
+    make_machine("OPL\nSB Live\nOPL!\nGUS\nopl\nSB Live \nIWAVE\nSB Audigy\nSAM9407\nSoftKVL\n");
+    struct outcome o;
+    run_child(classify_and_cache, &o);
+    EXPECT_INT(o.status, 0);
+    int fd = -1;
+    sscanf(o.out, "fd %d", &fd);
+    char expected[512];
+    snprintf(expected, sizeof expected, "fd %d nrsynths 10 types 2 1 0 1 0 0 1 1 1 1\n", fd);
+    EXPECT_STR(o.out, expected);
+    /* The OPL device looked for its patch files under /etc, once. */
+    EXPECT_STR(o.err, "/etc/etc/std.o3: No such file or directory\n"
+                      "/etc/etc/drums.o3: No such file or directory\n");
+    char log[1024];
+    read_machine_file("gus.log", log, sizeof log);
+    snprintf(expected, sizeof expected,
+             "gusinit %d 1\ngusinit %d 3\ngusinit %d 6\ngusinit %d 7\ngusinit %d 8\n"
+             "gusinit %d 9\ngusload %d 0 1 5\ngusload %d 0 3 163\n",
+             fd, fd, fd, fd, fd, fd, fd, fd);
+    EXPECT_STR(log, expected);
+    char capture[64];
+    EXPECT(read_machine_file("sequencer.capture", capture, sizeof capture) <= 0);
+    remove_machine();
+}
+
+/* More synthesizers than synth_types holds, and device numbers outside it. */
+static void many_synths(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    KVL_init(fd, 64);
+    printf("fd %d nrsynths %d\n", fd, nrsynths);
+    int devs[] = {64, 69, -1, 100000, 63};
+    for (size_t i = 0; i < sizeof devs / sizeof devs[0]; i++) {
+        KVL_patch_caching(devs[i], 0, 1, fd, _seqbuf, _seqbuflen);
+        KVL_drum_caching(devs[i], 0, 1, fd, _seqbuf, _seqbuflen);
+    }
+}
+
+void case_many_synths(void)
+{
+    char synths[70 * 4 + 1] = "";
+    for (int i = 0; i < 70; i++)
+        strcat(synths, "GUS\n");
+    make_machine(synths);
+    struct outcome o;
+    run_child(many_synths, &o);
+    EXPECT_INT(o.status, 0);
+    int fd = -1;
+    sscanf(o.out, "fd %d", &fd);
+    static char expected[8192], log[8192];
+    snprintf(expected, sizeof expected, "fd %d nrsynths 70\n", fd);
+    EXPECT_STR(o.out, expected);
+    /* Devices 0-63 were classified; only device 63 of those asked caches. */
+    size_t len = 0;
+    for (int dev = 0; dev < 64; dev++)
+        len += (size_t)snprintf(expected + len, sizeof expected - len, "gusinit %d %d\n", fd, dev);
+    snprintf(expected + len, sizeof expected - len, "gusload %d 0 63 1\ngusload %d 0 63 129\n", fd, fd);
+    read_machine_file("gus.log", log, sizeof log);
+    EXPECT_STR(log, expected);
+    remove_machine();
+}
+
+static void mismatched_views(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    char other_path[4200];
+    snprintf(other_path, sizeof other_path, "%s/other", machine_root);
+    int other = open(other_path, O_WRONLY | O_CREAT, 0644);
+    KVL_init(fd, 64);
+    fprintf(stderr, "-- fd\n");
+    KVL_seq_needbuf(8, other, _seqbuf, _seqbuflen);
+    memset(_seqbuf, 7, 8);
+    KVL_seq_advbuf(8, fd, _seqbuf, _seqbuflen);
+    KVL_seqbuf_dump(other, _seqbuf, _seqbuflen);
+    fprintf(stderr, "-- buf\n");
+    unsigned char mine[64];
+    KVL_seq_advbuf(0, fd, mine, _seqbuflen);
+    fprintf(stderr, "-- buflen\n");
+    KVL_seq_advbuf(0, fd, _seqbuf, 2048);
+    fprintf(stderr, "-- both\n");
+    KVL_seq_advbuf(0, fd, mine, 2048);
+}
+
+void case_inconsistent_views(void)
+{
+    make_machine("GUS\n");
+    struct outcome o;
+    run_child(mismatched_views, &o);
+    EXPECT_INT(o.status, 0);
+    EXPECT_STR(o.err, "-- fd\n"
+                      "KVLlib: seqfd is inconsistent\n"
+                      "KVLlib: seqfd is inconsistent\n"
+                      "-- buf\n"
+                      "KVLlib: _seqbuf is inconsistent\n"
+                      "-- buflen\n"
+                      "KVLlib: _seqbuf is inconsistent\n"
+                      "-- both\n"
+                      "KVLlib: _seqbuf is inconsistent\n"
+                      "KVLlib: _seqbuf is inconsistent\n");
+    /* The events still went to the library's own descriptor. */
+    char capture[64], other[64];
+    EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 8);
+    EXPECT_INT(read_machine_file("other", other, sizeof other), 0);
+    remove_machine();
+}
+
+static void init_on_unloaded_driver(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    char synths[4200];
+    snprintf(synths, sizeof synths, "%s/sequencer.synths", machine_root);
+    unlink(synths);
+    KVL_init(fd, 64);
+    printf("not reached\n");
+}
+
+static void implicit_init_on_unloaded_driver(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    char synths[4200];
+    snprintf(synths, sizeof synths, "%s/sequencer.synths", machine_root);
+    unlink(synths);
+    KVL_seq_needbuf(8, fd, _seqbuf, _seqbuflen);
+    printf("not reached\n");
+}
+
+static void init_without_synth_info(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    spy_synth_info_errno = 5; /* EIO */
+    KVL_init(fd, 64);
+    printf("not reached\n");
+}
+
+void case_setup_requests_fail(void)
+{
+    static const struct {
+        void (*body)(void);
+        const char *err;
+    } table[] = {
+        {init_on_unloaded_driver, "/dev/sequencer (NRSYNTHS: No such device\n"},
+        {implicit_init_on_unloaded_driver, "/dev/sequencer (NRSYNTHS: No such device\n"},
+        {init_without_synth_info, "/dev/sequencer (SYNTH_ID: Input/output error\n"
+                                  "KVL version 3.8 or later is required with KVLlib\n"},
+    };
+    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
+        make_machine("GUS\n");
+        struct outcome o;
+        run_child(table[i].body, &o);
+        EXPECT_INT(o.status, 255);
+        EXPECT_STR(o.out, "");
+        EXPECT_STR(o.err, table[i].err);
+        remove_machine();
+    }
+}
+
+static void write_patches(void)
+{
+    int fd = open_sequencer(O_WRONLY);
+    KVL_init(fd, 64);
+    char other_path[4200];
+    snprintf(other_path, sizeof other_path, "%s/other", machine_root);
+    int other = open(other_path, O_WRONLY | O_CREAT, 0644);
+    unsigned char bytes[5] = {1, 2, 3, 4, 5};
+    KVL_write_patch(other, bytes, 5);
+    printf("%d\n", KVL_write_patch2(other, bytes, 3));
+    printf("%d\n", KVL_write_patch2(other, bytes, -1));
+    close(other);
+    printf("%d\n", KVL_write_patch2(other, bytes, 3));
+    fflush(stdout);
+    KVL_write_patch(other, bytes, 3);
+    printf("not reached\n");
+}
+
+void case_write_patch(void)
+{
+    make_machine("GUS\n");
+    struct outcome o;
+    run_child(write_patches, &o);
+    EXPECT_INT(o.status, 255);
+    EXPECT_STR(o.out, "3\n-1\n-1\n");
+    /* Every call with a descriptor other than the library's warns; the failed
+     * write ends the process. */
+    EXPECT_STR(o.err, "KVLlib: seqfd is inconsistent\n"
+                      "KVLlib: seqfd is inconsistent\n"
+                      "KVLlib: seqfd is inconsistent\n"
+                      "KVLlib: seqfd is inconsistent\n"
+                      "KVLlib: seqfd is inconsistent\n"
+                      "KVL_write_patch: Bad file descriptor\n");
+    char other[64], capture[64];
+    EXPECT_INT(read_machine_file("other", other, sizeof other), 8);
+    EXPECT(read_machine_file("sequencer.capture", capture, sizeof capture) <= 0);
+    remove_machine();
+}

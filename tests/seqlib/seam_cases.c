@@ -1,0 +1,133 @@
+/* The C seam on a simulated machine: opening /dev/sequencer, the two
+ * requests with their journal lines, captured writes and mapped paths. */
+#define _DEFAULT_SOURCE
+#include "cases.h"
+#include "harness.h"
+
+#include "kvllib.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#define NRSYNTHS 0x2004510AUL
+#define SYNTH_INFO 0x608C5114UL
+
+static void try_open(void)
+{
+    int fd = kvllib_open("/dev/sequencer", O_WRONLY, 0);
+    printf("%d %s\n", fd < 0 ? -1 : 0, fd < 0 ? strerror(errno) : "");
+}
+
+void case_seam_open(void)
+{
+    /* No node: ENOENT. */
+    make_machine("OPL\n");
+    char path[4200];
+    snprintf(path, sizeof path, "%s/dev/sequencer", machine_root);
+    unlink(path);
+    struct outcome o;
+    run_child(try_open, &o);
+    EXPECT_STR(o.out, "-1 No such file or directory\n");
+    remove_machine();
+
+    /* Driver not loaded: ENODEV. */
+    make_machine(NULL);
+    run_child(try_open, &o);
+    EXPECT_STR(o.out, "-1 No such device\n");
+    remove_machine();
+
+    make_machine("OPL\n");
+    run_child(try_open, &o);
+    EXPECT_STR(o.out, "0 \n");
+    remove_machine();
+}
+
+static void ask_driver(void)
+{
+    int fd = open_sequencer(O_RDWR);
+    int32_t n = -1;
+    int r = kvllib_ioctl(fd, NRSYNTHS, &n);
+    printf("nrsynths %d %d\n", r, n);
+    for (int32_t dev = 0; dev <= n; dev++) {
+        unsigned char info[140];
+        memset(info, 0x55, sizeof info);
+        memcpy(info + 32, &dev, 4);
+        r = kvllib_ioctl(fd, SYNTH_INFO, info);
+        int32_t back;
+        memcpy(&back, info + 32, 4);
+        if (r == 0)
+            printf("info %d [%.32s] %d\n", r, (char *)info, back);
+        else
+            printf("info %d %s\n", r, strerror(errno));
+    }
+    r = kvllib_ioctl(fd, 0x12345678UL, &n);
+    printf("other %d %s\n", r, strerror(errno));
+    char buf[16];
+    printf("read %d\n", kvllib_read(fd, buf, sizeof buf));
+    printf("write %d\n", kvllib_write(fd, "abc", 3));
+    kvllib_close(fd);
+    fd = open_sequencer(O_WRONLY);
+    printf("write %d\n", kvllib_write(fd, "de", 2));
+}
+
+void case_seam_requests(void)
+{
+    make_machine("OPL\nSay \"hi\"\\ \t\n");
+    struct outcome o;
+    run_child(ask_driver, &o);
+    EXPECT_INT(o.status, 0);
+    EXPECT_STR(o.out, "nrsynths 0 2\n"
+                      "info 0 [OPL] 0\n"
+                      "info 0 [Say \"hi\"\\ \t] 1\n"
+                      "info -1 No such device or address\n"
+                      "other -1 Invalid argument\n"
+                      "read 0\n"
+                      "write 3\n"
+                      "write 2\n");
+    char text[2048];
+    read_machine_file("journal.jsonl", text, sizeof text);
+    EXPECT_STR(text,
+               "{\"request\":\"SNDCTL_SEQ_NRSYNTHS\",\"result\":0,\"errno\":null,\"synths\":2}\n"
+               "{\"request\":\"SNDCTL_SYNTH_INFO\",\"result\":0,\"errno\":null,\"device\":0,"
+               "\"name\":\"OPL\"}\n"
+               "{\"request\":\"SNDCTL_SYNTH_INFO\",\"result\":0,\"errno\":null,\"device\":1,"
+               "\"name\":\"Say \\\"hi\\\"\\\\ \\u0009\"}\n"
+               "{\"request\":\"SNDCTL_SYNTH_INFO\",\"result\":-1,\"errno\":\"ENXIO\",\"device\":2}\n"
+               "{\"request\":\"unknown request\",\"result\":-1,\"errno\":\"EINVAL\","
+               "\"code\":\"0x12345678\"}\n");
+    read_machine_file("sequencer.capture", text, sizeof text);
+    EXPECT_STR(text, "abcde");
+    remove_machine();
+}
+
+/* Only /dev and /etc map into the machine; other paths open natively. */
+static void open_paths(void)
+{
+    char native[4200];
+    snprintf(native, sizeof native, "%s/plain", machine_root);
+    const char *paths[] = {"/etc/kvl.conf", "/etc", native, "/etcetera/kvl.conf"};
+    for (size_t i = 0; i < sizeof paths / sizeof paths[0]; i++) {
+        int fd = kvllib_open(paths[i], O_RDONLY, 0);
+        char buf[32] = "";
+        ssize_t n = fd >= 0 ? read(fd, buf, sizeof buf - 1) : -1;
+        printf("%s\n", fd < 0 ? strerror(errno) : n > 0 ? buf : "(directory)");
+        if (fd >= 0)
+            kvllib_close(fd);
+    }
+}
+
+void case_seam_paths(void)
+{
+    make_machine("OPL\n");
+    write_machine_file("etc/kvl.conf", "conf", 4);
+    write_machine_file("plain", "plain", 5);
+    struct outcome o;
+    run_child(open_paths, &o);
+    EXPECT_STR(o.out, "conf\n(directory)\nplain\nNo such file or directory\n");
+    remove_machine();
+}
