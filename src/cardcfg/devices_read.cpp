@@ -1,0 +1,125 @@
+#include "cardcfg/cfg_text.h"
+#include "cardcfg/devices_cfg.h"
+#include "cardcfg/resources.h"
+#include "common/common.h"
+#include "hwdb/hwdb.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kvl {
+
+namespace {
+
+constexpr size_t CFG_PIECE_MAX = 998;
+
+using Words = std::vector<std::string_view>;
+
+// Sets the bits of the words that are decimal numbers from lo to hi; holders,
+// when given, get "Disabled" for those numbers where still free.
+uint32_t read_mask(const Words &w, int lo, int hi, const char **holders) {
+  uint32_t mask = 0;
+  for (size_t i = 1; i < w.size(); i++) {
+    int n;
+    if (parse_number(w[i], 10, &n) < 0 || n < lo || n > hi) continue;
+    mask |= 1u << n;
+    if (holders && !holders[n]) holders[n] = HOLDER_DISABLED;
+  }
+  return mask;
+}
+
+void read_option(const Words &w) {
+  ConfigSettings &s = g_settings;
+  std::string_view opt = w[0].substr(1);
+  if (opt == "SECUREAUDIO") {
+    if (w.size() > 1) s.secure_audio = w[1] == "OFF" ? 0 : 1;
+  } else if (opt == "PCIIRQ") {
+    s.pci_irq_mask = read_mask(w, 1, 31, nullptr);
+  } else if (opt == "IRQEXCLUDE") {
+    s.irq_exclude = read_mask(w, 1, 31, g_resources.irq);
+  } else if (opt == "DMAEXCLUDE") {
+    s.dma_exclude = read_mask(w, 0, 7, g_resources.dma);
+  } else if (opt == "PNPPRESERVE") {
+    s.pnp_preserve = 1;
+  } else if (opt == "DSPX") {
+    s.dspx = 1;
+  } else if (opt == "PNPPORT") {
+    int port;
+    s.pnp_port = w.size() > 1 && parse_number(w[1], 16, &port) == 0 ? port : 0;
+  }
+}
+
+CardDevice *find_device(ConfiguredCard &card, std::string_view name) {
+  for (int d = 0; d < card.device_count; d++) {
+    int node = card.devices[d].node;
+    if (node >= 0 && node < hwdb_node_count && field_text(hwdb_nodes[node].name) == name)
+      return &card.devices[d];
+  }
+  return nullptr;
+}
+
+void set_number(std::string_view text, int base, int32_t *field) {
+  int v;
+  if (parse_number(text, base, &v) == 0) *field = v;
+}
+
+void read_device_line(const Words &w, ConfiguredCard &card) {
+  CardDevice *dev = find_device(card, w[0]);
+  for (size_t i = 1; i < w.size(); i++) {
+    std::string_view word = w[i];
+    if (word.empty()) continue;
+    char kind = word[0];
+    if (kind == '#') return;
+    if (kind == '$') {
+      if (++i >= w.size()) return;
+      copy_field(card.download_path, w[i]);
+      continue;
+    }
+    if (!dev) continue;
+    std::string_view rest = word.substr(1);
+    switch (kind) {
+      case 'O': dev->enabled = rest.size() > 0 && rest[0] == 'F' ? 0 : 1; break;
+      case 'P': set_number(rest, 16, &dev->port); break;
+      case 'I': set_number(rest, 10, &dev->irq[0]); break;
+      case 'i': set_number(rest, 10, &dev->irq[1]); break;
+      case 'D': set_number(rest, 10, &dev->dma[0]); break;
+      case 'd': set_number(rest, 10, &dev->dma[1]); break;
+      default: break;
+    }
+  }
+}
+
+}  // namespace
+
+void parse_devices_cfg(std::istream &in) {
+  g_settings.first_configuration = 0;
+  ConfiguredCard *current = nullptr;
+  std::string line;
+  while (read_piece(in, line, CFG_PIECE_MAX)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '-') {
+      std::string name = line.substr(1, line.find(' ') - 1);
+      add_saved_card(name.c_str());
+      current = g_cards.count > 0 ? &g_cards.cards[g_cards.count - 1] : nullptr;
+      continue;
+    }
+    Words words = split_words(line);
+    if (line[0] == '/') read_option(words);
+    else if (current && !words.empty()) read_device_line(words, *current);
+  }
+}
+
+void read_devices_cfg(const char *path) {
+  std::ifstream in(path);
+  if (!in) {
+    std::fprintf(stderr, "No earlier configuration detected\n");
+    return;
+  }
+  parse_devices_cfg(in);
+  in.close();
+  rebuild_and_check_all();
+}
+
+}  // namespace kvl

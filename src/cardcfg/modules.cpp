@@ -1,0 +1,138 @@
+#include "cardcfg/modules.h"
+
+#include "cardcfg/cfg_text.h"
+#include "common/common.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace kvl {
+
+ModuleDepTable g_module_deps;
+
+namespace {
+
+constexpr size_t LIST_LINE_MAX = 999;
+constexpr const char CORE_MODULE[] = "audkern";
+
+// Opens a list file under etc/; failure ends the process with status 255.
+void open_list(std::ifstream &in, const char *rel) {
+  std::string path = kvl_path(rel);
+  in.open(path);
+  if (!in) {
+    print_error(path.c_str());
+    std::exit(255);
+  }
+}
+
+ModuleDep *find_dep(std::string_view module) {
+  for (int i = 0; i < g_module_deps.count; i++)
+    if (field_text(g_module_deps.entries[i].name) == module) return &g_module_deps.entries[i];
+  return nullptr;
+}
+
+// The words of a modules.dep list: blanks separate, runs of blanks count as one.
+template <typename Fn>
+void for_each_listed(std::string_view list, Fn fn) {
+  size_t i = 0;
+  while (i < list.size()) {
+    if (list[i] == ' ') { i++; continue; }
+    size_t end = list.find(' ', i);
+    if (end == std::string_view::npos) end = list.size();
+    fn(list.substr(i, end - i));
+    i = end;
+  }
+}
+
+}  // namespace
+
+int load_modules_lis(std::istream &in) {
+  g_drivers.slots = 0;
+  g_drivers.count = 0;
+  std::string line;
+  while (read_piece(in, line, LIST_LINE_MAX)) {
+    if (g_drivers.count >= MAX_DRIVER_NAMES) {
+      std::printf("Too many drivers\n");
+      std::fflush(stdout);
+      std::fprintf(stderr, "Too many drivers\n");
+      return -1;
+    }
+    size_t cut = line.find_first_of(" \t");
+    int row = g_drivers.count++;
+    g_drivers.names[row] = line.substr(0, cut);
+    g_drivers.texts[row] = cut == std::string::npos ? "" : line.substr(cut + 1);
+    g_drivers.slots = g_drivers.count;
+  }
+  return 0;
+}
+
+void read_modules_lis() {
+  std::ifstream in;
+  open_list(in, "etc/modules.lis");
+  if (load_modules_lis(in) < 0) std::exit(255);
+}
+
+int add_module_dependency(std::string_view module, std::string_view required) {
+  if (module == CORE_MODULE || required == CORE_MODULE) return 0;
+  ModuleDep *dep = find_dep(module.substr(0, DEP_NAME_SIZE - 1));
+  if (!dep) {
+    if (g_module_deps.count >= MAX_DEP_ENTRIES) {
+      std::fprintf(stderr, "audcore: Too many modules loaded\n");
+      return -1;
+    }
+    dep = &g_module_deps.entries[g_module_deps.count++];
+    copy_field(dep->name, module);
+    dep->count = 0;
+  }
+  if (dep->count >= MAX_DEP_REQUIRED) {
+    std::fprintf(stderr, "Error: too many modules loaded\n");
+    return -1;
+  }
+  copy_field(dep->required[dep->count++], required);
+  return 0;
+}
+
+int load_modules_dep(std::istream &in) {
+  std::string line;
+  while (read_piece(in, line, LIST_LINE_MAX)) {
+    std::string_view text = line;
+    size_t end = text.find_first_of(" \t");
+    std::string_view module = text.substr(0, end);
+    if (module.empty() || end == std::string_view::npos) continue;
+    size_t open = text.find('[', end);
+    if (open == std::string_view::npos) continue;
+    std::string_view list = text.substr(open + 1);
+    list = list.substr(0, list.find(']'));
+    int rc = 0;
+    for_each_listed(list, [&](std::string_view needer) {
+      if (rc == 0) rc = add_module_dependency(needer, module);
+    });
+    if (rc < 0) return -1;
+  }
+  if (g_core.verbosity >= 7) {
+    for (int i = 0; i < g_module_deps.count; i++) {
+      const ModuleDep &dep = g_module_deps.entries[i];
+      std::fprintf(stderr, "Module: %s requires ", dep.name);
+      for (int k = 0; k < dep.count; k++)
+        std::fprintf(stderr, "%s%s", k ? "," : "", dep.required[k]);
+      std::fprintf(stderr, "\n");
+    }
+  }
+  return 0;
+}
+
+void read_modules_dep() {
+  std::ifstream in;
+  open_list(in, "etc/modules.dep");
+  if (load_modules_dep(in) < 0) std::exit(255);
+}
+
+std::string_view module_of_driver(std::string_view driver) {
+  for (int i = 0; i < g_drivers.count && i < MAX_DRIVER_NAMES; i++)
+    if (g_drivers.names[i] == driver) return g_drivers.texts[i];
+  return {};
+}
+
+}  // namespace kvl

@@ -1,0 +1,65 @@
+// The driver and module lists: etc/modules.lis (driver name and module per
+// line) into kvl::g_drivers, etc/modules.dep (which modules need which) into
+// the dependency table, and the list of modules to load that is written to
+// etc/modules.cfg.
+#pragma once
+
+#include <iosfwd>
+#include <string_view>
+
+namespace kvl {
+
+constexpr int MAX_DEP_ENTRIES = 59;
+constexpr int MAX_DEP_REQUIRED = 60;
+constexpr int DEP_NAME_SIZE = 60;      // 59 characters
+constexpr int MAX_MODULES = 230;
+constexpr int MODULE_NAME_SIZE = 30;   // 29 characters
+
+// For each module, the modules that must be loaded before it, in file order.
+struct ModuleDep {
+  char name[DEP_NAME_SIZE];
+  int count;
+  char required[MAX_DEP_REQUIRED][DEP_NAME_SIZE];
+};
+struct ModuleDepTable {
+  int count = 0;
+  ModuleDep entries[MAX_DEP_ENTRIES] = {};
+};
+extern ModuleDepTable g_module_deps;
+
+// Modules to load, in load order, without duplicates.
+struct ModuleList {
+  int count = 0;
+  char names[MAX_MODULES][MODULE_NAME_SIZE] = {};
+};
+extern ModuleList g_modules;
+
+// Loads modules.lis text into kvl::g_drivers: one row per line (names, and
+// texts = module names), slot count = rows. Returns 0, or -1 after printing
+// "Too many drivers" on standard output and standard error.
+int load_modules_lis(std::istream &in);
+// Loads etc/modules.lis; a missing file or too many rows end the process
+// with status 255 after the message.
+void read_modules_lis();
+
+// Loads modules.dep text into the dependency table. Returns 0, or -1 after
+// the message of add_module_dependency. With verbosity 7 prints the table.
+int load_modules_dep(std::istream &in);
+// Loads etc/modules.dep; a missing file or a full table end the process with
+// status 255 after the message.
+void read_modules_dep();
+
+// Records that module needs required loaded first; the core module
+// "audkern" is never recorded. Returns 0, or -1 after printing the message
+// of a full table on standard error.
+int add_module_dependency(std::string_view module, std::string_view required);
+
+// The module holding a driver: the first modules.lis row named driver, or "".
+std::string_view module_of_driver(std::string_view driver);
+
+// Appends module to g_modules after every module it depends on; an empty or
+// listed name adds nothing, a dependency cycle is cut. Returns 0, or -1 when
+// the list would exceed MAX_MODULES (nothing is printed).
+int add_module(std::string_view module);
+
+}  // namespace kvl

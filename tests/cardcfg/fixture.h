@@ -1,0 +1,59 @@
+// A small hardware database built in memory and installed as the model, and a
+// fresh card model for every test.
+#pragma once
+
+#include "hwdb/hwdb.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace cardtest {
+
+kvl::HwdbResource port_res(int num = 1, int size = 16);
+kvl::HwdbResource irq_res(int num = 1);
+kvl::HwdbResource dma_res(int num = 1);
+
+class Db {
+ public:
+  int text(const std::string &s);
+  int device(const char *name, int opt, std::initializer_list<kvl::HwdbResource> res = {});
+  // A card node with its card-name row; returns the node index.
+  int card(const char *key, const char *title, int opt, std::initializer_list<int> children);
+  kvl::HwdbNode &node(int index) { return nodes_[index]; }
+  // Points the model's globals at this database.
+  void install();
+
+ private:
+  std::vector<kvl::HwdbMenu> menus_;
+  std::vector<kvl::HwdbNode> nodes_;
+  std::vector<std::string> texts_;
+};
+
+// Empties the card model, the resource tables, the module tables and the
+// driver table, and sends user notices into notices().
+void reset_model();
+std::vector<std::string> &notices();
+
+// Loads modules.lis and modules.dep texts.
+void load_lists(const std::string &lis, const std::string &dep);
+
+// The database of the round-trip configuration: ISA cards, plug-and-play
+// cards of several layout rows and without one, a PCI and a USB card.
+Db &standard_db();
+
+// Builds the round-trip configuration in the model (standard_db installed).
+void build_standard_config();
+
+// Every test starts from an empty model over the standard database, with
+// the installation directory in a fresh temporary folder.
+class CardcfgTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string dir_;
+};
+
+}  // namespace cardtest
