@@ -35,6 +35,7 @@ std::vector<std::string_view> split_words(std::string_view line) {
     }
     words.push_back(line.substr(start, blank - start));
     start = blank + 1;
+    if (start == line.size()) return words;  // a blank that ends the line starts no word
   }
 }
 

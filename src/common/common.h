@@ -43,7 +43,8 @@ const char *driver_name_by_key(int key);
 int driver_key_by_name(std::string_view name);
 
 // Splits configuration text into words at single blanks: two blanks give an
-// empty word, tabs are not separators. An empty line gives no word.
+// empty word, tabs are not separators. An empty line gives no word, and a
+// blank that ends the line starts none.
 std::vector<std::string_view> split_words(std::string_view line);
 
 // "DIR/REL": the installation directory followed by "/" and a relative path.
