@@ -1,0 +1,143 @@
+// Answering one request: lock the machine, load it, inject faults, run the
+// handler, journal the request and save what changed.
+#include "driver/driver.h"
+#include "errnames.h"
+#include "faults.h"
+#include "requests.h"
+#include "sim.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace kvl {
+
+namespace {
+
+void complain(const std::string &what) { std::fprintf(stderr, "kvlsim: %s\n", what.c_str()); }
+
+// Runs the handler; on an injected fault the state and the record stay as
+// they were, but the decoded fields are still journalled.
+int answer(const Machine &m, SimJson &state, SimJson &entry, uint32_t code, void *arg,
+           bool journal) {
+  SimHandler handler = find_handler(code);
+  if (!handler) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08x", code);
+    entry["code"] = hex;
+    return -EINVAL;
+  }
+  if (!state.value("loaded", false)) return -ENODEV;
+  size_t size = ioc_size(code);
+  if (size && !arg) return -EFAULT;
+  int fault = journal ? fault_for_request(m, state, code) : 0;
+  SimJson saved = state;
+  std::vector<unsigned char> record(static_cast<unsigned char *>(arg),
+                                    static_cast<unsigned char *>(arg) + size);
+  SimCall call{m, state, entry, code, arg};
+  int rc = handler(call);
+  if (fault || rc < 0) {
+    if (size) std::memcpy(arg, record.data(), size);
+    if (fault) {
+      state = saved;
+      rc = -fault;
+    }
+  }
+  return rc;
+}
+
+int request_locked(const std::string &root, uint32_t code, void *arg, bool journal) {
+  Machine m;
+  std::string err;
+  if (machine_load(root, m, err) < 0) {
+    complain(err);
+    return -EIO;
+  }
+  SimLock lock(root);
+  if (!lock.held()) {
+    complain(root + "/.lock: " + std::strerror(errno));
+    return -EIO;
+  }
+  SimJson state;
+  if (state_load(root, state, err) < 0) {
+    complain(err);
+    return -EIO;
+  }
+  std::string before = state.dump();
+  SimJson entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
+  int rc = answer(m, state, entry, code, arg, journal);
+  entry["result"] = rc < 0 ? -1 : rc;
+  if (rc < 0) entry["errno"] = errno_name(-rc);
+  if (journal && journal_append(root, entry) < 0) {
+    complain(root + "/journal.jsonl: " + std::strerror(errno));
+    return -EIO;
+  }
+  if (state.dump() != before && state_save(root, state) < 0) {
+    complain(root + "/state.json: " + std::strerror(errno));
+    return -EIO;
+  }
+  return rc;
+}
+
+}  // namespace
+
+int sim_request_direct(const std::string &root, uint32_t code, void *arg) {
+  int rc = request_locked(root, code, arg, false);
+  if (rc < 0) {
+    errno = -rc;
+    return -1;
+  }
+  return rc;
+}
+
+int sim_request(const char *root, int, uint32_t code, void *arg) {
+  int rc = request_locked(root, code, arg, true);
+  if (rc < 0) {
+    errno = -rc;
+    return -1;
+  }
+  return rc;
+}
+
+int sim_open_check(const char *root, const char *syspath, int major, int) {
+  Machine m;
+  std::string err;
+  if (machine_load(root, m, err) < 0) {
+    complain(err);
+    errno = EIO;
+    return -1;
+  }
+  int rc = 0;
+  {
+    SimLock lock(root);
+    SimJson state;
+    if (!lock.held() || state_load(root, state, err) < 0) {
+      complain(lock.held() ? err : std::string(root) + "/.lock: " + std::strerror(errno));
+      errno = EIO;
+      return -1;
+    }
+    std::string before = state.dump();
+    int fault = fault_for_open(m, state, syspath);
+    if (fault) rc = -fault;
+    else if (major == m.major && !state.value("loaded", false)) rc = -ENODEV;
+    if (state.dump() != before && state_save(root, state) < 0) rc = -EIO;
+  }
+  if (rc < 0) {
+    errno = -rc;
+    return -1;
+  }
+  return 0;
+}
+
+int sim_sync(const char *root) {
+  SimLock lock(root);
+  return journal_append(root, SimJson{{"request", "sync"}});
+}
+
+int sim_capture(const char *root, const void *data, size_t n) {
+  SimLock lock(root);
+  return capture_append(root, data, n);
+}
+
+}  // namespace kvl

@@ -1,0 +1,165 @@
+#include "simdir.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace kvl {
+
+namespace {
+
+int write_all(int fd, const char *p, size_t n) {
+  while (n > 0) {
+    ssize_t w = write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return 0;
+}
+
+int append_file(const std::string &path, const char *p, size_t n) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  int rc = write_all(fd, p, n);
+  int e = errno;
+  if (close(fd) < 0 && rc == 0) return -1;
+  errno = e;
+  return rc;
+}
+
+// The synthesizers the loaded driver offers, one per line.
+int write_synths(const std::string &root, const SimJson &state) {
+  std::string path = root + "/sequencer.synths";
+  if (!state.value("loaded", false)) {
+    if (unlink(path.c_str()) < 0 && errno != ENOENT) return -1;
+    return 0;
+  }
+  std::string text;
+  for (const auto &s : state["synths"]) text += s.get<std::string>() + "\n";
+  return replace_file(path, text);
+}
+
+}  // namespace
+
+SimLock::SimLock(const std::string &root) {
+  fd_ = open((root + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) return;
+  while (flock(fd_, LOCK_EX) < 0) {
+    if (errno == EINTR) continue;
+    int e = errno;
+    close(fd_);
+    fd_ = -1;
+    errno = e;
+    return;
+  }
+}
+
+SimLock::~SimLock() {
+  if (fd_ >= 0) close(fd_);  // closing releases the lock
+}
+
+SimJson state_fresh() {
+  SimJson s = SimJson::object();
+  state_forget(s);
+  s["loaded"] = true;
+  return s;
+}
+
+void state_forget(SimJson &s) {
+  s["loaded"] = false;
+  s["status"] = 0;
+  s["headers"] = SimJson::array();
+  s["cards"] = SimJson::array();
+  s["firmware"] = SimJson::object();
+  s["options"] = SimJson::object();
+  s["mixer_levels"] = SimJson::object();
+  s["card_settings"] = SimJson::object();
+  s["pnp_port"] = 0;
+  s["pnp_devices"] = SimJson::array();
+  s["audio"] = SimJson::array();
+  s["mixers"] = SimJson::array();
+  s["synths"] = SimJson::array();
+  s["routing"] = {{"input", SimJson::array()}, {"output", SimJson::array()}, {"duplex", SimJson::array()}};
+  if (!s.contains("faults")) s["faults"] = SimJson::array();
+  if (!s.contains("machine_fault_calls")) s["machine_fault_calls"] = SimJson::object();
+}
+
+int state_load(const std::string &root, SimJson &state, std::string &err) {
+  std::string path = root + "/state.json";
+  std::ifstream f(path, std::ios::binary);
+  if (!f) {
+    if (errno == ENOENT) {
+      state = state_fresh();
+      return 0;
+    }
+    err = path + ": cannot be read";
+    return -1;
+  }
+  std::stringstream ss;
+  ss << f.rdbuf();
+  try {
+    state = SimJson::parse(ss.str());
+  } catch (const SimJson::exception &e) {
+    err = path + ": " + e.what();
+    return -1;
+  }
+  if (!state.is_object()) {
+    err = path + ": not a JSON object";
+    return -1;
+  }
+  // A state written by hand may lack keys; they take their fresh values.
+  SimJson fresh = state_fresh();
+  fresh["loaded"] = state.value("loaded", true);
+  for (auto it = fresh.begin(); it != fresh.end(); ++it)
+    if (!state.contains(it.key())) state[it.key()] = it.value();
+  return 0;
+}
+
+int state_save(const std::string &root, const SimJson &state) {
+  if (replace_file(root + "/state.json", state.dump(2, ' ', false, SimJson::error_handler_t::replace) + "\n") < 0) return -1;
+  return write_synths(root, state);
+}
+
+int journal_append(const std::string &root, const SimJson &entry) {
+  std::string line = entry.dump(-1, ' ', false, SimJson::error_handler_t::replace) + "\n";
+  return append_file(root + "/journal.jsonl", line.data(), line.size());
+}
+
+int capture_append(const std::string &root, const void *data, size_t n) {
+  return append_file(root + "/sequencer.capture", static_cast<const char *>(data), n);
+}
+
+int replace_file(const std::string &path, const std::string &text) {
+  std::string tmp = path + ".tmp." + std::to_string(getpid());
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  int rc = write_all(fd, text.data(), text.size());
+  int e = errno;
+  if (close(fd) < 0 && rc == 0) {
+    rc = -1;
+    e = errno;
+  }
+  if (rc < 0) {
+    unlink(tmp.c_str());
+    errno = e;
+    return -1;
+  }
+  if (rename(tmp.c_str(), path.c_str()) < 0) {
+    int e = errno;
+    unlink(tmp.c_str());
+    errno = e;
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace kvl
