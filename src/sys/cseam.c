@@ -80,22 +80,16 @@ static void forget_sequencer(int fd)
             seq_fds[i].used = 0;
 }
 
-/* Reads the node file at path: 1 when it is a character node, 0 when it is an
- * ordinary file, -1 with errno when it cannot be opened with the access mode
- * asked for (its permission bits are the node's mode). */
-static int check_node(const char *path, int accmode)
+/* 1 when the file at path is a node file, exactly "KVLSIM-CHR <major>
+ * <minor>\n"; 0 when it is anything else or cannot be read. */
+static int is_node_file(const char *path)
 {
-    int fd = open(path, accmode);
+    int fd = open(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0)
-        return -1;
-    if (accmode != O_RDONLY) {
-        close(fd);
-        fd = open(path, O_RDONLY);
-        if (fd < 0)
-            return -1;
-    }
+        return 0;
+    struct stat st;
     char text[64];
-    ssize_t n = read(fd, text, sizeof text - 1);
+    ssize_t n = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? read(fd, text, sizeof text - 1) : 0;
     close(fd);
     if (n <= 0)
         return 0;
@@ -119,11 +113,13 @@ static int open_sequencer(const char *root, int flags, int mode)
         join(root, "/sequencer.capture", capture, sizeof capture) < 0)
         return -1;
     int accmode = flags & O_ACCMODE;
-    int kind = check_node(node, accmode);
-    if (kind < 0)
-        return -1;
-    if (kind == 0)
+    if (!is_node_file(node))
         return open(node, flags, mode);
+    /* The node's permission bits decide who may open it, as for a device. */
+    int check = open(node, accmode);
+    if (check < 0)
+        return -1;
+    close(check);
     if (access(synths, F_OK) != 0) {
         errno = ENODEV;
         return -1;
@@ -328,6 +324,12 @@ int kvl_cseam_open(const char *path, int flags, int mode)
         char mapped[PATH_MAX];
         if (join(root, path, mapped, sizeof mapped) < 0)
             return -1;
+        /* Only the sequencer is served here; writing into another node
+         * file would destroy it. */
+        if (is_node_file(mapped)) {
+            errno = ENXIO;
+            return -1;
+        }
         return open(mapped, flags, mode);
     }
 #endif

@@ -105,14 +105,15 @@ void case_seam_requests(void)
     remove_machine();
 }
 
-/* Only /dev and /etc map into the machine; other paths open natively. */
+/* Only /dev and /etc map into the machine; other paths open natively. Device
+ * nodes other than the sequencer are not served, so never overwritten. */
 static void open_paths(void)
 {
     char native[4200];
     snprintf(native, sizeof native, "%s/plain", machine_root);
-    const char *paths[] = {"/etc/kvl.conf", "/etc", native, "/etcetera/kvl.conf"};
+    const char *paths[] = {"/etc/kvl.conf", "/etc", native, "/etcetera/kvl.conf", "/dev/mixer0"};
     for (size_t i = 0; i < sizeof paths / sizeof paths[0]; i++) {
-        int fd = kvllib_open(paths[i], O_RDONLY, 0);
+        int fd = kvllib_open(paths[i], i == 4 ? O_WRONLY | O_TRUNC : O_RDONLY, 0);
         char buf[32] = "";
         ssize_t n = fd >= 0 ? read(fd, buf, sizeof buf - 1) : -1;
         printf("%s\n", fd < 0 ? strerror(errno) : n > 0 ? buf : "(directory)");
@@ -126,8 +127,13 @@ void case_seam_paths(void)
     make_machine("OPL\n");
     write_machine_file("etc/kvl.conf", "conf", 4);
     write_machine_file("plain", "plain", 5);
+    write_machine_file("dev/mixer0", "KVLSIM-CHR 14 0\n", 16);
     struct outcome o;
     run_child(open_paths, &o);
-    EXPECT_STR(o.out, "conf\n(directory)\nplain\nNo such file or directory\n");
+    EXPECT_STR(o.out, "conf\n(directory)\nplain\nNo such file or directory\n"
+                      "No such device or address\n");
+    char node[64];
+    read_machine_file("dev/mixer0", node, sizeof node);
+    EXPECT_STR(node, "KVLSIM-CHR 14 0\n");
     remove_machine();
 }
