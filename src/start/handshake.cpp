@@ -40,17 +40,34 @@ int driver_handshake() {
   return 0;
 }
 
+namespace {
+
+// Splits text at each newline into g_drivers.names: the count is the number
+// of newlines plus one, capped at the size of the name table.
 int split_driver_names(std::string_view text) {
   int count = 0;
   size_t start = 0;
   for (;;) {
     size_t nl = text.find('\n', start);
     std::string_view name = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-    if (count < MAX_DRIVER_NAMES) g_drivers.names[count++] = std::string(name);
-    if (nl == std::string_view::npos || count >= MAX_DRIVER_NAMES) break;
+    g_drivers.names[count++] = std::string(name);
+    if (nl == std::string_view::npos || count == MAX_DRIVER_NAMES) break;
     start = nl + 1;
   }
   g_drivers.count = count;
+  return count;
+}
+
+}  // namespace
+
+int take_driver_names(std::string_view text) {
+  int count = split_driver_names(text);
+  if (g_core.verbosity >= 5)
+    std::fprintf(stderr, "%d card level drivers actually installed.\n", count);
+  if (count < g_drivers.slots) g_drivers.slots = count;
+  if (g_core.verbosity >= 6)
+    for (int i = 0; i < count; i++)
+      std::fprintf(stderr, "%3d: %s\n", g_drivers.keys[i], g_drivers.names[i].c_str());
   return count;
 }
 
@@ -59,13 +76,7 @@ int load_driver_names() {
   if (control_request(CTL_GET_DRIVERS, text) < 0) return -1;
   // The driver fills at most the request's 4096 bytes; the extra byte keeps
   // the text terminated even when it fills all of them.
-  int count = split_driver_names(std::string_view(text, std::strlen(text)));
-  if (g_core.verbosity >= 5)
-    std::fprintf(stderr, "%d card level drivers actually installed.\n", count);
-  if (count < g_drivers.slots) g_drivers.slots = count;
-  if (g_core.verbosity >= 6)
-    for (int i = 0; i < count; i++)
-      std::fprintf(stderr, "%3d: %s\n", g_drivers.keys[i], g_drivers.names[i].c_str());
+  take_driver_names(std::string_view(text, std::strlen(text)));
   return 0;
 }
 

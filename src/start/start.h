@@ -53,9 +53,11 @@ int driver_handshake();
 // Step 8: Get drivers and the name table. Returns 0, or -1 after printing.
 int load_driver_names();
 
-// Splits the Get drivers text into g_drivers.names (newline-separated; the
-// count is newlines + 1, at most MAX_DRIVER_NAMES) and returns the count.
-int split_driver_names(std::string_view text);
+// Takes the Get drivers text into g_drivers.names (split at each newline;
+// the count is newlines + 1, at most MAX_DRIVER_NAMES), prints the count and
+// the names by verbosity and lowers the slot count to the count. Returns the
+// count.
+int take_driver_names(std::string_view text);
 
 // Steps 10 to 12: Get #cards, the card report and the warnings. Sets *all_ok
 // to 0 when a card failed to initialise. Returns 0, or -1 after printing.

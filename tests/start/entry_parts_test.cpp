@@ -1,0 +1,121 @@
+// The entry's pieces that need no driver: option word, PATH, the driver name
+// table and the status file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "common/common.h"
+#include "start/start.h"
+#include "support.h"
+
+using kvltest::TempDir;
+
+namespace {
+
+void reset_core() {
+  kvl::g_core = kvl::CoreState{};
+  kvl::g_drivers = kvl::DriverTable{};
+}
+
+TEST(OptionWord, LettersSetModesAndUnknownOnesWarn) {
+  struct Case {
+    const char *word;
+    int verbosity, configurator, driver_list;
+    const char *warnings;
+  } cases[] = {
+      {"vvv-x", 3, 0, 0, ""},
+      {"vq", 1, 0, 0, "Warning: Unrecognized option q\n"},
+      {"-c", 0, 1, 0, ""},
+      {"Tvi", 1, 1, 1, ""},
+      {"zvZ", 1, 0, 0, "Warning: Unrecognized option z\nWarning: Unrecognized option Z\n"},
+      {"", 0, 0, 0, ""},
+  };
+  for (const Case &c : cases) {
+    reset_core();
+    testing::internal::CaptureStderr();
+    kvl::parse_option_word(c.word);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(kvl::g_core.verbosity, c.verbosity) << c.word;
+    EXPECT_EQ(kvl::g_core.configurator, c.configurator) << c.word;
+    EXPECT_EQ(kvl::g_core.driver_list, c.driver_list) << c.word;
+    EXPECT_EQ(err, c.warnings) << c.word;
+  }
+}
+
+TEST(PathExtension, AppendsSystemDirectoriesAndNeverCuts) {
+  const char *tail = ":/bin:/usr/bin:/usr/local/bin:/sbin:/usr/sbin";
+  std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+
+  unsetenv("PATH");
+  ASSERT_EQ(kvl::extend_path(), 0);
+  EXPECT_EQ(std::string(std::getenv("PATH")), tail);
+
+  std::string longer = "/opt/" + std::string(5000, 'p');
+  setenv("PATH", longer.c_str(), 1);
+  ASSERT_EQ(kvl::extend_path(), 0);
+  EXPECT_EQ(std::string(std::getenv("PATH")), longer + tail);
+
+  setenv("PATH", saved.c_str(), 1);
+}
+
+TEST(DriverNames, SplitAtNewlinesAndLowerTheSlotCount) {
+  struct Case {
+    const char *text;
+    int slots_before;
+    std::vector<std::string> names;
+    int slots_after;
+  } cases[] = {
+      {"a\nb\n", 5, {"a", "b", ""}, 3},
+      {"", 4, {""}, 1},
+      {"sb16\nmpu", 1, {"sb16", "mpu"}, 1},  // a smaller slot count stays
+  };
+  for (const Case &c : cases) {
+    reset_core();
+    kvl::g_drivers.slots = c.slots_before;
+    int n = kvl::take_driver_names(c.text);
+    ASSERT_EQ(n, static_cast<int>(c.names.size())) << c.text;
+    EXPECT_EQ(kvl::g_drivers.count, n);
+    for (int i = 0; i < n; i++) EXPECT_EQ(kvl::g_drivers.names[i], c.names[i]) << c.text;
+    EXPECT_EQ(kvl::g_drivers.slots, c.slots_after) << c.text;
+  }
+}
+
+TEST(DriverNames, CountIsCappedAtTheNameTable) {
+  reset_core();
+  kvl::g_drivers.slots = 250;
+  std::string text;
+  for (int i = 0; i < 250; i++) text += "d" + std::to_string(i) + "\n";
+  EXPECT_EQ(kvl::take_driver_names(text), kvl::MAX_DRIVER_NAMES);
+  EXPECT_EQ(kvl::g_drivers.names[199], "d199");
+  EXPECT_EQ(kvl::g_drivers.slots, kvl::MAX_DRIVER_NAMES);
+}
+
+TEST(InstallStatus, ReplacesTheWordAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  reset_core();
+  kvl::g_core.install_dir = dir.path();
+  kvltest::write_file(dir / ".status", "AUDSET_OK\nleft over from an older, longer text\n");
+  kvl::write_install_status("AUDSTART");
+  EXPECT_EQ(kvltest::read_file(dir / ".status"), "AUDSTART\n");
+  int entries = 0;
+  for (auto &e : std::filesystem::directory_iterator(dir.path())) (void)e, entries++;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(InstallStatus, FailureIsReportedAndNothingElseHappens) {
+  TempDir dir;
+  reset_core();
+  kvl::g_core.install_dir = dir / "missing";
+  testing::internal::CaptureStderr();
+  kvl::write_install_status("AUDSTART");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, dir / "missing/.status" + ": " + std::strerror(ENOENT) +
+                     "\nCannot update install status\n");
+  EXPECT_FALSE(kvltest::file_exists(dir / "missing"));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// audstart and audstop on a simulated machine with an installation directory
+// laid out from the built programs.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "startup_fixture.h"
+
+using testing::HasSubstr;
+
+namespace {
+
+// An installation directory holding the programs and tools under bin/, named
+// by the machine's /etc/kvl.conf (its first KVLLIBDIR= line wins).
+struct Installed : starttest::Startup {
+  Installed() {
+    std::filesystem::create_directories(install / "bin");
+    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim"})
+      std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
+    kvltest::write_file(machine.root() + "/etc/kvl.conf",
+                        "# sound system\nKVLLIBDIR=" + install.path() + "\nKVLLIBDIR=/nowhere\n");
+  }
+  kvltest::RunResult tool(const char *name, const std::vector<std::string> &env) const {
+    return kvltest::run({install / (std::string("bin/") + name)}, env);
+  }
+  std::string log() const { return kvltest::read_file(install / "logs/audstart.log"); }
+};
+
+TEST(Tools, AudstartRunsStartupAndKeepsItsLog) {
+  Installed s;
+  s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
+  auto r = s.tool("audstart", {s.machine.env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\nKelvane started OK.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(s.log(),
+            "Sound driver contacted OK\n"
+            "1 cards installed.\n"
+            "      SB16:       SB16:  PORT 0x220 IRQ  5 DMA1  1 DMA2  5\n");
+  EXPECT_EQ(s.status(), "AUDSTART_OK\n");
+}
+
+TEST(Tools, AudstartPassesAudcoresExitStatusOn) {
+  Installed s;
+  ASSERT_EQ(s.machine.kvlsim("fault", {"Get version", "EIO"}).status, 0);
+  auto r = s.tool("audstart", {s.machine.env()});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(s.log(), std::string("Get version: ") + std::strerror(EIO) + "\n");
+}
+
+TEST(Tools, AudstopUnloadsAndAudstartLoadsAgain) {
+  Installed s;
+  s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
+  auto r = s.tool("audstop", {s.machine.env()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = s.audcore("-v");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.err, std::string("Open /dev/mixer0: ") + std::strerror(ENODEV) + "\n");
+
+  // Loaded again, the driver has forgotten its cards: start-up configures it
+  // from an empty devices.cfg and ends without a card.
+  r = s.tool("audstart", {s.machine.env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(s.log(), "Sound driver contacted OK\n");
+  EXPECT_EQ(s.status(), "AUDSTART\n");
+}
+
+TEST(Tools, WithoutSimulatedMachineTheToolsRefuse) {
+  Installed s;
+  for (const char *tool : {"audstart", "audstop"}) {
+    auto r = s.tool(tool, {"KVL_SIMROOT="});
+    EXPECT_NE(r.status, 0) << tool;
+    EXPECT_THAT(r.err, HasSubstr("sound driver on this system")) << tool;
+  }
+  EXPECT_FALSE(kvltest::file_exists(s.install / ".status"));
+}
+
+}  // namespace
