@@ -33,8 +33,6 @@ void set_name(char *field, size_t size, const char *text) {
 
 void on_notice(const char *text) { notices().push_back(text); }
 
-std::unique_ptr<kvltest::TempDir> g_install_dir;
-
 }  // namespace
 
 HwdbResource port_res(int num, int size) {
@@ -186,8 +184,8 @@ void build_standard_config() {
 }
 
 void CardcfgTest::SetUp() {
-  g_install_dir = std::make_unique<kvltest::TempDir>();
-  dir_ = g_install_dir->path();
+  install_dir_ = std::make_unique<kvltest::TempDir>();
+  dir_ = install_dir_->path();
   g_core = CoreState{};
   g_core.install_dir = dir_;
   std::filesystem::create_directories(dir_ + "/etc");
@@ -197,7 +195,7 @@ void CardcfgTest::SetUp() {
 
 void CardcfgTest::TearDown() {
   set_notice_handler(nullptr);
-  g_install_dir.reset();
+  install_dir_.reset();
 }
 
 }  // namespace cardtest

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "hwdb/hwdb.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,11 @@ class CardcfgTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   std::string dir_;
+
+ private:
+  // Not a static: the code under test may end a forked test with exit(),
+  // which must not remove the folder.
+  std::unique_ptr<kvltest::TempDir> install_dir_;
 };
 
 }  // namespace cardtest

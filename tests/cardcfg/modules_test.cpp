@@ -1,0 +1,124 @@
+// etc/modules.lis and etc/modules.dep.
+#include "cardcfg/modules.h"
+#include "common/common.h"
+#include "fixture.h"
+#include "support.h"
+
+#include <sstream>
+
+namespace cardtest {
+namespace {
+
+using namespace kvl;
+
+int load_lis(const std::string &text) {
+  std::istringstream in(text);
+  return load_modules_lis(in);
+}
+
+int load_dep(const std::string &text) {
+  std::istringstream in(text);
+  return load_modules_dep(in);
+}
+
+TEST_F(CardcfgTest, ModulesLisRows) {
+  g_drivers.slots = 7;
+  ASSERT_EQ(load_lis("sb16 sb\nsb16\n\nmpu\tmpu401 x\nfm  opl3"), 0);
+  EXPECT_EQ(g_drivers.count, 5);
+  EXPECT_EQ(g_drivers.slots, 5);
+  const char *want[][2] = {{"sb16", "sb"}, {"sb16", ""}, {"", ""}, {"mpu", "mpu401 x"}, {"fm", " opl3"}};
+  for (int i = 0; i < 5; i++) {
+    EXPECT_EQ(g_drivers.names[i], want[i][0]) << i;
+    EXPECT_EQ(g_drivers.texts[i], want[i][1]) << i;
+  }
+  EXPECT_EQ(module_of_driver("sb16"), "sb");
+  EXPECT_EQ(module_of_driver("nosuch"), "");
+}
+
+TEST_F(CardcfgTest, ModulesLisHoldsTwoHundredRows) {
+  std::string text;
+  for (int i = 0; i < 200; i++) text += "drv" + std::to_string(i) + " mod\n";
+  EXPECT_EQ(load_lis(text), 0);
+  EXPECT_EQ(g_drivers.slots, 200);
+
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(load_lis(text + "one more\n"), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Too many drivers\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Too many drivers\n");
+}
+
+// The dependency table as "module: required,required; ..." text.
+std::string deps() {
+  std::string s;
+  for (int i = 0; i < g_module_deps.count; i++) {
+    const ModuleDep &d = g_module_deps.entries[i];
+    s += std::string(d.name) + ":";
+    for (int k = 0; k < d.count; k++) s += std::string(k ? "," : "") + d.required[k];
+    s += ";";
+  }
+  return s;
+}
+
+TEST_F(CardcfgTest, ModulesDepLines) {
+  const struct {
+    const char *text;
+    const char *deps;
+  } cases[] = {
+      {"sbcore [sb16 sbpro]\n", "sb16:sbcore;sbpro:sbcore;"},
+      {"sbcore\t[sb16] [sbpro]\n", "sb16:sbcore;"},
+      {"sbcore used by [sb16  sbpro\n", "sb16:sbcore;sbpro:sbcore;"},
+      {"audkern [sb16]\nsbcore [audkern]\n", ""},
+      {"sbcore sb16 sbpro\nsbcore\n[sb16]\n\n", ""},
+      {"a [m]\nb [m]\na [m]\n", "m:a,b,a;"},
+  };
+  for (const auto &c : cases) {
+    reset_model();
+    EXPECT_EQ(load_dep(c.text), 0) << c.text;
+    EXPECT_EQ(deps(), c.deps) << c.text;
+  }
+}
+
+TEST_F(CardcfgTest, ModulesDepLimits) {
+  std::string text;
+  for (int i = 0; i < MAX_DEP_ENTRIES; i++) text += "core [m" + std::to_string(i) + "]\n";
+  ASSERT_EQ(load_dep(text), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(load_dep("core [one_more]\n"), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "audcore: Too many modules loaded\n");
+
+  reset_model();
+  text.clear();
+  for (int i = 0; i < MAX_DEP_REQUIRED; i++) text += "c" + std::to_string(i) + " [m]\n";
+  ASSERT_EQ(load_dep(text), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(load_dep("one_more [m]\n"), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: too many modules loaded\n");
+
+  // Names longer than 59 characters are cut, and still found again.
+  reset_model();
+  std::string longname(80, 'n');
+  ASSERT_EQ(load_dep("a [" + longname + "]\nb [" + longname + "]\n"), 0);
+  EXPECT_EQ(deps(), longname.substr(0, 59) + ":a,b;");
+}
+
+TEST_F(CardcfgTest, ModulesDepPrintedAtVerbositySeven) {
+  g_core.verbosity = 7;
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(load_dep("core [sb16 sbpro]\nmidi [sb16]\n"), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Module: sb16 requires core,midi\nModule: sbpro requires core\n");
+}
+
+TEST_F(CardcfgTest, MissingListFilesEndTheProgram) {
+  EXPECT_EXIT(read_modules_lis(), testing::ExitedWithCode(255),
+              "^" + dir_ + "/etc/modules.lis: No such file or directory\n$");
+  EXPECT_EXIT(read_modules_dep(), testing::ExitedWithCode(255),
+              "^" + dir_ + "/etc/modules.dep: No such file or directory\n$");
+  kvltest::write_file(dir_ + "/etc/modules.lis", "sb16 sb\n");
+  read_modules_lis();
+  EXPECT_EQ(g_drivers.count, 1);
+}
+
+}  // namespace
+}  // namespace cardtest
