@@ -1,0 +1,128 @@
+// set_pnp_device and query_pci_irqs against the simulated driver. The seam
+// reads KVL_SIMROOT once per process, so every test re-initialises the same
+// machine directory.
+#include "cardcfg/pnp_device.h"
+#include "cardcfg/resources.h"
+#include "common/common.h"
+#include "support.h"
+#include "sys/sys.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+using namespace kvl;
+using kvltest::bin;
+using kvltest::run;
+using nlohmann::json;
+
+const std::string &root() {
+  static kvltest::TempDir dir;
+  static const std::string path = dir / "machine";
+  return path;
+}
+const bool g_simulated = (setenv("KVL_SIMROOT", root().c_str(), 1), true);
+
+const char MACHINE[] = R"({
+  "drivers": [{"name": "pciaud", "key": 7}],
+  "pci": [{"name": "KVLPCI1", "driver": "pciaud", "irq": 5},
+          {"name": "KVLPCI2", "driver": "pciaud", "irq": 9}]
+})";
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(g_simulated);
+    kvltest::TempDir tmp;
+    kvltest::write_file(tmp / "machine.json", MACHINE);
+    auto r = run({bin("kvlsim"), "init", root(), tmp / "machine.json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    g_core = CoreState{};
+    g_resources = ResourceTables{};
+    g_core.control_fd = sys_open("/dev/mixer0", O_RDWR);
+    ASSERT_GE(g_core.control_fd, 0);
+  }
+  void TearDown() override { sys_close(g_core.control_fd); }
+
+  static void fault(const std::string &request) {
+    auto r = run({bin("kvlsim"), "fault", root(), request, "EIO", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  // The journal entries of one request, in order.
+  static std::vector<json> journal(const std::string &request) {
+    std::vector<json> out;
+    std::istringstream in(kvltest::read_file(root() + "/journal.jsonl"));
+    std::string line;
+    while (std::getline(in, line))
+      if (!line.empty() && json::parse(line).value("request", "") == request)
+        out.push_back(json::parse(line));
+    return out;
+  }
+};
+
+TEST_F(DriverTest, SetPnpDeviceSendsTheRecord) {
+  EXPECT_EQ(set_pnp_device("CTL0031 P220 P# I5 I# D1 D#"), 0);
+  auto sent = journal("Set PnP device");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0]["id"], "CTL0031");
+  EXPECT_EQ(sent[0]["ports"], json({0x220, 0}));
+  EXPECT_EQ(sent[0]["irqs"], json({5, 2}));
+  EXPECT_EQ(sent[0]["dmas"], json({1, 4}));
+  EXPECT_TRUE(sent[0]["errno"].is_null());
+
+  // No identifier: nothing is sent.
+  EXPECT_EQ(set_pnp_device(""), 0);
+  EXPECT_EQ(journal("Set PnP device").size(), 1u);
+}
+
+TEST_F(DriverTest, SetPnpDeviceDropsEntriesPastEight) {
+  std::string text = "@@@0001";
+  for (int i = 1; i <= 9; i++) text += " P" + std::to_string(0x200 + i);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(set_pnp_device(text), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "PnP device @@@0001: more than 8 ports, IRQs or DMA channels; 1 ignored\n");
+  auto sent = journal("Set PnP device");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0]["nports"], 8);
+  EXPECT_TRUE(sent[0]["errno"].is_null());
+}
+
+TEST_F(DriverTest, SetPnpDeviceFailureIsReported) {
+  fault("Set PnP device");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(set_pnp_device("CTL0031 P220"), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Set PnP device: Input/output error\n");
+}
+
+TEST_F(DriverTest, PciIrqsAreMarkedWhereFree) {
+  g_resources.irq[9] = "isaaud";
+  query_pci_irqs();
+  EXPECT_STREQ(g_resources.irq[5], "Allocated for a PCI device");
+  EXPECT_STREQ(g_resources.irq[9], "isaaud");  // a holder keeps its IRQ
+  EXPECT_EQ(g_resources.irq[7], nullptr);
+  for (int i = 0; i < SYSTEM_IRQ_LINES; i++) EXPECT_EQ(g_resources.saved_irq[i], g_resources.irq[i]);
+  EXPECT_EQ(journal("get PCI IRQs").size(), 1u);
+}
+
+TEST_F(DriverTest, PciIrqsWithoutDriverOrOnFailure) {
+  g_core.no_driver = 1;
+  query_pci_irqs();
+  EXPECT_TRUE(journal("get PCI IRQs").empty());
+  EXPECT_EQ(g_resources.irq[5], nullptr);
+
+  g_core.no_driver = 0;
+  fault("get PCI IRQs");
+  testing::internal::CaptureStderr();
+  query_pci_irqs();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "get PCI IRQs: Input/output error\n");
+  EXPECT_EQ(g_resources.irq[5], nullptr);
+}
+
+}  // namespace
