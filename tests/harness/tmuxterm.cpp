@@ -223,9 +223,7 @@ bool TmuxTerminal::wait_for(const std::string &text, int timeout_ms) {
 Cell TmuxTerminal::cell(int r, int c) const {
   if (r >= 0 && r < static_cast<int>(cells_.size()) && c >= 0 && c < static_cast<int>(cells_[r].size()))
     return cells_[r][c];
-  Cell blank;
-  blank.ch = " ";
-  return blank;
+  return Cell{std::string(1, ' ')};
 }
 
 std::string TmuxTerminal::row(int r) const {
