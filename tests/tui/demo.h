@@ -16,10 +16,13 @@ inline std::vector<std::string> tuidemo(const std::vector<std::string> &args) {
   return argv;
 }
 
-// Starts tuidemo with args and waits until its first screen is drawn down to
-// the bottom frame line (keys sent before would meet a terminal in line mode).
+// Starts tuidemo with args and waits until its first full-screen list is drawn:
+// the bottom-right corner, then the cursor moved up onto the list or a button
+// (keys sent before would meet a terminal in line mode).
 inline bool start_demo(Terminal &t, const std::vector<std::string> &args) {
-  return t.start(tuidemo(args)) && t.wait_until([&] { return t.cell(t.rows() - 1, 0).ch == "└"; });
+  int last = t.rows() - 1;
+  return t.start(tuidemo(args)) &&
+         t.wait_until([&] { return t.cell(last, t.cols() - 1).ch == "┘" && t.cursor().row < last; });
 }
 
 // Same for a dialog that is not full-screen: waits until text appears.
