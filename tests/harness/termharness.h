@@ -101,7 +101,9 @@ class Terminal {
 
 // A program in a pane of rows x cols of a private tmux server (its own socket
 // in a temporary folder, no status line, no user configuration). Slower than
-// Terminal; use it where the dim attribute matters. TERM is tmux's own.
+// Terminal; use it where the dim attribute matters. TERM is tmux's own. The
+// server ends with the object, or by itself when the program ends (the pane
+// can no longer be read then).
 class TmuxTerminal {
  public:
   explicit TmuxTerminal(int rows = 24, int cols = 80);

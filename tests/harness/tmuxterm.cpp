@@ -140,7 +140,7 @@ TmuxTerminal::TmuxTerminal(int rows, int cols) : rows_(rows), cols_(cols) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "kvltmux.XXXXXX").string();
   if (mkdtemp(tmpl.data())) dir_ = tmpl;
   socket_ = dir_ + "/socket";
-  std::ofstream(dir_ + "/tmux.conf") << "set -g status off\nset -g remain-on-exit on\n";
+  std::ofstream(dir_ + "/tmux.conf") << "set -g status off\n";
 }
 
 TmuxTerminal::~TmuxTerminal() {
