@@ -6,6 +6,7 @@
 #include "sys/cseam.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -176,7 +177,8 @@ void KVL_seq_needbuf(int len, int fd, unsigned char *buf, int buflen)
 void KVL_seq_advbuf(int len, int fd, unsigned char *buf, int buflen)
 {
     sanity_check(fd, buf, buflen);
-    _seqbufptr += len;
+    long long next = (long long)_seqbufptr + len;
+    _seqbufptr = next > INT_MAX ? INT_MAX : next < INT_MIN ? INT_MIN : (int)next;
 }
 
 /* Hands instrument n to the loader of device dev's kind; devices outside the
