@@ -1,21 +1,158 @@
-// The card configuration read from standard input at start-up, and the
-// commands its control lines queue.
+// The card configuration read from standard input at start-up: card headers,
+// option lines and card lines, each turned into driver requests.
+#include <cerrno>
 #include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "cardcfg/cfg_text.h"
+#include "cardcfg/pnp_device.h"
+#include "common/common.h"
+#include "driver/driver.h"
 #include "start/start.h"
+#include "start/text.h"
+#include "sys/sys.h"
 
 namespace kvl {
 
-int apply_card_config(std::FILE *in) {
-  // The applier lands with its own issue. Until then the text is read to its
-  // end, so the start tool never blocks on a full pipe, and no card is added.
-  char buf[4096];
-  while (std::fread(buf, 1, sizeof buf, in) > 0) {
+ApplyState g_apply;
+
+namespace {
+
+// "-NAME #description": the card header, sent unchecked.
+void apply_header_line(std::string_view line, std::string_view w0) {
+  g_apply.pending_control.clear();
+  CardHeaderRecord rec = {};
+  copy_field(rec.name, w0.substr(1));
+  std::string_view descr = rest_after(line, w0);
+  if (!descr.empty()) descr.remove_prefix(1);  // the "#" written before the title
+  copy_field(rec.description, descr);
+  driver_request(g_core.control_fd, CTL_CARD_HEADER, &rec);
+}
+
+// "/OPTION ...": the global switches, "/PNPDEV" and "/CONTROL"; others are
+// the configurator's and ignored here.
+void apply_option_line(std::string_view line, const std::vector<std::string_view> &words) {
+  std::string_view option = words[0].substr(1);
+  if (option == "SECUREAUDIO") {
+    if (words.size() > 1) g_apply.secure_audio = words[1] == "OFF" ? 0 : 1;
+  } else if (option == "PNPDEV") {
+    set_pnp_device(rest_after(line, words[0]));
+  } else if (option == "CONTROL") {
+    g_apply.pending_control = std::string(rest_after(line, words[0]));
+  } else if (option == "DSPX") {
+    g_apply.dspx = 1;
   }
+}
+
+// Reads the number after a word's letter into *field. Returns 0, or -1 after
+// "Illegal parm" when the rest of the word is no number.
+int take_number(std::string_view word, int base, int32_t *field) {
+  int v;
+  if (parse_number(word.substr(1), base, &v) != 0) {
+    std::string w(word);
+    std::fprintf(stderr, "Illegal parm '%s'\n", w.c_str());
+    return -1;
+  }
+  *field = v;
   return 0;
 }
 
-// Lands with the card-configuration issue; nothing is queued before then.
-void run_command_queue() {}
+// How a card line's words ended.
+enum class CardEnd { add, skip, pnp };
+
+// The words after the driver name, into rec. Echoes each word by verbosity.
+CardEnd take_card_words(std::string_view line, const std::vector<std::string_view> &words,
+                        CardConfigRecord *rec) {
+  for (size_t i = 1; i < words.size(); i++) {
+    std::string_view w = words[i];
+    if (g_core.verbosity > 0) std::fprintf(stderr, " %.*s", static_cast<int>(w.size()), w.data());
+    char kind = w.empty() ? '\0' : w[0];
+    switch (kind) {
+      case 'P': if (take_number(w, 16, &rec->port) < 0) return CardEnd::skip; break;
+      case 'I': if (take_number(w, 10, &rec->irq) < 0) return CardEnd::skip; break;
+      case 'D': if (take_number(w, 10, &rec->dma1) < 0) return CardEnd::skip; break;
+      case 'd': if (take_number(w, 10, &rec->dma2) < 0) return CardEnd::skip; break;
+      case 'N': copy_field(rec->name, w.substr(1)); break;
+      case '#':
+      case 'i':
+        break;
+      case '$':
+        run_card_command(words[0], w.substr(1), rest_after(line, w));
+        return CardEnd::skip;
+      case 'O':
+        if (w.size() > 1 && w[1] == 'F') return CardEnd::skip;
+        if (w.size() > 1 && w[1] == 'P') return CardEnd::pnp;
+        break;
+      default: {
+        std::string text(w);
+        std::fprintf(stderr, "Unknown parm '%s'\n", text.c_str());
+        return CardEnd::skip;
+      }
+    }
+  }
+  return CardEnd::add;
+}
+
+// A card line: W0 names a card-level driver. Returns 0, or -1 after printing
+// when the driver refused the card.
+int apply_card_line(std::string_view line, const std::vector<std::string_view> &words) {
+  std::string driver(words[0]);
+  int key = driver_key_by_name(driver);
+  if (key == -1) {
+    if (driver == "DUMMY") return 0;
+    std::fprintf(stderr, "No driver found for '%s'.\n", driver.c_str());
+    std::fprintf(stderr, "It's possibly not available for this operating system yet.\n");
+    std::printf("No driver found for '%s'.\n", driver.c_str());
+    std::printf("It's probably not available for this operating system yet.\n");
+    return 0;
+  }
+
+  CardConfigRecord rec = {};
+  rec.key = key;
+  copy_field(rec.name, driver);
+  rec.dma1 = -1;
+  rec.dma2 = -1;
+  if (g_core.verbosity > 0) std::fprintf(stderr, "Configuring %d: %s", key, driver.c_str());
+
+  CardEnd end = take_card_words(line, words, &rec);
+  if (end == CardEnd::add) {
+    sys_sync();
+    if (driver_request(g_core.control_fd, CTL_ADD_CARD, &rec) < 0) {
+      int e = errno;
+      std::fprintf(stderr, "errno=%d\n", e);
+      errno = e;
+      print_error(request_label(CTL_ADD_CARD));
+      return -1;
+    }
+    if (g_core.verbosity > 0) std::fprintf(stderr, " device added ");
+    g_core.cards_added++;
+  }
+  if (end != CardEnd::skip && !g_apply.pending_control.empty()) apply_control_line(driver);
+  if (g_core.verbosity > 0) std::fprintf(stderr, "\n");
+  return 0;
+}
+
+}  // namespace
+
+int apply_card_config(std::FILE *in) {
+  std::string line;
+  while (read_line(in, line)) {
+    std::vector<std::string_view> words = split_words(line);
+    if (words.empty()) continue;
+    std::string_view w0 = words[0];
+    char kind = w0.empty() ? '\0' : w0[0];
+    if (kind == '#') continue;
+    if (kind == '-') {
+      apply_header_line(line, w0);
+    } else if (kind == '/') {
+      apply_option_line(line, words);
+    } else if (apply_card_line(line, words) < 0) {
+      return -1;
+    }
+  }
+  return 0;
+}
 
 }  // namespace kvl

@@ -1,12 +1,125 @@
-// The driver's device files under /dev.
+// The driver's device files under /dev: nodes with the driver's current major
+// number and the conventional unnumbered names as symbolic links, which keep
+// pointing to the right node when it is re-created with a new number.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "common/common.h"
+#include "driver/driver.h"
 #include "start/start.h"
+#include "sys/sys.h"
 
 namespace kvl {
 
-// Lands with the device-files issue.
-void query_sysinfo() {}
+namespace {
 
-// Lands with the device-files issue.
-void make_device_files() {}
+constexpr mode_t kOpenMode = S_IFCHR | 0666;
+constexpr mode_t kSecureMode = S_IFCHR | 0622;  // play, but not record
+
+// Prints the error text for the current errno with path as the label.
+void path_error(const char *path) { print_error(path); }
+
+// Creates the node; prints what failed. Returns 0 or -1.
+int create_node(const char *path, mode_t mode, unsigned dev, bool replacing) {
+  if (sys_mknod(path, mode & S_IFMT, dev) == 0) return 0;
+  int e = errno;
+  if (replacing) {
+    std::printf("mk_sp_file: mknod failed for %s\n", path);
+    std::fprintf(stderr, "mk_sp_file: mknod failed for %s\n", path);
+  } else {
+    std::printf("mk_sp_file: mknod failed\n");
+    std::fprintf(stderr, "mk_sp_file: mknod failed\n");
+  }
+  errno = e;
+  path_error(path);
+  return -1;
+}
+
+// Makes prefix a symbolic link to target, leaving an existing prefix alone;
+// unless secure audio is on, opens its mode (that of the node it names).
+void make_link(const char *target, const char *prefix) {
+  sys_symlink(target, prefix);
+  if (!g_apply.secure_audio) sys_chmod(prefix, 0666);
+}
+
+}  // namespace
+
+int mk_sp_file(int minor, const char *path, mode_t mode) {
+  unsigned dev = (static_cast<unsigned>(g_core.major) << 8) | static_cast<unsigned>(minor);
+  struct stat st;
+  if (sys_stat(path, &st) != 0) {
+    if (errno != ENOENT) {
+      int e = errno;
+      std::printf("mk_sp_file: stat '%s' failed\n", path);
+      std::fprintf(stderr, "mk_sp_file: stat '%s' failed, errno=%d\n", path, e);
+      errno = e;
+      path_error(path);
+      return -1;
+    }
+    if (create_node(path, mode, dev, false) < 0) return -1;
+  } else if (st.st_rdev != dev) {
+    if (sys_unlink(path) != 0) {
+      std::printf("mk_sp_file: unlink failed\n");
+      std::fprintf(stderr, "mk_sp_file: unlink failed\n");
+      return -1;
+    }
+    if (create_node(path, mode, dev, true) < 0) return -1;
+  }
+  if (sys_chmod(path, mode & 07777) != 0) {
+    std::printf("mk_sp_file: chmod failed\n");
+    return -1;
+  }
+  return 0;
+}
+
+void make_device_series(int base_minor, const char *prefix, const char *fmt, mode_t mode,
+                        int count) {
+  int n = count < 0 ? -count : count;
+  std::string first;
+  for (int i = 0; i < n; i++) {
+    char number[16];
+    std::snprintf(number, sizeof number, fmt, i);
+    std::string name = std::string(prefix) + number;
+    if (i == 0) first = name;
+    mk_sp_file(base_minor + 16 * i, name.c_str(), mode);
+  }
+  if (count > 0) make_link(first.c_str(), prefix);
+}
+
+void make_device_files() {
+  mode_t audio = g_apply.secure_audio ? kSecureMode : kOpenMode;
+  make_device_series(0, "/dev/mixer", "%1d", kOpenMode, 8);
+  make_device_series(3, "/dev/dsp", "%1d", audio, 16);
+  make_device_series(4, "/dev/audio", "%1d", audio, -16);
+  make_device_series(5, "/dev/dspW", "%1d", audio, 16);
+  mk_sp_file(6, "/dev/sndstat", kOpenMode);
+  sys_symlink("/dev/dsp", "/dev/dmdsp0");
+  if (g_apply.dspx) {
+    // Classes 10, 11 and 12 carry /dev/dsp16..31, 32..47 and 48..63.
+    for (int n = 16; n < 64; n++) {
+      char path[32];
+      std::snprintf(path, sizeof path, "/dev/dsp%d", n);
+      mk_sp_file((n % 16) * 16 + 10 + (n - 16) / 16, path, audio);
+    }
+  }
+  mk_sp_file(8, "/dev/music", kOpenMode);
+  mk_sp_file(1, "/dev/sequencer", kOpenMode);
+  make_link("/dev/music", "/dev/sequencer2");
+  mk_sp_file(7, "/dev/dmfm0", kOpenMode);
+  make_device_series(2, "/dev/midi", "%02d", kOpenMode, 8);
+  sys_symlink("/dev/midi", "/dev/dmmidi0");
+}
+
+void query_sysinfo() {
+  SysInfo info = {};
+  if (driver_request(g_core.control_fd, KVL_SYSINFO, &info) < 0) {
+    print_error(request_label(KVL_SYSINFO));
+    return;
+  }
+  if (info.numaudios > 16) g_apply.dspx = 1;
+}
 
 }  // namespace kvl

@@ -7,6 +7,9 @@
 // error prints it and returns -1; the entry then ends with exit status 255.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -67,31 +70,86 @@ int report_cards(int *all_ok);
 // process itself.
 void run_configurator(const std::string &dir);
 
-// --- Steps whose bodies live with the saved settings (settings.cpp) ---
+// --- Saved driver settings (options_cfg.cpp, mixer_map.cpp, dspdevs_map.cpp) ---
 
-// Hands etc/options.cfg to the driver.
+// Hands etc/options.cfg to the driver, one Set ioctl per known option. A
+// missing file is skipped silently; bad lines are reported on standard error
+// and skipped.
 void apply_options_cfg();
-// First pass over etc/mixer.map: default mixer levels.
+// First pass over etc/mixer.map: one Mixer setlevels per level entry. Stops at
+// the first bad entry or failed request, after reporting it.
 void load_mixer_levels();
-// Second pass over etc/mixer.map: runs its "!" commands.
+// Second pass over etc/mixer.map: runs each "!" command from DIR/bin through
+// the shell with -q and its arguments, its output discarded; a failed command
+// is reported on standard error.
 void run_mixer_commands();
-// Gives etc/dspdevs.map to the driver as the /dev/dsp routing.
+// Gives etc/dspdevs.map to the driver as the /dev/dsp routing (Set reroute
+// per line read) and prints each list sent; a bad file sends nothing.
 void apply_dspdevs_map();
 
-// --- Card configuration (cardconfig.cpp) ---
+// --- Card configuration (cardconfig.cpp, control_line.cpp, command_queue.cpp) ---
+
+// What the card configuration sets for the later steps.
+struct ApplyState {
+  int secure_audio = 0;          // "/SECUREAUDIO": audio files get mode 0622
+  int dspx = 0;                  // "/DSPX" or > 16 audio devices: /dev/dsp16..63
+  std::string pending_control;   // the last "/CONTROL" text, until cleared
+};
+extern ApplyState g_apply;
+
+// The commands that control lines queue, run after activation.
+constexpr int MAX_QUEUED_COMMANDS = 320;
+constexpr size_t MAX_COMMAND_TEXT = 1023;
+struct CommandQueue {
+  int count = 0;
+  std::string commands[MAX_QUEUED_COMMANDS];
+};
+extern CommandQueue g_commands;
 
 // Reads the card configuration from in to its end and hands it to the
 // driver, counting g_core.cards_added. Returns 0, or -1 after printing when
 // the driver refused a card.
 int apply_card_config(std::FILE *in);
+// Applies g_apply.pending_control to the card named card: its mixmap/parm
+// settings when the control line names this card, else queues a "run"
+// control line and clears it.
+void apply_control_line(std::string_view card);
+// Sends CMD_MIXMAP for "FROM,TO" channel names ("none" as TO); anything else
+// sends nothing. The driver's answer is not checked.
+void set_mixmap(std::string_view card, std::string_view value);
+// Sends CMD_PARM with number and the low 8 bits of the decimal value (0 when
+// it is no number). The driver's answer is not checked.
+void set_card_parm(std::string_view card, int number, std::string_view value);
+// Appends text, every "~" and "$" replaced by the installation directory, to
+// g_commands. Returns 0, or -1 after a line on standard error when the queue
+// is full or the command is longer than MAX_COMMAND_TEXT (nothing queued).
+int queue_command(std::string_view text);
 // Runs every queued command through the shell, in queue order.
 void run_command_queue();
 
+// --- Firmware download (firmware.cpp) ---
+
+// The "$" word of a card line: LOADBIN downloads, LOADHEX is refused, any
+// other command is reported. Prints its messages; never fatal.
+void run_card_command(std::string_view card, std::string_view command, std::string_view rest);
+// Sends the file named by the first word of rest to card in chunks of at most
+// 2048 bytes. Returns 0 when all was sent, -1 after printing otherwise.
+int download_firmware(std::string_view card, std::string_view rest);
+
 // --- Device files (devfiles.cpp) ---
 
-// Asks the driver for its system information before the files are made.
+// Asks the driver for KVL_SYSINFO; more than 16 audio devices set
+// g_apply.dspx. A failure is printed as "KVL_SYSINFO: error".
 void query_sysinfo();
-// Makes every device file of the driver under /dev.
+// Makes sure path is a node with (g_core.major << 8) | minor and the
+// permission bits of mode (which also holds S_IFCHR), replacing a node of
+// another number. Returns 0, or -1 after printing what failed.
+int mk_sp_file(int minor, const char *path, mode_t mode);
+// mk_sp_file for prefix + i (printed with fmt) and minor base + 16 * i, i from
+// 0 to |count| - 1; unless count < 0, then links prefix to the first name.
+void make_device_series(int base_minor, const char *prefix, const char *fmt, mode_t mode,
+                        int count);
+// Makes every device file of the driver under /dev, with links.
 void make_device_files();
 
 }  // namespace kvl

@@ -1,0 +1,43 @@
+// The commands that control lines queue; they run once the cards are active.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "common/common.h"
+#include "start/start.h"
+
+namespace kvl {
+
+CommandQueue g_commands;
+
+int queue_command(std::string_view text) {
+  std::string command;
+  for (char c : text) {
+    if (c == '~' || c == '$') command += g_core.install_dir;
+    else command += c;
+  }
+  // A command cut to fit would run something else than was configured, and
+  // one past the queue would be lost unseen: both are refused aloud.
+  if (command.size() > MAX_COMMAND_TEXT) {
+    std::fprintf(stderr, "Command too long (over %zu characters), not queued: %s\n",
+                 MAX_COMMAND_TEXT, command.c_str());
+    return -1;
+  }
+  if (g_commands.count >= MAX_QUEUED_COMMANDS) {
+    std::fprintf(stderr, "Too many queued commands (at most %d), not queued: %s\n",
+                 MAX_QUEUED_COMMANDS, command.c_str());
+    return -1;
+  }
+  g_commands.commands[g_commands.count++] = std::move(command);
+  return 0;
+}
+
+void run_command_queue() {
+  std::fflush(nullptr);  // our own output first, then the command's
+  for (int i = 0; i < g_commands.count; i++) {
+    (void)!std::system(g_commands.commands[i].c_str());
+  }
+}
+
+}  // namespace kvl
