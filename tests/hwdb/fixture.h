@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hwdb/hwdb.h"
+#include "hwdb/hwdb_parse.h"
 
 #include <cstdint>
 #include <string>
@@ -39,8 +40,23 @@ struct Image {
 // empty when it loads.
 std::string parse_error(const std::string &bytes);
 
-// Makes the loaded model of bytes the process's model, as hwdb_load would.
-void install_model(const std::string &bytes);
+// Makes the loaded model of bytes the process's model, as hwdb_load would,
+// for the object's lifetime; the earlier model comes back afterwards.
+class InstalledModel {
+ public:
+  explicit InstalledModel(const std::string &bytes);
+  ~InstalledModel();
+  InstalledModel(const InstalledModel &) = delete;
+  InstalledModel &operator=(const InstalledModel &) = delete;
+
+ private:
+  kvl::HwdbMenu *menus_;
+  int menu_count_;
+  kvl::HwdbNode *nodes_;
+  int node_count_;
+  std::vector<const char *> descr_;
+  kvl::HwdbModel model_;  // the installed one
+};
 
 // Writes a config.dat the way the build does (compress, then scramble).
 void write_config_dat(const std::string &path, const std::string &image);

@@ -144,7 +144,7 @@ TEST(Parse, ModelHoldsTheSectionsAndTexts) {
 TEST(Model, FindCardTakesTheFirstRowAndTextsStayInTheTable) {
   Image im = Image::parse(hwdbtest::small_image());
   std::strcpy(im.menus[1].name, "CARDA");  // two rows with one key
-  hwdbtest::install_model(im.bytes());
+  hwdbtest::InstalledModel installed(im.bytes());
   EXPECT_EQ(kvl::hwdb_find_card("CARDA"), 0);
   EXPECT_EQ(kvl::hwdb_find_card("CARD"), -1);
   EXPECT_EQ(kvl::hwdb_find_card("CARDAX"), -1);
