@@ -17,11 +17,13 @@ std::string hex32(uint32_t v) {
   return buf;
 }
 
-// True when an added card carries that name, as its name or its driver's.
-bool card_known(const SimJson &state, const std::string &name) {
-  for (const auto &card : state["cards"])
-    if (card["name"].get<std::string>() == name || card["driver"].get<std::string>() == name)
-      return true;
+// True when the name is a driver's or an added card's. Plug-and-play
+// devices reach the driver through the bus driver, so their settings may name
+// a driver that no added card carries.
+bool card_known(const SimCall &c, const std::string &name) {
+  if (machine_driver_by_name(c.machine, name) >= 0) return true;
+  for (const auto &card : c.state["cards"])
+    if (card["name"].get<std::string>() == name) return true;
   return false;
 }
 
@@ -78,7 +80,7 @@ int detect(SimCall &c, const std::string &name, CardCommandRecord *r) {
 int mixmap(SimCall &c, const std::string &name, const CardCommandRecord *r) {
   c.entry["from"] = r->payload[0];
   c.entry["to"] = r->payload[1];
-  if (!card_known(c.state, name)) return -ENXIO;
+  if (!card_known(c, name)) return -ENXIO;
   SimJson &s = c.state["card_settings"][name];
   if (!s.contains("mixmap")) s["mixmap"] = SimJson::array();
   s["mixmap"].push_back({r->payload[0], r->payload[1]});
@@ -89,7 +91,7 @@ int parm(SimCall &c, const std::string &name, const CardCommandRecord *r) {
   c.entry["parm"] = r->payload[0];
   c.entry["value"] = r->payload[1];
   if (r->payload[0] != 1 && r->payload[0] != 2) return -EINVAL;
-  if (!card_known(c.state, name)) return -ENXIO;
+  if (!card_known(c, name)) return -ENXIO;
   c.state["card_settings"][name]["parm" + std::to_string(r->payload[0])] = r->payload[1];
   return 0;
 }

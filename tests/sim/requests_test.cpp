@@ -131,14 +131,16 @@ TEST(Requests, CardCommands) {
   std::strcpy(r.name, "nosuch");
   EXPECT_EQ(req(m, kvl::CTL_CARD_COMMAND, &r), -ENXIO);
 
-  // Mixer map and parameters need a card added under that name.
+  // Mixer map and parameters name a driver or a card added under that name.
   std::memset(&r, 0, sizeof r);
-  std::strcpy(r.name, "a");
+  std::strcpy(r.name, "renamed");
   r.command = kvl::CMD_MIXMAP;
   r.payload[0] = 6;
   r.payload[1] = 31;
   EXPECT_EQ(req(m, kvl::CTL_CARD_COMMAND, &r), -ENXIO);
-  ASSERT_EQ(simtest::add_card(m, 7, "a", 0x220, 5, 1, -1), 0);
+  ASSERT_EQ(simtest::add_card(m, 7, "renamed", 0x220, 5, 1, -1), 0);
+  EXPECT_EQ(req(m, kvl::CTL_CARD_COMMAND, &r), 0);
+  std::strcpy(r.name, "a");
   EXPECT_EQ(req(m, kvl::CTL_CARD_COMMAND, &r), 0);
   r.command = kvl::CMD_PARM;
   r.payload[0] = 1;
@@ -149,6 +151,7 @@ TEST(Requests, CardCommands) {
   r.command = 99;
   EXPECT_EQ(req(m, kvl::CTL_CARD_COMMAND, &r), -EINVAL);
 
+  EXPECT_EQ(simtest::state(m)["card_settings"]["renamed"]["mixmap"], nlohmann::json::parse("[[6, 31]]"));
   auto s = simtest::state(m)["card_settings"]["a"];
   EXPECT_EQ(s["mixmap"], nlohmann::json::parse("[[6, 31]]"));
   EXPECT_EQ(s["parm1"], 44);
