@@ -54,6 +54,11 @@ const char *root() {
   static const std::string dir = [] {
     const char *env = std::getenv("KVL_SIMROOT");
     std::string d = env ? env : "";
+    if (!d.empty() && d[0] != '/') {  // a later chdir must not move the machine
+      std::error_code ec;
+      std::string abs = std::filesystem::absolute(d, ec).string();
+      if (!ec) d = abs;
+    }
     while (d.size() > 1 && d.back() == '/') d.pop_back();
     return d;
   }();
