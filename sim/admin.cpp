@@ -60,7 +60,11 @@ int with_state(const std::string &dir, Fn fn) {
   if (!lock.held()) return fail_errno(dir + "/.lock");
   SimJson state;
   if (state_load(dir, state, err) < 0) return fail(err);
-  err = fn(m, state);
+  try {
+    err = fn(m, state);
+  } catch (const SimJson::exception &e) {
+    err = dir + "/state.json: " + e.what();
+  }
   if (!err.empty()) return fail(err);
   if (state_save(dir, state) < 0) return fail_errno(dir + "/state.json");
   return 0;

@@ -66,7 +66,13 @@ int request_locked(const std::string &root, uint32_t code, void *arg, bool journ
   }
   std::string before = state.dump();
   SimJson entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
-  int rc = answer(m, state, entry, code, arg, journal);
+  int rc = 0;
+  try {
+    rc = answer(m, state, entry, code, arg, journal);
+  } catch (const SimJson::exception &e) {  // a state.json edited into a wrong shape
+    complain(root + "/state.json: " + e.what());
+    return -EIO;
+  }
   entry["result"] = rc < 0 ? -1 : rc;
   if (rc < 0) entry["errno"] = errno_name(-rc);
   if (journal && journal_append(root, entry) < 0) {
@@ -118,9 +124,15 @@ int sim_open_check(const char *root, const char *syspath, int major, int) {
       return -1;
     }
     std::string before = state.dump();
-    int fault = fault_for_open(m, state, syspath);
-    if (fault) rc = -fault;
-    else if (major == m.major && !state.value("loaded", false)) rc = -ENODEV;
+    try {
+      int fault = fault_for_open(m, state, syspath);
+      if (fault) rc = -fault;
+      else if (major == m.major && !state.value("loaded", false)) rc = -ENODEV;
+    } catch (const SimJson::exception &e) {
+      complain(std::string(root) + "/state.json: " + e.what());
+      errno = EIO;
+      return -1;
+    }
     if (state.dump() != before && state_save(root, state) < 0) rc = -EIO;
   }
   if (rc < 0) {

@@ -48,6 +48,12 @@ int write_synths(const std::string &root, const SimJson &state) {
   return replace_file(path, text);
 }
 
+bool same_kind(const SimJson &a, const SimJson &b) {
+  if (a.is_number_integer() || b.is_number_integer())
+    return a.is_number_integer() && b.is_number_integer();
+  return a.type() == b.type();
+}
+
 }  // namespace
 
 SimLock::SimLock(const std::string &root) {
@@ -117,10 +123,16 @@ int state_load(const std::string &root, SimJson &state, std::string &err) {
     return -1;
   }
   // A state written by hand may lack keys; they take their fresh values.
+  // A key of the wrong kind makes the state damaged.
   SimJson fresh = state_fresh();
-  fresh["loaded"] = state.value("loaded", true);
-  for (auto it = fresh.begin(); it != fresh.end(); ++it)
-    if (!state.contains(it.key())) state[it.key()] = it.value();
+  for (auto it = fresh.begin(); it != fresh.end(); ++it) {
+    if (!state.contains(it.key())) {
+      state[it.key()] = it.value();
+    } else if (!same_kind(state[it.key()], it.value())) {
+      err = path + ": \"" + it.key() + "\" has the wrong type";
+      return -1;
+    }
+  }
   return 0;
 }
 

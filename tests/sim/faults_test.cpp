@@ -78,9 +78,14 @@ TEST(Faults, UnloadedDriverAnswersNothing) {
 }
 
 TEST(Faults, DamagedFilesFailRequestsWithEio) {
-  for (const char *file : {"machine.json", "state.json"}) {
+  const std::pair<const char *, const char *> damaged[] = {
+      {"machine.json", "{ \"drivers\": ["},
+      {"state.json", "{ \"drivers\": ["},
+      {"state.json", R"({"loaded": true, "status": "one"})"},
+  };
+  for (auto [file, text] : damaged) {
     SimMachine m;
-    kvltest::write_file(m.root() + "/" + file, "{ \"drivers\": [");
+    kvltest::write_file(m.root() + "/" + file, text);
     int32_t v = 0;
     testing::internal::CaptureStderr();
     EXPECT_EQ(req(m, kvl::CTL_GET_VERSION, &v), -EIO);
