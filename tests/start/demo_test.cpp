@@ -1,0 +1,91 @@
+// The shipped start-up files (data/etc) on the built-in demo machine: the
+// demo's cards come up, a wrong port makes one fail, and a second start-up on
+// the running driver only reports the cards and restores the routing.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+using testing::HasSubstr;
+using testing::Not;
+
+namespace {
+
+struct Demo {
+  kvltest::SimMachine machine;  // the built-in demo machine
+  kvltest::TempDir install;
+  std::string config = kvltest::read_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg");
+
+  Demo() {
+    std::filesystem::create_directories(install / "etc");
+    std::filesystem::create_directories(install / "bin");
+    std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/mixer.map",
+                               install / "etc/mixer.map");
+    std::filesystem::create_symlink(kvltest::bin("mixset"), install / "bin/mixset");
+  }
+  kvltest::RunResult start() const {
+    return kvltest::run({kvltest::bin("audcore"), "-vvv", install.path()}, {machine.env()}, config);
+  }
+  std::string status() const { return kvltest::read_file(install / ".status"); }
+};
+
+TEST(Demo, ShippedConfigurationStartsEveryCard) {
+  Demo d;
+  auto r = d.start();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "\nKelvane started OK.\n");
+  EXPECT_EQ(d.status(), "AUDSTART_OK\n");
+  EXPECT_THAT(r.err, HasSubstr("3 cards installed.\n"
+                               "      SB16:       SB16:  PORT 0x220 IRQ  5 DMA1  1 DMA2  5\n"
+                               "    MPU401:     MPU401:  PORT 0x330 IRQ  9 DMA1 -1 DMA2 -1\n"
+                               "       PNP:        PNP:  PORT 0x20b IRQ  0 DMA1 -1 DMA2 -1\n"));
+  EXPECT_THAT(r.err, Not(HasSubstr("failed")));
+  std::vector<std::string> mixers;
+  for (const auto &j : d.machine.requests("Mixer setlevels")) mixers.push_back(j["name"]);
+  EXPECT_EQ(mixers, (std::vector<std::string>{"SB16", "AWE64"}));
+  EXPECT_EQ(d.machine.requests("Set PnP device").size(), 2u);
+  EXPECT_EQ(kvltest::read_file(d.install / "logs/mixset.log"), "mixset vol=75 pcm=75 synth=75\n");
+  EXPECT_THAT(d.machine.kvlsim("devices").out, HasSubstr("/dev/dsp1 c 0666 14 19\n"));
+}
+
+TEST(Demo, WrongPortLeavesACardUninitialised) {
+  Demo d;
+  size_t at = d.config.find("SB16 ON P220");
+  ASSERT_NE(at, std::string::npos);
+  d.config.replace(at, 12, "SB16 ON P240");
+  auto r = d.start();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Warning: Some of the devices failed to initialize.\nSee " +
+                       d.install.path() + "/logs/audstart.log for more info.\n");
+  EXPECT_THAT(r.err, HasSubstr("PORT 0x240 IRQ  5 DMA1  1 DMA2  5 (failed to initialize)\n"));
+  EXPECT_THAT(r.err, HasSubstr("Warning: Some of the devices failed to initialize\n"));
+  EXPECT_EQ(d.status(), "AUDSTART\n");
+}
+
+TEST(Demo, SecondStartupOnlyReportsAndRestoresTheRouting) {
+  Demo d;
+  ASSERT_EQ(d.start().status, 0);
+  kvltest::write_file(d.install / "etc/dspdevs.map", "1 0 \n0 1 \n\n");
+  size_t from = d.machine.journal().size();
+  auto r = d.start();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "\nKelvane started OK.\n");
+  std::vector<std::string> labels;
+  auto j = d.machine.journal();
+  for (size_t i = from; i < j.size(); i++) labels.push_back(j[i]["request"]);
+  EXPECT_EQ(labels, (std::vector<std::string>{
+                        "Get version", "Get status", "Get #drivers", "Get driver types",
+                        "Get drivers", "Get #cards", "Get card info", "Get card info",
+                        "Get card info", "Set reroute", "Set reroute", "Set reroute"}));
+  EXPECT_THAT(r.err, HasSubstr("/dev/dsp input assignment: 1 0 \n"
+                               "/dev/dsp output assignment: 0 1 \n"
+                               "/dev/dsp output assignment: \n"));
+  EXPECT_EQ(kvltest::read_file(d.install / "logs/mixset.log"),
+            "mixset vol=75 pcm=75 synth=75\nmixset vol=75 pcm=75 synth=75\n");
+}
+
+}  // namespace
