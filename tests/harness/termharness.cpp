@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "child_env.h"
+#include "support.h"
 
 namespace kvltest {
 
@@ -119,16 +120,7 @@ bool Terminal::start(const std::vector<std::string> &argv, const std::vector<std
   ws.ws_col = static_cast<unsigned short>(cols_);
   pid_ = forkpty(&master_, nullptr, nullptr, &ws);
   if (pid_ < 0) return false;
-  if (pid_ == 0) {
-    std::vector<char *> a, e;
-    for (const auto &s : argv) a.push_back(const_cast<char *>(s.c_str()));
-    a.push_back(nullptr);
-    for (const auto &s : envs) e.push_back(const_cast<char *>(s.c_str()));
-    e.push_back(nullptr);
-    execve(a[0], a.data(), e.data());
-    std::fprintf(stderr, "exec %s: %s\n", a[0], std::strerror(errno));
-    _exit(127);
-  }
+  if (pid_ == 0) exec_program(argv, envs);
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   return true;
 }

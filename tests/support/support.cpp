@@ -31,16 +31,27 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-static std::vector<std::string> merged_env(const std::vector<std::string> &extra) {
+std::vector<std::string> environment_with(const std::vector<std::string> &entries) {
   std::vector<std::string> env;
   for (char **e = environ; *e; e++) env.emplace_back(*e);
-  for (const auto &x : extra) {
+  for (const auto &x : entries) {
     auto eq = x.find('=');
-    std::string name = x.substr(0, eq);
-    std::erase_if(env, [&](const std::string &s) { return s.compare(0, name.size() + 1, name + "=") == 0; });
+    std::string prefix = x.substr(0, eq) + "=";
+    std::erase_if(env, [&](const std::string &s) { return s.compare(0, prefix.size(), prefix) == 0; });
     if (eq != std::string::npos && eq + 1 < x.size()) env.push_back(x);
   }
   return env;
+}
+
+void exec_program(const std::vector<std::string> &argv, const std::vector<std::string> &env) {
+  std::vector<char *> a, e;
+  for (const auto &s : argv) a.push_back(const_cast<char *>(s.c_str()));
+  a.push_back(nullptr);
+  for (const auto &s : env) e.push_back(const_cast<char *>(s.c_str()));
+  e.push_back(nullptr);
+  execve(a[0], a.data(), e.data());
+  std::fprintf(stderr, "exec %s: %s\n", a[0], std::strerror(errno));
+  _exit(127);
 }
 
 RunResult run(const std::vector<std::string> &argv, const std::vector<std::string> &env,
@@ -48,21 +59,14 @@ RunResult run(const std::vector<std::string> &argv, const std::vector<std::strin
   RunResult r;
   int in[2], out[2], err[2];
   if (pipe(in) || pipe(out) || pipe(err)) return r;
-  std::vector<std::string> envs = merged_env(env);
+  std::vector<std::string> envs = environment_with(env);
   pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    std::vector<char *> a, e;
-    for (const auto &s : argv) a.push_back(const_cast<char *>(s.c_str()));
-    a.push_back(nullptr);
-    for (const auto &s : envs) e.push_back(const_cast<char *>(s.c_str()));
-    e.push_back(nullptr);
-    execve(a[0], a.data(), e.data());
-    std::fprintf(stderr, "exec %s: %s\n", a[0], std::strerror(errno));
-    _exit(127);
+    exec_program(argv, envs);
   }
   close(in[0]);
   close(out[1]);

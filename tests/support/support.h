@@ -34,6 +34,15 @@ struct RunResult {
 RunResult run(const std::vector<std::string> &argv, const std::vector<std::string> &env = {},
               const std::string &stdin_text = "");
 
+// This process's environment with entries applied in order: "NAME=value"
+// sets NAME, "NAME=" alone removes it.
+std::vector<std::string> environment_with(const std::vector<std::string> &entries);
+
+// In a forked child: runs argv[0] with argv and the environment env. Never
+// returns; exits 127 with a message when the program cannot be run.
+[[noreturn]] void exec_program(const std::vector<std::string> &argv,
+                               const std::vector<std::string> &env);
+
 // Path of a program built by this project ("audcore", "kvlsim", ...).
 std::string bin(const std::string &program);
 
