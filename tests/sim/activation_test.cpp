@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -49,6 +51,46 @@ TEST(Activation, CardsMatchTheHardwarePresent) {
     kvl::CardInfo ci = card_info(m, 0);
     EXPECT_EQ(ci.key, c.key);
     EXPECT_EQ(ci.initialized, c.initialized) << "key " << c.key << " port " << std::hex << c.port;
+  }
+}
+
+// A PCI card named by a card header comes up without Add card, under its
+// first or second word, or the second word with PCI read as SUB; other
+// headers bring nothing.
+TEST(Activation, CardHeadersBringUpThePciCardsTheyName) {
+  const char *machine = R"({
+    "drivers": [{"name": "SB", "key": 3}, {"name": "ENVY", "key": 21}, {"name": "ICH", "key": 22}],
+    "isa": [{"card": "sb16", "driver": "SB", "port": "0x220", "irq": 5, "dma": 1, "dma2": 5}],
+    "pci": [{"name": "ENVY24 PCI1412", "driver": "ENVY", "irq": 10, "audio": ["Envy out"]},
+            {"name": "ICH5", "driver": "ICH", "irq": 11, "audio": ["ICH out"]}]})";
+  struct Case {
+    std::vector<std::string> headers;
+    std::vector<int> keys;  // of the cards after the added SB card
+  };
+  const std::vector<Case> cases = {
+      {{"ENVY24"}, {21}},
+      {{"SUB1412", "ICH5"}, {21, 22}},
+      {{"PCI1412"}, {21}},
+      {{"ICH5", "ICH5"}, {22}},  // one card, however often named
+      {{"sb16", "NOPE"}, {}},
+  };
+  for (const auto &c : cases) {
+    SimMachine m(machine);
+    for (const auto &h : c.headers) {
+      kvl::CardHeaderRecord r = {};
+      std::snprintf(r.name, sizeof r.name, "%s", h.c_str());
+      ASSERT_EQ(req(m, kvl::CTL_CARD_HEADER, &r), 0);
+    }
+    ASSERT_EQ(add_card(m, 3, "SB", 0x220, 5, 1, 5), 0);
+    ASSERT_EQ(activate(m), 0);
+    EXPECT_EQ(card_info(m, 0).key, 3);
+    for (size_t i = 0; i < c.keys.size(); i++) {
+      kvl::CardInfo ci = card_info(m, static_cast<int>(i) + 1);
+      EXPECT_EQ(ci.key, c.keys[i]) << c.headers[0];
+      EXPECT_EQ(ci.initialized, 1);
+      EXPECT_EQ(ci.irq, c.keys[i] == 21 ? 10 : 11);
+    }
+    EXPECT_EQ(card_info(m, static_cast<int>(c.keys.size()) + 1).key, 0) << c.headers[0];
   }
 }
 
