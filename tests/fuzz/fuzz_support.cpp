@@ -1,5 +1,6 @@
 #include "fuzz_support.h"
 
+#include "common/common.h"
 #include "sys/sys.h"
 
 #include <cerrno>
@@ -42,6 +43,14 @@ void put_file(const char *rel, const uint8_t *data, size_t size) {
     std::perror(path.c_str());
     std::abort();
   }
+}
+
+void run_start_reader(const char *rel, const uint8_t *data, size_t size, void (*reader)()) {
+  put_file(rel, data, size);
+  kvl::g_core = kvl::CoreState{};
+  kvl::g_core.install_dir = install_dir();
+  kvl::g_core.control_fd = FAKE_CONTROL_FD;
+  reader();
 }
 
 }  // namespace kvlfuzz

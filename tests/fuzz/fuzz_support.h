@@ -15,6 +15,10 @@ const char *install_dir();
 // cannot be written, since every later input would test nothing.
 void put_file(const char *rel, const uint8_t *data, size_t size);
 
+// Writes the input as install_dir()/rel, resets audcore's state to the fake
+// installation and driver, and runs one start-up reader of that file.
+void run_start_reader(const char *rel, const uint8_t *data, size_t size, void (*reader)());
+
 // Descriptor that the fake driver answers: every request on it succeeds and
 // changes nothing; requests on any other descriptor fail with EBADF.
 constexpr int FAKE_CONTROL_FD = 1000;
