@@ -1,6 +1,7 @@
 // kvlsim commands that create a machine or change its driver directly.
 #include "admin.h"
 
+#include "common/atomic_file.h"
 #include "driver/driver.h"
 #include "errnames.h"
 #include "machine.h"
@@ -105,12 +106,12 @@ int admin_init(const std::string &dir, const char *machine_file, const std::stri
   fs::create_directories(dir + "/dev", ec);
   fs::create_directories(dir + "/etc", ec);
   if (ec) return fail(dir + ": " + ec.message());
-  if (replace_file(dir + "/machine.json", text) < 0) return fail_errno(dir + "/machine.json");
-  if (replace_file(dir + "/etc/kvl.conf", "KVLLIBDIR=" + kvllibdir + "\n") < 0)
+  if (replace_file((dir + "/machine.json").c_str(), text, false) < 0) return fail_errno(dir + "/machine.json");
+  if (replace_file((dir + "/etc/kvl.conf").c_str(), "KVLLIBDIR=" + kvllibdir + "\n", false) < 0)
     return fail_errno(dir + "/etc/kvl.conf");
   if (node_create((dir + "/dev/mixer0").c_str(), m.major, 0, 0666) < 0)
     return fail_errno(dir + "/dev/mixer0");
-  if (replace_file(dir + "/journal.jsonl", "") < 0) return fail_errno(dir + "/journal.jsonl");
+  if (replace_file((dir + "/journal.jsonl").c_str(), "", false) < 0) return fail_errno(dir + "/journal.jsonl");
   SimJson state = state_fresh();
   for (const auto &s : m.synths) state["synths"].push_back(s);
   if (state_save(dir, state) < 0) return fail_errno(dir + "/state.json");

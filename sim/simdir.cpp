@@ -1,5 +1,7 @@
 #include "simdir.h"
 
+#include "common/atomic_file.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -45,7 +47,7 @@ int write_synths(const std::string &root, const SimJson &state) {
   }
   std::string text;
   for (const auto &s : state["synths"]) text += s.get<std::string>() + "\n";
-  return replace_file(path, text);
+  return replace_file(path.c_str(), text, false);
 }
 
 bool same_kind(const SimJson &a, const SimJson &b) {
@@ -137,7 +139,8 @@ int state_load(const std::string &root, SimJson &state, std::string &err) {
 }
 
 int state_save(const std::string &root, const SimJson &state) {
-  if (replace_file(root + "/state.json", state.dump(2, ' ', false, SimJson::error_handler_t::replace) + "\n") < 0) return -1;
+  std::string text = state.dump(2, ' ', false, SimJson::error_handler_t::replace) + "\n";
+  if (replace_file((root + "/state.json").c_str(), text, false) < 0) return -1;
   return write_synths(root, state);
 }
 
@@ -148,30 +151,6 @@ int journal_append(const std::string &root, const SimJson &entry) {
 
 int capture_append(const std::string &root, const void *data, size_t n) {
   return append_file(root + "/sequencer.capture", static_cast<const char *>(data), n);
-}
-
-int replace_file(const std::string &path, const std::string &text) {
-  std::string tmp = path + ".tmp." + std::to_string(getpid());
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  int rc = write_all(fd, text.data(), text.size());
-  int e = errno;
-  if (close(fd) < 0 && rc == 0) {
-    rc = -1;
-    e = errno;
-  }
-  if (rc < 0) {
-    unlink(tmp.c_str());
-    errno = e;
-    return -1;
-  }
-  if (rename(tmp.c_str(), path.c_str()) < 0) {
-    int e = errno;
-    unlink(tmp.c_str());
-    errno = e;
-    return -1;
-  }
-  return 0;
 }
 
 }  // namespace kvl

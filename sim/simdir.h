@@ -42,8 +42,4 @@ int journal_append(const std::string &root, const SimJson &entry);
 // Appends bytes to DIR/sequencer.capture. Returns 0 or -1 with errno set.
 int capture_append(const std::string &root, const void *data, size_t n);
 
-// Writes text to path through a temporary file beside it and a rename.
-// Returns 0, or -1 with errno set.
-int replace_file(const std::string &path, const std::string &text);
-
 }  // namespace kvl

@@ -3,11 +3,14 @@
 // instrument of both banks must be given exactly once. Errors are printed as
 // "TABLE:LINE: message" and end the program with status 1; nothing is written
 // then. Each file is replaced atomically.
+#include "common/atomic_file.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -116,20 +119,10 @@ std::string parse_line(const std::string &line, Bank *banks, int nbanks) {
 // Writes bytes to dir/file through a temporary file and a rename. 0 or -1.
 int write_atomically(const std::string &dir, const char *file, const std::vector<unsigned char> &bytes) {
   std::string path = dir + "/" + file;
-  std::string tmp = path + ".tmp";
-  FILE *f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    std::perror(tmp.c_str());
-    return -1;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::perror(path.c_str());
-    std::remove(tmp.c_str());
-    return -1;
-  }
-  return 0;
+  std::string_view text(reinterpret_cast<const char *>(bytes.data()), bytes.size());
+  if (kvl::replace_file(path.c_str(), text, false) == 0) return 0;
+  std::perror(path.c_str());
+  return -1;
 }
 
 }  // namespace

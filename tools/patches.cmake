@@ -4,6 +4,7 @@
 include_guard(GLOBAL)
 
 add_executable(gen_patches ${CMAKE_SOURCE_DIR}/tools/gen_patches.cpp)
+target_link_libraries(gen_patches PRIVATE kvl_common)
 
 set(kvl_patch_table ${CMAKE_SOURCE_DIR}/data/patches/fm_patches.txt)
 set(kvl_patch_files ${KVL_DATA_DIR}/etc/std.o3 ${KVL_DATA_DIR}/etc/drums.o3)

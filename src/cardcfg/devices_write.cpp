@@ -1,4 +1,4 @@
-#include "cardcfg/atomic_file.h"
+#include "common/atomic_file.h"
 #include "cardcfg/cfg_text.h"
 #include "cardcfg/devices_cfg.h"
 #include "cardcfg/modules.h"

@@ -2,6 +2,8 @@
 // `compress` command and the scrambler.
 #include "tools/catalogue/catalogue.h"
 
+#include "common/atomic_file.h"
+
 #include "hwdb/hwdb_scramble.h"
 
 #include <fcntl.h>
@@ -85,20 +87,9 @@ int catalogue_add_help(const std::string &dir, Catalogue *cat, std::string *err)
 }
 
 int write_file_atomic(const std::string &path, const std::string &data, std::string *err) {
-  std::string tmp = path + ".tmp";
-  FILE *f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    *err = sys_error(tmp);
-    return -1;
-  }
-  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    *err = sys_error(path);
-    std::remove(tmp.c_str());
-    return -1;
-  }
-  return 0;
+  if (replace_file(path.c_str(), data, false) == 0) return 0;
+  *err = sys_error(path);
+  return -1;
 }
 
 int write_config_dat(const std::string &image, const std::string &path, std::string *err) {

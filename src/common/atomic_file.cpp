@@ -1,4 +1,4 @@
-#include "cardcfg/atomic_file.h"
+#include "common/atomic_file.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -45,7 +45,7 @@ void sync_directory(const std::string &path) {
 
 }  // namespace
 
-int replace_file(const char *path, std::string_view text) {
+int replace_file(const char *path, std::string_view text, bool durable) {
   std::string tmp = std::string(path) + ".XXXXXX";
   int fd = mkstemp(tmp.data());
   if (fd < 0) return -1;
@@ -55,7 +55,7 @@ int replace_file(const char *path, std::string_view text) {
   sigaction(SIGXFSZ, &ignore, &old);
   int rc = fchmod(fd, mode_for(path));
   if (rc == 0) rc = write_all(fd, text);
-  if (rc == 0) rc = fsync(fd);
+  if (rc == 0 && durable) rc = fsync(fd);
   int err = errno;
   sigaction(SIGXFSZ, &old, nullptr);
   if (close(fd) != 0 && rc == 0) {
@@ -71,7 +71,7 @@ int replace_file(const char *path, std::string_view text) {
     errno = err;
     return -1;
   }
-  sync_directory(tmp);
+  if (durable) sync_directory(tmp);
   return 0;
 }
 
