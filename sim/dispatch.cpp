@@ -47,7 +47,13 @@ int answer(const Machine &m, SimJson &state, SimJson &entry, uint32_t code, void
   return rc;
 }
 
-int request_locked(const std::string &root, uint32_t code, void *arg, bool journal) {
+// Loads the machine and, under the machine's lock, its state; runs
+// act(machine, state, &broken) and saves the state when act changed it.
+// Returns act's result (a negative errno when the request fails), or -EIO
+// after a line on standard error when the machine cannot be read or written
+// (act sets broken when it could not write the machine).
+template <typename Act>
+int with_state(const std::string &root, Act act) {
   Machine m;
   std::string err;
   if (machine_load(root, m, err) < 0) {
@@ -65,25 +71,34 @@ int request_locked(const std::string &root, uint32_t code, void *arg, bool journ
     return -EIO;
   }
   std::string before = state.dump();
-  SimJson entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
-  int rc = 0;
+  int rc;
+  bool broken = false;
   try {
-    rc = answer(m, state, entry, code, arg, journal);
+    rc = act(m, state, &broken);
   } catch (const SimJson::exception &e) {  // a state.json edited into a wrong shape
     complain(root + "/state.json: " + e.what());
     return -EIO;
   }
-  entry["result"] = rc < 0 ? -1 : rc;
-  if (rc < 0) entry["errno"] = errno_name(-rc);
-  if (journal && journal_append(root, entry) < 0) {
-    complain(root + "/journal.jsonl: " + std::strerror(errno));
-    return -EIO;
-  }
+  if (broken) return -EIO;
   if (state.dump() != before && state_save(root, state) < 0) {
     complain(root + "/state.json: " + std::strerror(errno));
     return -EIO;
   }
   return rc;
+}
+
+int request_locked(const std::string &root, uint32_t code, void *arg, bool journal) {
+  return with_state(root, [&](const Machine &m, SimJson &state, bool *broken) {
+    SimJson entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
+    int rc = answer(m, state, entry, code, arg, journal);
+    entry["result"] = rc < 0 ? -1 : rc;
+    if (rc < 0) entry["errno"] = errno_name(-rc);
+    if (journal && journal_append(root, entry) < 0) {
+      complain(root + "/journal.jsonl: " + std::strerror(errno));
+      *broken = true;
+    }
+    return rc;
+  });
 }
 
 }  // namespace
@@ -107,34 +122,12 @@ int sim_request(const char *root, int, uint32_t code, void *arg) {
 }
 
 int sim_open_check(const char *root, const char *syspath, int major, int) {
-  Machine m;
-  std::string err;
-  if (machine_load(root, m, err) < 0) {
-    complain(err);
-    errno = EIO;
-    return -1;
-  }
-  int rc = 0;
-  {
-    SimLock lock(root);
-    SimJson state;
-    if (!lock.held() || state_load(root, state, err) < 0) {
-      complain(lock.held() ? err : std::string(root) + "/.lock: " + std::strerror(errno));
-      errno = EIO;
-      return -1;
-    }
-    std::string before = state.dump();
-    try {
-      int fault = fault_for_open(m, state, syspath);
-      if (fault) rc = -fault;
-      else if (major == m.major && !state.value("loaded", false)) rc = -ENODEV;
-    } catch (const SimJson::exception &e) {
-      complain(std::string(root) + "/state.json: " + e.what());
-      errno = EIO;
-      return -1;
-    }
-    if (state.dump() != before && state_save(root, state) < 0) rc = -EIO;
-  }
+  int rc = with_state(root, [&](const Machine &m, SimJson &state, bool *) {
+    int fault = fault_for_open(m, state, syspath);
+    if (fault) return -fault;
+    if (major == m.major && !state.value("loaded", false)) return -ENODEV;
+    return 0;
+  });
   if (rc < 0) {
     errno = -rc;
     return -1;
