@@ -22,12 +22,7 @@ using kvltest::bin;
 using kvltest::run;
 using nlohmann::json;
 
-const std::string &root() {
-  static kvltest::TempDir dir;
-  static const std::string path = dir / "machine";
-  return path;
-}
-const bool g_simulated = (setenv("KVL_SIMROOT", root().c_str(), 1), true);
+const std::string &root() { return kvltest::in_process_machine(); }
 
 const char MACHINE[] = R"({
   "drivers": [{"name": "pciaud", "key": 7}],
@@ -38,7 +33,6 @@ const char MACHINE[] = R"({
 class DriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(g_simulated);
     kvltest::TempDir tmp;
     kvltest::write_file(tmp / "machine.json", MACHINE);
     auto r = run({bin("kvlsim"), "init", root(), tmp / "machine.json"});

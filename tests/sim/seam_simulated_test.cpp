@@ -20,17 +20,11 @@ using kvltest::bin;
 using kvltest::read_file;
 using kvltest::run;
 
-const std::string &root() {
-  static kvltest::TempDir dir;
-  static const std::string path = dir / "machine";
-  return path;
-}
-const bool g_simulated = (setenv("KVL_SIMROOT", root().c_str(), 1), true);
+const std::string &root() { return kvltest::in_process_machine(); }
 
 class SimSeam : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(g_simulated);
     auto r = run({bin("kvlsim"), "init", root(), "--kvllibdir", "/opt/kvl"});
     ASSERT_EQ(r.status, 0) << r.err;
   }

@@ -130,6 +130,14 @@ bool file_exists(const std::string &path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+const std::string &in_process_machine() {
+  static TempDir dir;
+  static const std::string path = dir / "machine";
+  static const bool bound = (setenv("KVL_SIMROOT", path.c_str(), 1), true);
+  (void)bound;
+  return path;
+}
+
 SimMachine::SimMachine(const std::string &machine_json) {
   std::vector<std::string> args = {bin("kvlsim"), "init", root()};
   std::string mpath;

@@ -50,6 +50,12 @@ std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &text);
 bool file_exists(const std::string &path);
 
+// For tests that call the OS seam in their own process: the folder of the one
+// simulated machine this process's seam uses. The first call sets
+// KVL_SIMROOT to it, which the seam reads once, so call it before any seam
+// call (e.g. from a test fixture's SetUp).
+const std::string &in_process_machine();
+
 // A simulated machine in a temporary folder: created with "kvlsim init"
 // (the built-in demo machine when machine_json is empty).
 class SimMachine {
