@@ -70,7 +70,7 @@ int with_state(const std::string &root, Act act) {
     complain(err);
     return -EIO;
   }
-  std::string before = state.dump();
+  const SimJson before = state;
   int rc;
   bool broken = false;
   try {
@@ -80,7 +80,7 @@ int with_state(const std::string &root, Act act) {
     return -EIO;
   }
   if (broken) return -EIO;
-  if (state.dump() != before && state_save(root, state) < 0) {
+  if (state != before && state_save(root, state) < 0) {
     complain(root + "/state.json: " + std::strerror(errno));
     return -EIO;
   }
