@@ -119,6 +119,23 @@ TEST_F(SimSeam, ControlDeviceAnswersRequests) {
   EXPECT_EQ(journal(), "{\"request\":\"Get version\",\"result\":0,\"errno\":null,\"version\":235929}\n");
 }
 
+// A process keeps the machine it read, but sees a machine.json that was
+// replaced since.
+TEST_F(SimSeam, ReplacedMachineIsReadAgain) {
+  int32_t version = 0;
+  int fd = kvl::sys_open("/dev/mixer0", O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(kvl::driver_request(fd, kvl::CTL_GET_VERSION, &version), 0);
+  EXPECT_EQ(version, kvl::DRIVER_VERSION);
+  kvltest::TempDir tmp;
+  kvltest::write_file(tmp / "m.json", R"({"version": "0x039998"})");
+  auto r = run({bin("kvlsim"), "init", root(), tmp / "m.json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(kvl::driver_request(fd, kvl::CTL_GET_VERSION, &version), 0);
+  EXPECT_EQ(version, 0x039998);
+  kvl::sys_close(fd);
+}
+
 TEST_F(SimSeam, UnloadedDriverRefusesItsDevices) {
   kvlsim({"mknod", "/dev/other", "1", "3", "0666"});
   kvlsim({"unload"});
