@@ -46,9 +46,9 @@ std::string kvl_path(std::string_view rel) {
   return p;
 }
 
-void print_error(const char *label) {
+void print_error(const char *label, int err) {
   int e = errno;
-  std::fprintf(stderr, "%s: %s\n", label, std::strerror(e));
+  std::fprintf(stderr, "%s: %s\n", label, std::strerror(err));
   errno = e;
 }
 

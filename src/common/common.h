@@ -2,6 +2,7 @@
 // the driver table, word splitting, path forming and error-text printing.
 #pragma once
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +51,8 @@ std::vector<std::string_view> split_words(std::string_view line);
 // "DIR/REL": the installation directory followed by "/" and a relative path.
 std::string kvl_path(std::string_view rel);
 
-// Prints "label: error text" for the current errno on standard error.
-void print_error(const char *label);
+// Prints "label: error text" for the error number err (by default the
+// current errno) on standard error; errno is left as it was.
+void print_error(const char *label, int err = errno);
 
 }  // namespace kvl

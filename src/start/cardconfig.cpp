@@ -122,8 +122,7 @@ int apply_card_line(std::string_view line, const std::vector<std::string_view> &
     if (driver_request(g_core.control_fd, CTL_ADD_CARD, &rec) < 0) {
       int e = errno;
       std::fprintf(stderr, "errno=%d\n", e);
-      errno = e;
-      print_error(request_label(CTL_ADD_CARD));
+      print_error(request_label(CTL_ADD_CARD), e);
       return -1;
     }
     if (g_core.verbosity > 0) std::fprintf(stderr, " device added ");

@@ -19,9 +19,6 @@ namespace {
 constexpr mode_t kOpenMode = S_IFCHR | 0666;
 constexpr mode_t kSecureMode = S_IFCHR | 0622;  // play, but not record
 
-// Prints the error text for the current errno with path as the label.
-void path_error(const char *path) { print_error(path); }
-
 // Creates the node; prints what failed. Returns 0 or -1.
 int create_node(const char *path, mode_t mode, unsigned dev, bool replacing) {
   if (sys_mknod(path, mode & S_IFMT, dev) == 0) return 0;
@@ -33,8 +30,7 @@ int create_node(const char *path, mode_t mode, unsigned dev, bool replacing) {
     std::printf("mk_sp_file: mknod failed\n");
     std::fprintf(stderr, "mk_sp_file: mknod failed\n");
   }
-  errno = e;
-  path_error(path);
+  print_error(path, e);
   return -1;
 }
 
@@ -55,8 +51,7 @@ int mk_sp_file(int minor, const char *path, mode_t mode) {
       int e = errno;
       std::printf("mk_sp_file: stat '%s' failed\n", path);
       std::fprintf(stderr, "mk_sp_file: stat '%s' failed, errno=%d\n", path, e);
-      errno = e;
-      path_error(path);
+      print_error(path, e);
       return -1;
     }
     if (create_node(path, mode, dev, false) < 0) return -1;

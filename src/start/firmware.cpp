@@ -55,8 +55,7 @@ int send_image(std::string_view card, const unsigned char *image, size_t total) 
     if (driver_request(g_core.control_fd, CTL_CARD_COMMAND, &rec) < 0) {
       int e = errno;
       std::fprintf(stderr, "\nDownload failed\n");
-      errno = e;
-      print_error(request_label(CTL_CARD_COMMAND));
+      print_error(request_label(CTL_CARD_COMMAND), e);
       return -1;
     }
     offset += length;
@@ -79,8 +78,7 @@ int download_firmware(std::string_view card, std::string_view rest) {
   if (fd < 0) {
     int e = errno;
     std::fprintf(stderr, "\nCan't open binary file\n");
-    errno = e;
-    print_error(file.c_str());
+    print_error(file.c_str(), e);
     return -1;
   }
   std::vector<unsigned char> image(kImageBytes);
@@ -88,8 +86,7 @@ int download_firmware(std::string_view card, std::string_view rest) {
   if (got < 0) {
     int e = errno;
     std::fprintf(stderr, "\nBinary file read error\n");
-    errno = e;
-    print_error(file.c_str());
+    print_error(file.c_str(), e);
     close(fd);
     return -1;
   }
