@@ -72,6 +72,17 @@ void need_object(const json &v, const std::string &where) {
   if (!v.is_object()) bad(where, "expected an object");
 }
 
+// Calls take(entry, "key[i]") for each object of the top-level list key.
+template <typename Take>
+void for_each_object(const json &o, const char *key, size_t limit, Take take) {
+  const json &list = get_list(o, key, "", limit);
+  for (size_t i = 0; i < list.size(); i++) {
+    std::string where = std::string(key) + "[" + std::to_string(i) + "]";
+    need_object(list[i], where);
+    take(list[i], where);
+  }
+}
+
 std::vector<std::string> text_list(const json &o, const char *key, const std::string &where) {
   std::vector<std::string> out;
   const json &l = get_list(o, key, where + ".", SIM_MAX_DEVICES);
@@ -139,59 +150,47 @@ void parse_machine(const json &j, Machine &m) {
   m.version = get_int(j, "version", 0x039999, "version");
   m.major = get_int(j, "major", 14, "major");
   if (m.major < 1 || m.major > 255) bad("major", "must be 1..255");
-  const json &drivers = get_list(j, "drivers", "", SIM_MAX_DRIVERS);
-  for (size_t i = 0; i < drivers.size(); i++) {
-    std::string w = "drivers[" + std::to_string(i) + "]";
-    need_object(drivers[i], w);
+  for_each_object(j, "drivers", SIM_MAX_DRIVERS, [&](const json &e, const std::string &w) {
     SimDriver d;
-    d.name = get_text(drivers[i], "name", w, true);
-    d.key = get_int(drivers[i], "key", 0, w);
+    d.name = get_text(e, "name", w, true);
+    d.key = get_int(e, "key", 0, w);
     if (d.key == 0) bad(w, "needs a type key other than 0");
-    d.description = get_text(drivers[i], "description", w, false);
+    d.description = get_text(e, "description", w, false);
     m.drivers.push_back(d);
-  }
+  });
   m.driver_slots = get_int(j, "driver_slots", static_cast<int>(m.drivers.size()), "driver_slots");
   if (m.driver_slots < 0) bad("driver_slots", "must be 0 or more");
 
-  const json &isa = get_list(j, "isa", "", SIM_MAX_CARDS);
-  for (size_t i = 0; i < isa.size(); i++) {
-    std::string w = "isa[" + std::to_string(i) + "]";
-    need_object(isa[i], w);
+  for_each_object(j, "isa", SIM_MAX_CARDS, [&](const json &e, const std::string &w) {
     SimIsaCard c;
-    c.card = get_text(isa[i], "card", w, true);
-    c.driver = get_text(isa[i], "driver", w, true);
-    c.port = get_int(isa[i], "port", 0, w);
-    c.irq = get_int(isa[i], "irq", 0, w);
-    c.dma = get_int(isa[i], "dma", -1, w);
-    c.dma2 = get_int(isa[i], "dma2", -1, w);
-    c.devices = parse_devices(isa[i], w);
+    c.card = get_text(e, "card", w, true);
+    c.driver = get_text(e, "driver", w, true);
+    c.port = get_int(e, "port", 0, w);
+    c.irq = get_int(e, "irq", 0, w);
+    c.dma = get_int(e, "dma", -1, w);
+    c.dma2 = get_int(e, "dma2", -1, w);
+    c.devices = parse_devices(e, w);
     m.isa.push_back(c);
-  }
-  const json &pnp = get_list(j, "pnp", "", SIM_MAX_CARDS);
-  for (size_t i = 0; i < pnp.size(); i++) {
-    std::string w = "pnp[" + std::to_string(i) + "]";
-    need_object(pnp[i], w);
+  });
+  for_each_object(j, "pnp", SIM_MAX_CARDS, [&](const json &e, const std::string &w) {
     SimPnpCard c;
-    c.id = get_text(pnp[i], "id", w, true);
+    c.id = get_text(e, "id", w, true);
     if (c.id.size() != 7) bad(w + ".id", "must be seven characters");
-    c.name = get_text(pnp[i], "name", w, false);
-    c.irq = get_int(pnp[i], "irq", 0, w);
-    c.resources = parse_bytes(get_text(pnp[i], "resources", w, false), w + ".resources");
-    c.devices = parse_devices(pnp[i], w);
+    c.name = get_text(e, "name", w, false);
+    c.irq = get_int(e, "irq", 0, w);
+    c.resources = parse_bytes(get_text(e, "resources", w, false), w + ".resources");
+    c.devices = parse_devices(e, w);
     m.pnp.push_back(c);
-  }
-  const json &pci = get_list(j, "pci", "", SIM_MAX_CARDS);
-  for (size_t i = 0; i < pci.size(); i++) {
-    std::string w = "pci[" + std::to_string(i) + "]";
-    need_object(pci[i], w);
+  });
+  for_each_object(j, "pci", SIM_MAX_CARDS, [&](const json &e, const std::string &w) {
     SimPciCard c;
-    c.name = get_text(pci[i], "name", w, true);
+    c.name = get_text(e, "name", w, true);
     if (c.name.size() > 63) bad(w + ".name", "longer than 63 characters");
-    c.driver = get_text(pci[i], "driver", w, true);
-    c.irq = get_int(pci[i], "irq", 0, w);
-    c.devices = parse_devices(pci[i], w);
+    c.driver = get_text(e, "driver", w, true);
+    c.irq = get_int(e, "irq", 0, w);
+    c.devices = parse_devices(e, w);
     m.pci.push_back(c);
-  }
+  });
   if (j.contains("firmware") && !j["firmware"].is_null()) {
     need_object(j["firmware"], "firmware");
     for (auto it = j["firmware"].begin(); it != j["firmware"].end(); ++it) {
