@@ -10,58 +10,54 @@ namespace kvl {
 
 namespace {
 
-struct RequestEntry {
+// The handler of each request code; names and labels come from the
+// driver's request table.
+struct HandlerEntry {
   uint32_t code;
-  const char *name;
   SimHandler handler;
 };
 
-const RequestEntry kRequests[] = {
-    {CTL_GET_VERSION, "CTL_GET_VERSION", req_get_version},
-    {CTL_GET_NDRIVERS, "CTL_GET_NDRIVERS", req_get_ndrivers},
-    {CTL_GET_DRIVERS, "CTL_GET_DRIVERS", req_get_drivers},
-    {CTL_GET_NCARDS, "CTL_GET_NCARDS", req_get_ncards},
-    {CTL_GET_CARD_INFO, "CTL_GET_CARD_INFO", req_get_card_info},
-    {CTL_ACTIVATE, "CTL_ACTIVATE", req_activate},
-    {CTL_GET_STATUS, "CTL_GET_STATUS", req_get_status},
-    {CTL_GET_DRIVER_TYPES, "CTL_GET_DRIVER_TYPES", req_get_driver_types},
-    {CTL_ADD_CARD, "CTL_ADD_CARD", req_add_card},
-    {CTL_CARD_COMMAND, "CTL_CARD_COMMAND", req_card_command},
-    {CTL_GET_DRIVERS_LONG, "CTL_GET_DRIVERS_LONG", req_get_drivers_long},
-    {CTL_PNP_DETECT, "CTL_PNP_DETECT", req_pnp_detect},
-    {CTL_PNP_CARD_INFO, "CTL_PNP_CARD_INFO", req_pnp_card_info},
-    {CTL_PNP_RESOURCES, "CTL_PNP_RESOURCES", req_pnp_resources},
-    {CTL_PNP_END, "CTL_PNP_END", req_pnp_end},
-    {CTL_PNP_RESTART, "CTL_PNP_RESTART", req_pnp_restart},
-    {CTL_GET_PCI_IRQS, "CTL_GET_PCI_IRQS", req_get_pci_irqs},
-    {CTL_PNP_SET_PORT, "CTL_PNP_SET_PORT", req_pnp_set_port},
-    {CTL_SET_PNP_DEVICE, "CTL_SET_PNP_DEVICE", req_set_pnp_device},
-    {CTL_SET_OPTION, "CTL_SET_OPTION", req_set_option},
-    {CTL_CARD_HEADER, "CTL_CARD_HEADER", req_card_header},
-    {MIXER_SETLEVELS, "MIXER_SETLEVELS", req_mixer_setlevels},
-    {KVL_SYSINFO, "KVL_SYSINFO", req_sysinfo},
-    {SNDCTL_AUDIOINFO, "SNDCTL_AUDIOINFO", req_audioinfo},
-    {CTL_GET_REROUTE, "CTL_GET_REROUTE", req_get_reroute},
-    {CTL_SET_REROUTE, "CTL_SET_REROUTE", req_set_reroute},
-    {SNDCTL_SEQ_NRSYNTHS, "SNDCTL_SEQ_NRSYNTHS", req_seq_nrsynths},
-    {SNDCTL_SYNTH_INFO, "SNDCTL_SYNTH_INFO", req_synth_info},
+const HandlerEntry kHandlers[] = {
+    {CTL_GET_VERSION, req_get_version},
+    {CTL_GET_NDRIVERS, req_get_ndrivers},
+    {CTL_GET_DRIVERS, req_get_drivers},
+    {CTL_GET_NCARDS, req_get_ncards},
+    {CTL_GET_CARD_INFO, req_get_card_info},
+    {CTL_ACTIVATE, req_activate},
+    {CTL_GET_STATUS, req_get_status},
+    {CTL_GET_DRIVER_TYPES, req_get_driver_types},
+    {CTL_ADD_CARD, req_add_card},
+    {CTL_CARD_COMMAND, req_card_command},
+    {CTL_GET_DRIVERS_LONG, req_get_drivers_long},
+    {CTL_PNP_DETECT, req_pnp_detect},
+    {CTL_PNP_CARD_INFO, req_pnp_card_info},
+    {CTL_PNP_RESOURCES, req_pnp_resources},
+    {CTL_PNP_END, req_pnp_end},
+    {CTL_PNP_RESTART, req_pnp_restart},
+    {CTL_GET_PCI_IRQS, req_get_pci_irqs},
+    {CTL_PNP_SET_PORT, req_pnp_set_port},
+    {CTL_SET_PNP_DEVICE, req_set_pnp_device},
+    {CTL_SET_OPTION, req_set_option},
+    {CTL_CARD_HEADER, req_card_header},
+    {MIXER_SETLEVELS, req_mixer_setlevels},
+    {KVL_SYSINFO, req_sysinfo},
+    {SNDCTL_AUDIOINFO, req_audioinfo},
+    {CTL_GET_REROUTE, req_get_reroute},
+    {CTL_SET_REROUTE, req_set_reroute},
+    {SNDCTL_SEQ_NRSYNTHS, req_seq_nrsynths},
+    {SNDCTL_SYNTH_INFO, req_synth_info},
 };
-
-const RequestEntry *find(uint32_t code) {
-  for (const auto &r : kRequests)
-    if (r.code == code) return &r;
-  return nullptr;
-}
 
 }  // namespace
 
 SimHandler find_handler(uint32_t code) {
-  const RequestEntry *r = find(code);
-  return r ? r->handler : nullptr;
+  for (const auto &h : kHandlers)
+    if (h.code == code) return h.handler;
+  return nullptr;
 }
 
 const char *request_name(uint32_t code) {
-  const RequestEntry *r = find(code);
+  const RequestInfo *r = request_info(code);
   return r ? r->name : nullptr;
 }
 
@@ -77,8 +73,8 @@ bool request_matches(uint32_t code, const std::string &text) {
 }
 
 bool request_known(const std::string &text) {
-  for (const auto &r : kRequests)
-    if (request_matches(r.code, text)) return true;
+  for (const auto &h : kHandlers)
+    if (request_matches(h.code, text)) return true;
   return false;
 }
 

@@ -1,6 +1,6 @@
 #include "cardcfg/cardlist.h"
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "cardcfg/notice.h"
 #include "common/common.h"
 #include "hwdb/hwdb.h"
@@ -77,7 +77,7 @@ int append_card(const char *name, int port, bool forget_routing) {
   card.node = menu.node;
   card.name_index = row;
   copy_field(card.name, field_text(menu.name));
-  if (forget_routing) std::remove(kvl_path("etc/dspdevs.map").c_str());
+  if (forget_routing) std::remove(kvl_path(g_core.install_dir, "etc/dspdevs.map").c_str());
   card.device_count = clamp(node.child_count, 0, MAX_CARD_DEVICES);
   set_default_download(card, node);
   if (node.opt & OPT_NO_ALLOC) {

@@ -4,15 +4,15 @@
 
 #include "cardcfg/cardlist.h"
 
-#include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace kvl {
 
 // Reads devices.cfg text into the card list and settings and clears the
 // first-configuration flag. Unknown cards are reported on standard error and
 // skipped; numbers that do not parse leave their field unchanged.
-void parse_devices_cfg(std::istream &in);
+void parse_devices_cfg(std::string_view text);
 
 // Reads the devices.cfg at path, then rebuilds the resource tables. A file
 // that cannot be opened prints "No earlier configuration detected" on

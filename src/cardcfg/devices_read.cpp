@@ -1,4 +1,4 @@
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "cardcfg/devices_cfg.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
@@ -93,14 +93,14 @@ void read_device_line(const Words &w, ConfiguredCard &card) {
 
 }  // namespace
 
-void parse_devices_cfg(std::istream &in) {
+void parse_devices_cfg(std::string_view text) {
   g_settings.first_configuration = 0;
   ConfiguredCard *current = nullptr;
-  std::string line;
-  while (read_piece(in, line, CFG_PIECE_MAX)) {
+  std::string_view line;
+  while (next_line(text, line, CFG_PIECE_MAX)) {
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '-') {
-      std::string name = line.substr(1, line.find(' ') - 1);
+      std::string name(line.substr(1, line.find(' ') - 1));
       add_saved_card(name.c_str());
       current = g_cards.count > 0 ? &g_cards.cards[g_cards.count - 1] : nullptr;
       continue;
@@ -112,13 +112,12 @@ void parse_devices_cfg(std::istream &in) {
 }
 
 void read_devices_cfg(const char *path) {
-  std::ifstream in(path);
-  if (!in) {
+  std::string text;
+  if (read_text_file(path, text) < 0) {
     std::fprintf(stderr, "No earlier configuration detected\n");
     return;
   }
-  parse_devices_cfg(in);
-  in.close();
+  parse_devices_cfg(text);
   rebuild_and_check_all();
 }
 

@@ -1,5 +1,5 @@
 #include "common/atomic_file.h"
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "cardcfg/devices_cfg.h"
 #include "cardcfg/modules.h"
 #include "cardcfg/notice.h"

@@ -1,4 +1,4 @@
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "cardcfg/modules.h"
 
 #include <string_view>

@@ -1,11 +1,9 @@
 #include "cardcfg/modules.h"
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "common/common.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 namespace kvl {
@@ -17,14 +15,12 @@ namespace {
 constexpr size_t LIST_LINE_MAX = 999;
 constexpr const char CORE_MODULE[] = "audkern";
 
-// Opens a list file under etc/; failure ends the process with status 255.
-void open_list(std::ifstream &in, const char *rel) {
-  std::string path = kvl_path(rel);
-  in.open(path);
-  if (!in) {
-    print_error(path.c_str());
-    std::exit(255);
-  }
+// Reads a list file under etc/. Returns 0, or -1 after "PATH: error text".
+int read_list(const char *rel, std::string &text) {
+  std::string path = kvl_path(g_core.install_dir, rel);
+  if (read_text_file(path.c_str(), text) == 0) return 0;
+  print_error(path.c_str());
+  return -1;
 }
 
 ModuleDep *find_dep(std::string_view module) {
@@ -48,11 +44,11 @@ void for_each_listed(std::string_view list, Fn fn) {
 
 }  // namespace
 
-int load_modules_lis(std::istream &in) {
+int load_modules_lis(std::string_view text) {
   g_drivers.slots = 0;
   g_drivers.count = 0;
-  std::string line;
-  while (read_piece(in, line, LIST_LINE_MAX)) {
+  std::string_view line;
+  while (next_line(text, line, LIST_LINE_MAX)) {
     if (g_drivers.count >= MAX_DRIVER_NAMES) {
       std::printf("Too many drivers\n");
       std::fflush(stdout);
@@ -62,16 +58,16 @@ int load_modules_lis(std::istream &in) {
     size_t cut = line.find_first_of(" \t");
     int row = g_drivers.count++;
     g_drivers.names[row] = line.substr(0, cut);
-    g_drivers.texts[row] = cut == std::string::npos ? "" : line.substr(cut + 1);
+    g_drivers.texts[row] = cut == std::string_view::npos ? "" : line.substr(cut + 1);
     g_drivers.slots = g_drivers.count;
   }
   return 0;
 }
 
-void read_modules_lis() {
-  std::ifstream in;
-  open_list(in, "etc/modules.lis");
-  if (load_modules_lis(in) < 0) std::exit(255);
+int read_modules_lis() {
+  std::string text;
+  if (read_list("etc/modules.lis", text) < 0) return -1;
+  return load_modules_lis(text);
 }
 
 int add_module_dependency(std::string_view module, std::string_view required) {
@@ -94,9 +90,9 @@ int add_module_dependency(std::string_view module, std::string_view required) {
   return 0;
 }
 
-int load_modules_dep(std::istream &in) {
-  std::string line;
-  while (read_piece(in, line, LIST_LINE_MAX)) {
+int load_modules_dep(std::string_view text_in) {
+  std::string_view rest = text_in, line;
+  while (next_line(rest, line, LIST_LINE_MAX)) {
     std::string_view text = line;
     size_t end = text.find_first_of(" \t");
     std::string_view module = text.substr(0, end);
@@ -123,10 +119,10 @@ int load_modules_dep(std::istream &in) {
   return 0;
 }
 
-void read_modules_dep() {
-  std::ifstream in;
-  open_list(in, "etc/modules.dep");
-  if (load_modules_dep(in) < 0) std::exit(255);
+int read_modules_dep() {
+  std::string text;
+  if (read_list("etc/modules.dep", text) < 0) return -1;
+  return load_modules_dep(text);
 }
 
 std::string_view module_of_driver(std::string_view driver) {

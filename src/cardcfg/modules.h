@@ -4,7 +4,6 @@
 // etc/modules.cfg.
 #pragma once
 
-#include <iosfwd>
 #include <string_view>
 
 namespace kvl {
@@ -37,17 +36,17 @@ extern ModuleList g_modules;
 // Loads modules.lis text into kvl::g_drivers: one row per line (names, and
 // texts = module names), slot count = rows. Returns 0, or -1 after printing
 // "Too many drivers" on standard output and standard error.
-int load_modules_lis(std::istream &in);
-// Loads etc/modules.lis; a missing file or too many rows end the process
-// with status 255 after the message.
-void read_modules_lis();
+int load_modules_lis(std::string_view text);
+// Loads etc/modules.lis. Returns 0, or -1 after the message of a file that
+// cannot be read or of too many rows.
+int read_modules_lis();
 
 // Loads modules.dep text into the dependency table. Returns 0, or -1 after
 // the message of add_module_dependency. With verbosity 7 prints the table.
-int load_modules_dep(std::istream &in);
-// Loads etc/modules.dep; a missing file or a full table end the process with
-// status 255 after the message.
-void read_modules_dep();
+int load_modules_dep(std::string_view text);
+// Loads etc/modules.dep. Returns 0, or -1 after the message of a file that
+// cannot be read or of a full table.
+int read_modules_dep();
 
 // Records that module needs required loaded first; the core module
 // "audkern" is never recorded. Returns 0, or -1 after printing the message

@@ -1,5 +1,6 @@
 #include "cardcfg/resources.h"
 #include "common/common.h"
+#include "control/control.h"
 #include "driver/driver.h"
 
 #include <cstdint>
@@ -8,7 +9,7 @@ namespace kvl {
 
 void query_pci_irqs() {
   int32_t mask = 0;
-  if (!g_core.no_driver && driver_request(g_core.control_fd, CTL_GET_PCI_IRQS, &mask) < 0) {
+  if (!g_core.control.no_driver && control_send(g_core.control, CTL_GET_PCI_IRQS, &mask) < 0) {
     print_error(request_label(CTL_GET_PCI_IRQS));
     mask = 0;
   }

@@ -1,7 +1,8 @@
 #include "cardcfg/pnp_device.h"
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "common/common.h"
+#include "control/control.h"
 
 #include <charconv>
 #include <cstdio>
@@ -66,7 +67,7 @@ int set_pnp_device(std::string_view text) {
     std::fprintf(stderr, "PnP device %s: more than %d ports, IRQs or DMA channels; %d ignored\n",
                  id.c_str(), PNP_MAX_RES, dropped);
   }
-  if (driver_request(g_core.control_fd, CTL_SET_PNP_DEVICE, &rec) < 0) {
+  if (control_send(g_core.control, CTL_SET_PNP_DEVICE, &rec) < 0) {
     print_error(request_label(CTL_SET_PNP_DEVICE));
     return -1;
   }

@@ -1,6 +1,6 @@
 #include "cardcfg/pnp_layout.h"
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "cardcfg/devices_cfg.h"
 #include "cardcfg/pnp_device.h"
 #include "hwdb/hwdb.h"

@@ -39,8 +39,8 @@ std::vector<std::string_view> split_words(std::string_view line) {
   }
 }
 
-std::string kvl_path(std::string_view rel) {
-  std::string p = g_core.install_dir;
+std::string kvl_path(std::string_view dir, std::string_view rel) {
+  std::string p(dir);
   p += '/';
   p += rel;
   return p;

@@ -7,15 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "control/control.h"
+
 namespace kvl {
 
 // Process-wide state of audcore, one instance, shared by start-up and the
 // configurator.
 struct CoreState {
   std::string install_dir;  // the installation directory (second argument)
-  int control_fd = -1;      // /dev/mixer0 opened read-write; -1 while not open
-  int no_driver = 0;        // 1 when /dev/mixer0 could not be opened (configurator)
-  int major = 0;            // driver major number, 0 until known
+  ControlDevice control;    // /dev/mixer0
   int verbosity = 0;        // number of "v" letters in the option word
   int configurator = 0;     // set by "c" or "T"
   int driver_list = 0;      // set by "T"
@@ -49,7 +49,7 @@ int driver_key_by_name(std::string_view name);
 std::vector<std::string_view> split_words(std::string_view line);
 
 // "DIR/REL": the installation directory followed by "/" and a relative path.
-std::string kvl_path(std::string_view rel);
+std::string kvl_path(std::string_view dir, std::string_view rel);
 
 // Prints "label: error text" for the error number err (by default the
 // current errno) on standard error; errno is left as it was.

@@ -1,45 +1,50 @@
+// The request table: one row per request code, shared by the programs (for
+// their error labels) and the simulator (for its journal and faults).
 #include "driver/driver.h"
-
-#include "sys/sys.h"
 
 namespace kvl {
 
-int driver_request(int fd, uint32_t code, void *record) {
-  return sys_ioctl(fd, code, record);
+const RequestInfo kRequestTable[] = {
+    {CTL_GET_VERSION, "CTL_GET_VERSION", "Get version"},
+    {CTL_GET_NDRIVERS, "CTL_GET_NDRIVERS", "Get #drivers"},
+    {CTL_GET_DRIVERS, "CTL_GET_DRIVERS", "Get drivers"},
+    {CTL_GET_NCARDS, "CTL_GET_NCARDS", "Get #cards"},
+    {CTL_GET_CARD_INFO, "CTL_GET_CARD_INFO", "Get card info"},
+    {CTL_ACTIVATE, "CTL_ACTIVATE", "activate"},
+    {CTL_GET_STATUS, "CTL_GET_STATUS", "Get status"},
+    {CTL_GET_DRIVER_TYPES, "CTL_GET_DRIVER_TYPES", "Get driver types"},
+    {CTL_ADD_CARD, "CTL_ADD_CARD", "Add card"},
+    {CTL_CARD_COMMAND, "CTL_CARD_COMMAND", "Config"},
+    {CTL_GET_DRIVERS_LONG, "CTL_GET_DRIVERS_LONG", "Get drivers long"},
+    {CTL_PNP_DETECT, "CTL_PNP_DETECT", "PnP detect"},
+    {CTL_PNP_CARD_INFO, "CTL_PNP_CARD_INFO", "PnP cardinfo"},
+    {CTL_PNP_RESOURCES, "CTL_PNP_RESOURCES", "PnP resources"},
+    {CTL_PNP_END, "CTL_PNP_END", "PnP end"},
+    {CTL_PNP_RESTART, "CTL_PNP_RESTART", "PnP restart"},
+    {CTL_GET_PCI_IRQS, "CTL_GET_PCI_IRQS", "get PCI IRQs"},
+    {CTL_PNP_SET_PORT, "CTL_PNP_SET_PORT", "PnP set port"},
+    {CTL_SET_PNP_DEVICE, "CTL_SET_PNP_DEVICE", "Set PnP device"},
+    {CTL_SET_OPTION, "CTL_SET_OPTION", "Set ioctl"},
+    {CTL_CARD_HEADER, "CTL_CARD_HEADER", "CTL_CARD_HEADER"},
+    {MIXER_SETLEVELS, "MIXER_SETLEVELS", "Mixer setlevels"},
+    {KVL_SYSINFO, "KVL_SYSINFO", "KVL_SYSINFO"},
+    {SNDCTL_AUDIOINFO, "SNDCTL_AUDIOINFO", "SNDCTL_AUDIOINFO"},
+    {CTL_GET_REROUTE, "CTL_GET_REROUTE", "Get reroute"},
+    {CTL_SET_REROUTE, "CTL_SET_REROUTE", "Set reroute"},
+    {SNDCTL_SEQ_NRSYNTHS, "SNDCTL_SEQ_NRSYNTHS", "SNDCTL_SEQ_NRSYNTHS"},
+    {SNDCTL_SYNTH_INFO, "SNDCTL_SYNTH_INFO", "SNDCTL_SYNTH_INFO"},
+};
+const int kRequestCount = sizeof kRequestTable / sizeof kRequestTable[0];
+
+const RequestInfo *request_info(uint32_t code) {
+  for (const RequestInfo &r : kRequestTable)
+    if (r.code == code) return &r;
+  return nullptr;
 }
 
 const char *request_label(uint32_t code) {
-  switch (code) {
-    case CTL_GET_VERSION: return "Get version";
-    case CTL_GET_NDRIVERS: return "Get #drivers";
-    case CTL_GET_DRIVERS: return "Get drivers";
-    case CTL_GET_NCARDS: return "Get #cards";
-    case CTL_GET_CARD_INFO: return "Get card info";
-    case CTL_ACTIVATE: return "activate";
-    case CTL_GET_STATUS: return "Get status";
-    case CTL_GET_DRIVER_TYPES: return "Get driver types";
-    case CTL_ADD_CARD: return "Add card";
-    case CTL_CARD_COMMAND: return "Config";
-    case CTL_GET_DRIVERS_LONG: return "Get drivers long";
-    case CTL_PNP_DETECT: return "PnP detect";
-    case CTL_PNP_CARD_INFO: return "PnP cardinfo";
-    case CTL_PNP_RESOURCES: return "PnP resources";
-    case CTL_PNP_END: return "PnP end";
-    case CTL_PNP_RESTART: return "PnP restart";
-    case CTL_GET_PCI_IRQS: return "get PCI IRQs";
-    case CTL_PNP_SET_PORT: return "PnP set port";
-    case CTL_SET_PNP_DEVICE: return "Set PnP device";
-    case CTL_SET_OPTION: return "Set ioctl";
-    case CTL_CARD_HEADER: return "CTL_CARD_HEADER";
-    case MIXER_SETLEVELS: return "Mixer setlevels";
-    case KVL_SYSINFO: return "KVL_SYSINFO";
-    case SNDCTL_AUDIOINFO: return "SNDCTL_AUDIOINFO";
-    case CTL_GET_REROUTE: return "Get reroute";
-    case CTL_SET_REROUTE: return "Set reroute";
-    case SNDCTL_SEQ_NRSYNTHS: return "SNDCTL_SEQ_NRSYNTHS";
-    case SNDCTL_SYNTH_INFO: return "SNDCTL_SYNTH_INFO";
-    default: return "unknown request";
-  }
+  const RequestInfo *r = request_info(code);
+  return r ? r->label : "unknown request";
 }
 
 }  // namespace kvl

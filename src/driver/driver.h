@@ -245,12 +245,25 @@ static_assert(carries<RoutingRecord>(CTL_SET_REROUTE, true, false));
 static_assert(carries<int32_t>(SNDCTL_SEQ_NRSYNTHS, false, true));
 static_assert(carries<SynthInfo>(SNDCTL_SYNTH_INFO, true, true));
 
-// Issues one request on an open device. Returns the driver's result (0 or
-// more) on success, -1 with errno set on failure. Prints nothing.
-int driver_request(int fd, uint32_t code, void *record);
+// One row of the request table: the code, its constant's name and the label
+// under which a failing request is reported. The simulator journals and
+// matches faults by the same rows.
+struct RequestInfo {
+  uint32_t code;
+  const char *name;   // "CTL_GET_VERSION"
+  const char *label;  // "Get version"
+};
+
+// Every request of the driver interface, in code order of the interface.
+extern const RequestInfo kRequestTable[];
+extern const int kRequestCount;
+
+// The row of code, or nullptr for a code outside the interface.
+const RequestInfo *request_info(uint32_t code);
 
 // The label under which a failing request is reported ("Get version", ...), or
-// the request's name where it has no label ("CTL_CARD_HEADER", "PnP end").
+// the request's name where it has no label ("CTL_CARD_HEADER"); "unknown
+// request" for a code outside the interface.
 const char *request_label(uint32_t code);
 
 }  // namespace kvl

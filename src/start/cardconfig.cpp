@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "cardcfg/pnp_device.h"
 #include "common/common.h"
+#include "control/control.h"
 #include "driver/driver.h"
 #include "start/start.h"
-#include "start/text.h"
 #include "sys/sys.h"
 
 namespace kvl {
@@ -28,7 +28,7 @@ void apply_header_line(std::string_view line, std::string_view w0) {
   std::string_view descr = rest_after(line, w0);
   if (!descr.empty()) descr.remove_prefix(1);  // the "#" written before the title
   copy_field(rec.description, descr);
-  driver_request(g_core.control_fd, CTL_CARD_HEADER, &rec);
+  control_send(g_core.control, CTL_CARD_HEADER, &rec);
 }
 
 // "/OPTION ...": the global switches, "/PNPDEV" and "/CONTROL"; others are
@@ -119,7 +119,7 @@ int apply_card_line(std::string_view line, const std::vector<std::string_view> &
   CardEnd end = take_card_words(line, words, &rec);
   if (end == CardEnd::add) {
     sys_sync();
-    if (driver_request(g_core.control_fd, CTL_ADD_CARD, &rec) < 0) {
+    if (control_send(g_core.control, CTL_ADD_CARD, &rec) < 0) {
       int e = errno;
       std::fprintf(stderr, "errno=%d\n", e);
       print_error(request_label(CTL_ADD_CARD), e);
@@ -135,9 +135,9 @@ int apply_card_line(std::string_view line, const std::vector<std::string_view> &
 
 }  // namespace
 
-int apply_card_config(std::FILE *in) {
-  std::string line;
-  while (read_line(in, line)) {
+int apply_card_config(std::string_view text) {
+  std::string_view line;
+  while (next_line(text, line)) {
     std::vector<std::string_view> words = split_words(line);
     if (words.empty()) continue;
     std::string_view w0 = words[0];

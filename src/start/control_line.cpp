@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "common/common.h"
+#include "control/control.h"
 #include "driver/driver.h"
 #include "start/start.h"
-#include "start/text.h"
 
 namespace kvl {
 
@@ -40,7 +40,7 @@ void send_card_bytes(std::string_view card, int command, int byte0, int byte1) {
   rec.command = command;
   rec.payload[0] = static_cast<unsigned char>(byte0);
   rec.payload[1] = static_cast<unsigned char>(byte1);
-  driver_request(g_core.control_fd, CTL_CARD_COMMAND, &rec);
+  control_send(g_core.control, CTL_CARD_COMMAND, &rec);
 }
 
 }  // namespace

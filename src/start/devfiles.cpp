@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/common.h"
+#include "control/control.h"
 #include "driver/driver.h"
 #include "start/start.h"
 #include "sys/sys.h"
@@ -44,7 +45,7 @@ void make_link(const char *target, const char *prefix) {
 }  // namespace
 
 int mk_sp_file(int minor, const char *path, mode_t mode) {
-  unsigned dev = (static_cast<unsigned>(g_core.major) << 8) | static_cast<unsigned>(minor);
+  unsigned dev = (static_cast<unsigned>(g_core.control.major) << 8) | static_cast<unsigned>(minor);
   struct stat st;
   if (sys_stat(path, &st) != 0) {
     if (errno != ENOENT) {
@@ -110,7 +111,7 @@ void make_device_files() {
 
 void query_sysinfo() {
   SysInfo info = {};
-  if (driver_request(g_core.control_fd, KVL_SYSINFO, &info) < 0) {
+  if (control_send(g_core.control, KVL_SYSINFO, &info) < 0) {
     print_error(request_label(KVL_SYSINFO));
     return;
   }

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "common/common.h"
+#include "control/control.h"
 #include "driver/driver.h"
 #include "start/start.h"
-#include "start/text.h"
 
 namespace kvl {
 
@@ -37,26 +37,24 @@ bool parse_routing_line(std::string_view line, RoutingRecord *rec) {
 
 }  // namespace
 
-void apply_dspdevs_map() {
+void apply_dspdevs_map(const std::string &dir, const ControlDevice &control) {
   RoutingRecord recs[kModes] = {};
-  std::FILE *f = std::fopen(kvl_path("etc/dspdevs.map").c_str(), "r");
-  if (!f) return;
+  std::string text;
+  if (read_text_file(kvl_path(dir, "etc/dspdevs.map").c_str(), text) < 0) return;
   int lines = 0;
-  std::string line;
-  while (lines < kModes && read_line(f, line)) {
+  std::string_view rest = text, line;
+  while (lines < kModes && next_line(rest, line)) {
     if (!parse_routing_line(line, &recs[lines])) {
       std::fprintf(stderr, "Bad info in dspdevs.map\n");
-      std::fclose(f);
       return;
     }
     lines++;
   }
-  std::fclose(f);
 
   for (int k = 0; k < lines; k++) {
     RoutingRecord &rec = recs[k];
     rec.mode = k + 1;
-    if (driver_request(g_core.control_fd, CTL_SET_REROUTE, &rec) < 0) {
+    if (control_send(control, CTL_SET_REROUTE, &rec) < 0) {
       print_error("reroute");
       return;
     }

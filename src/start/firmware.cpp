@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "common/common.h"
+#include "control/control.h"
 #include "driver/driver.h"
 #include "start/start.h"
 
@@ -52,7 +53,7 @@ int send_image(std::string_view card, const unsigned char *image, size_t total) 
     chunk.offset = static_cast<int32_t>(offset);
     std::memcpy(chunk.data, image + offset, length);
     std::memcpy(rec.payload, &chunk, sizeof chunk);
-    if (driver_request(g_core.control_fd, CTL_CARD_COMMAND, &rec) < 0) {
+    if (control_send(g_core.control, CTL_CARD_COMMAND, &rec) < 0) {
       int e = errno;
       std::fprintf(stderr, "\nDownload failed\n");
       print_error(request_label(CTL_CARD_COMMAND), e);

@@ -11,7 +11,7 @@
 namespace kvl {
 
 int driver_handshake() {
-  apply_options_cfg();
+  apply_options_cfg(g_core.install_dir, g_core.control);
 
   int32_t version = 0;
   if (control_request(CTL_GET_VERSION, &version) < 0) return -1;

@@ -2,12 +2,12 @@
 #include <cstdio>
 #include <string>
 
-#include "cardcfg/cfg_text.h"
+#include "common/text.h"
 #include "common/common.h"
+#include "control/control.h"
 #include "driver/driver.h"
 #include "start/option_table.h"
 #include "start/start.h"
-#include "start/text.h"
 
 namespace kvl {
 
@@ -16,7 +16,7 @@ namespace {
 constexpr size_t kLineMax = 255;  // a longer line is cut
 
 // One line of the file: sends the option when the name is known.
-void apply_option(const std::string &line) {
+void apply_option(const ControlDevice &control, const std::string &line) {
   size_t eq = line.find('=');
   if (eq == std::string::npos) {
     std::fprintf(stderr, "Invalid line in etc/options.cfg: '%s'\n", line.c_str());
@@ -31,22 +31,21 @@ void apply_option(const std::string &line) {
   int value;
   if (parse_number(std::string_view(line).substr(eq + 1), 10, &value) != 0) value = 0;
   OptionRequest req = {e->id, value};
-  if (driver_request(g_core.control_fd, CTL_SET_OPTION, &req) < 0)
+  if (control_send(control, CTL_SET_OPTION, &req) < 0)
     print_error(request_label(CTL_SET_OPTION));
   std::fprintf(stderr, "Config option '%s' defined\n", line.c_str());
 }
 
 }  // namespace
 
-void apply_options_cfg() {
-  std::FILE *f = std::fopen(kvl_path("etc/options.cfg").c_str(), "r");
-  if (!f) return;
-  std::string line;
-  while (read_line(f, line)) {
-    if (line.size() > kLineMax) line.resize(kLineMax);
-    apply_option(line);
+void apply_options_cfg(const std::string &dir, const ControlDevice &control) {
+  std::string text;
+  if (read_text_file(kvl_path(dir, "etc/options.cfg").c_str(), text) < 0) return;
+  std::string_view rest = text, piece;
+  while (next_line(rest, piece)) {
+    std::string line(piece.substr(0, kLineMax));
+    apply_option(control, line);
   }
-  std::fclose(f);
 }
 
 }  // namespace kvl

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "control/control.h"
+
 namespace kvl {
 
 constexpr int EXIT_FATAL = 255;  // exit status of every fatal error
@@ -75,17 +77,17 @@ void run_configurator(const std::string &dir);
 // Hands etc/options.cfg to the driver, one Set ioctl per known option. A
 // missing file is skipped silently; bad lines are reported on standard error
 // and skipped.
-void apply_options_cfg();
+void apply_options_cfg(const std::string &dir, const ControlDevice &control);
 // First pass over etc/mixer.map: one Mixer setlevels per level entry. Stops at
 // the first bad entry or failed request, after reporting it.
-void load_mixer_levels();
+void load_mixer_levels(const std::string &dir, const ControlDevice &control);
 // Second pass over etc/mixer.map: runs each "!" command from DIR/bin through
 // the shell with -q and its arguments, its output discarded; a failed command
 // is reported on standard error.
-void run_mixer_commands();
+void run_mixer_commands(const std::string &dir);
 // Gives etc/dspdevs.map to the driver as the /dev/dsp routing (Set reroute
 // per line read) and prints each list sent; a bad file sends nothing.
-void apply_dspdevs_map();
+void apply_dspdevs_map(const std::string &dir, const ControlDevice &control);
 
 // --- Card configuration (cardconfig.cpp, control_line.cpp, command_queue.cpp) ---
 
@@ -106,10 +108,10 @@ struct CommandQueue {
 };
 extern CommandQueue g_commands;
 
-// Reads the card configuration from in to its end and hands it to the
+// Reads the card configuration text line by line and hands it to the
 // driver, counting g_core.cards_added. Returns 0, or -1 after printing when
 // the driver refused a card.
-int apply_card_config(std::FILE *in);
+int apply_card_config(std::string_view text);
 // Applies g_apply.pending_control to the card named card: its mixmap/parm
 // settings when the control line names this card, else queues a "run"
 // control line and clears it.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/common.h"
+#include "common/text.h"
 #include "driver/driver.h"
 #include "start/start.h"
 #include "sys/sys.h"
@@ -16,14 +17,16 @@ namespace {
 // 0, 1 when the configuration added no card (start-up ends quietly), -1 after
 // printing a fatal error.
 int configure_driver() {
-  load_mixer_levels();
-  if (apply_card_config(stdin) < 0) return -1;
+  load_mixer_levels(g_core.install_dir, g_core.control);
+  std::string text;
+  if (read_stream(stdin, text) < 0) print_error("stdin");
+  if (apply_card_config(text) < 0) return -1;
   if (g_core.cards_added == 0) return 1;
 
   sys_sync();  // activating the cards touches the hardware
   int32_t arg = 0;
   if (control_request(CTL_ACTIVATE, &arg) < 0) return -1;
-  if (g_core.major != 0) {
+  if (g_core.control.major != 0) {
     query_sysinfo();
     make_device_files();
   }
@@ -46,7 +49,7 @@ int start_main(int argc, char **argv) {
   write_install_status("AUDSTART");
   if (open_control_device() < 0) return EXIT_FATAL;
 
-  if (!g_core.no_driver) {
+  if (!g_core.control.no_driver) {
     int rc = driver_handshake();
     if (rc < 0) return EXIT_FATAL;
     if (rc > 0) return 0;  // another driver version: told, not an error
@@ -66,8 +69,8 @@ int start_main(int argc, char **argv) {
 
   int all_ok = 1;
   if (report_cards(&all_ok) < 0) return EXIT_FATAL;
-  run_mixer_commands();
-  apply_dspdevs_map();
+  run_mixer_commands(g_core.install_dir);
+  apply_dspdevs_map(g_core.install_dir, g_core.control);
   if (all_ok) {
     std::printf("\nKelvane started OK.\n");
     write_install_status("AUDSTART_OK");

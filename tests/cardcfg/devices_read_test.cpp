@@ -12,10 +12,7 @@ namespace {
 
 using namespace kvl;
 
-void parse(const std::string &text) {
-  std::istringstream in(text);
-  parse_devices_cfg(in);
-}
+void parse(const std::string &text) { parse_devices_cfg(text); }
 
 struct OptionCase {
   const char *text;

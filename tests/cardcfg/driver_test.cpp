@@ -39,10 +39,10 @@ class DriverTest : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.err;
     g_core = CoreState{};
     g_resources = ResourceTables{};
-    g_core.control_fd = sys_open("/dev/mixer0", O_RDWR);
-    ASSERT_GE(g_core.control_fd, 0);
+    g_core.control.fd = sys_open("/dev/mixer0", O_RDWR);
+    ASSERT_GE(g_core.control.fd, 0);
   }
-  void TearDown() override { sys_close(g_core.control_fd); }
+  void TearDown() override { sys_close(g_core.control.fd); }
 
   static void fault(const std::string &request) {
     auto r = run({bin("kvlsim"), "fault", root(), request, "EIO", "1"});
@@ -106,12 +106,12 @@ TEST_F(DriverTest, PciIrqsAreMarkedWhereFree) {
 }
 
 TEST_F(DriverTest, PciIrqsWithoutDriverOrOnFailure) {
-  g_core.no_driver = 1;
+  g_core.control.no_driver = 1;
   query_pci_irqs();
   EXPECT_TRUE(journal("get PCI IRQs").empty());
   EXPECT_EQ(g_resources.irq[5], nullptr);
 
-  g_core.no_driver = 0;
+  g_core.control.no_driver = 0;
   fault("get PCI IRQs");
   testing::internal::CaptureStderr();
   query_pci_irqs();

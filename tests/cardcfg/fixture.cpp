@@ -98,9 +98,8 @@ void reset_model() {
 }
 
 void load_lists(const std::string &lis, const std::string &dep) {
-  std::istringstream l(lis), d(dep);
-  ASSERT_EQ(load_modules_lis(l), 0);
-  ASSERT_EQ(load_modules_dep(d), 0);
+  ASSERT_EQ(load_modules_lis(lis), 0);
+  ASSERT_EQ(load_modules_dep(dep), 0);
 }
 
 Db &standard_db() {

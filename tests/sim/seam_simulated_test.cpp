@@ -108,7 +108,7 @@ TEST_F(SimSeam, ControlDeviceAnswersRequests) {
   EXPECT_TRUE(S_ISCHR(st.st_mode));
   EXPECT_EQ(st.st_rdev, 14u << 8);
   int32_t version = 0;
-  ASSERT_EQ(kvl::driver_request(fd, kvl::CTL_GET_VERSION, &version), 0);
+  ASSERT_EQ(kvl::sys_ioctl(fd, kvl::CTL_GET_VERSION, &version), 0);
   EXPECT_EQ(version, kvl::DRIVER_VERSION);
   // Writing to a device never touches the node file.
   EXPECT_EQ(kvl::sys_write(fd, "xyz", 3), 3);
@@ -125,13 +125,13 @@ TEST_F(SimSeam, ReplacedMachineIsReadAgain) {
   int32_t version = 0;
   int fd = kvl::sys_open("/dev/mixer0", O_RDWR);
   ASSERT_GE(fd, 0);
-  ASSERT_EQ(kvl::driver_request(fd, kvl::CTL_GET_VERSION, &version), 0);
+  ASSERT_EQ(kvl::sys_ioctl(fd, kvl::CTL_GET_VERSION, &version), 0);
   EXPECT_EQ(version, kvl::DRIVER_VERSION);
   kvltest::TempDir tmp;
   kvltest::write_file(tmp / "m.json", R"({"version": "0x039998"})");
   auto r = run({bin("kvlsim"), "init", root(), tmp / "m.json"});
   ASSERT_EQ(r.status, 0) << r.err;
-  ASSERT_EQ(kvl::driver_request(fd, kvl::CTL_GET_VERSION, &version), 0);
+  ASSERT_EQ(kvl::sys_ioctl(fd, kvl::CTL_GET_VERSION, &version), 0);
   EXPECT_EQ(version, 0x039998);
   kvl::sys_close(fd);
 }

@@ -1,0 +1,54 @@
+// Text helpers of every configuration reader and writer: fixed-width record
+// fields, numbers, lines of a text, whole files.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace kvl {
+
+// The text of a fixed-width field: up to its first NUL or its full width.
+template <size_t N>
+std::string_view field_text(const char (&field)[N]) {
+  size_t n = 0;
+  while (n < N && field[n]) n++;
+  return std::string_view(field, n);
+}
+
+// Copies text into a field of N bytes, cut to N - 1 bytes, NUL-terminated.
+template <size_t N>
+void copy_field(char (&field)[N], std::string_view text) {
+  size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  text.copy(field, n);
+  field[n] = '\0';
+}
+
+// Reads all of text as a number in base 10 (an optional leading "-") or 16.
+// Returns 0, or -1 when text is empty, holds anything else or exceeds an int.
+int parse_number(std::string_view text, int base, int *out);
+
+// Takes the next line off the front of text into line, without its newline.
+// A line longer than max characters is taken in pieces of max characters,
+// the rest being the next line; a piece of exactly max characters followed
+// by its newline takes the newline too. Returns false when text is empty (a
+// last line without newline is still a line).
+bool next_line(std::string_view &text, std::string_view &line,
+               size_t max = std::string_view::npos);
+
+// The text after word and the single blank that follows it; empty when the
+// line ends with word. word must be a view into line.
+std::string_view rest_after(std::string_view line, std::string_view word);
+
+// Reads the whole file at path into text. Returns 0, or -1 with errno set.
+int read_text_file(const char *path, std::string &text);
+
+// Reads in to its end into text. Returns 0, or -1 with errno set on a read
+// error (text then holds what was read).
+int read_stream(std::FILE *in, std::string &text);
+
+// Appends printf-style formatted text.
+void appendf(std::string &out, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+
+}  // namespace kvl
