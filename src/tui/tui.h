@@ -80,8 +80,8 @@ int list_run(ChoiceList *list);
 void list_destroy(ChoiceList *list);
 
 // wait = 0: a 3-row note left on screen, returns at once; wait = 1: a 5-row box
-// with an "  Ok  " button, returns after Enter, Return or Escape. Without an
-// active screen the text goes to standard error.
+// with an "  Ok  " button, returns after Enter, Return, Escape or Ctrl-C.
+// Without an active screen the text goes to standard error.
 void message_box(const char *text, int wait);
 
 // Edits a one-line text that starts as buffer's content (size bytes with the
