@@ -209,6 +209,22 @@ TEST(ChoiceList, CurrentItem) {
   kvl::list_destroy(list);
 }
 
+TEST(ChoiceList, ClearHeadersLetsTheListTakeNewOnes) {
+  kvl::ChoiceList *list = kvl::list_create("", 5);
+  for (int i = 0; i < kvl::LIST_MAX_HEADERS; i++) kvl::list_add_header(list, "old");
+  kvl::list_add_item(list, "x", 1);
+  kvl::list_clear_headers(list);
+  EXPECT_EQ(list->header_count, 0);
+  kvl::list_layout(list);
+  EXPECT_EQ(list->first_row, 1);  // laid out as a list without headers
+  // A full set of headers fits again: a 16th in all would end the program.
+  for (int i = 0; i < kvl::LIST_MAX_HEADERS; i++) kvl::list_add_header(list, "new");
+  EXPECT_EQ(list->header_count, kvl::LIST_MAX_HEADERS);
+  EXPECT_STREQ(list->headers[0], "new");
+  EXPECT_EQ(list->item_count, 1);  // items stay
+  kvl::list_destroy(list);
+}
+
 TEST(ChoiceList, ItemsPastTheCapacityAreDropped) {
   // Without a text screen the message goes to standard error.
   kvl::ChoiceList *list = kvl::list_create("", 2);
