@@ -52,6 +52,11 @@ const char *list_add_header(ChoiceList *list, const char *text) {
   return text;
 }
 
+void list_clear_headers(ChoiceList *list) {
+  for (int i = 0; i < list->header_count; i++) list->headers[i] = nullptr;
+  list->header_count = 0;
+}
+
 ChoiceList *list_add_item(ChoiceList *list, const char *text, int code) {
   if (list->item_count >= list->capacity) {
     if (!list->overflow_shown) {

@@ -1,8 +1,11 @@
-// Drawing primitives shared by the dialogs. Everything drawn stays inside the
-// window's frame: texts are cut before the right frame column.
+// Drawing primitives shared by the dialogs, and their one way of reading a
+// key. Everything drawn stays inside the window's frame: texts are cut before
+// the right frame column.
 #pragma once
 
 #include <curses.h>
+
+#include "tui/keys.h"
 
 namespace kvl {
 
@@ -22,5 +25,7 @@ void draw_centred(WINDOW *win, int row, const char *text, int trailing);
 // Writes text at (row, col) up to its first newline, at most max characters and
 // never onto the right frame column; returns the number written.
 int draw_text(WINDOW *win, int row, int col, const char *text, int max);
+// Waits for the next key on win and translates it with translate_key.
+KeyPress read_key(WINDOW *win);
 
 }  // namespace kvl

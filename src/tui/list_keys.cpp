@@ -40,48 +40,60 @@ ListAction enter(ChoiceList *list, int *result) {
   return ListAction::Return;
 }
 
+// The list's letter and sign keys, as the keys they stand for.
+Key list_meaning(KeyPress press) {
+  if (press.key != Key::Char) return press.key;
+  switch (press.ch) {
+    case '+': return Key::Down;
+    case '-': return Key::Up;
+    case 'N': case 'n': return Key::PageDown;
+    case 'P': case 'p': return Key::PageUp;
+    default: return Key::Other;
+  }
+}
+
 }  // namespace
 
-ListAction list_key(ChoiceList *list, ListKey key, int *result) {
+ListAction list_key(ChoiceList *list, KeyPress press, int *result) {
   // A screen too small for any row still moves by one item at a time.
   int rows = std::max(list_visible_rows(list), 1);
   int half = rows / 2;
   int last = list->item_count - 1;
-  switch (key) {
-    case ListKey::Escape:
+  switch (list_meaning(press)) {
+    case Key::Escape:
       *result = LIST_ESCAPE;
       return ListAction::Return;
-    case ListKey::Tab:
+    case Key::Tab:
       list->focus = (list->focus + 1) % (list->button_count + 1);
       return ListAction::RedrawAll;
-    case ListKey::Enter:
+    case Key::Enter:
       return enter(list, result);
-    case ListKey::Down:
+    case Key::Down:
       if (list->current >= last) return ListAction::None;
       list->current++;
       // At least one step, so that a one-row list still follows the current item.
       if (list->current >= list->first_visible + rows) list->first_visible += std::max(half, 1);
       clamp_first(list, rows, true);
       return ListAction::RedrawItems;
-    case ListKey::Up:
+    case Key::Up:
       if (list->current <= 0) return ListAction::None;
       list->current--;
       if (list->current < list->first_visible) list->first_visible = list->current - half;
       clamp_first(list, rows, false);
       return ListAction::RedrawItems;
-    case ListKey::PageDown:
+    case Key::PageDown:
       if (list->current >= last) return ListAction::None;
       list->current = std::min(list->current + rows, last);
       list->first_visible += rows;
       clamp_first(list, rows, true);
       return ListAction::RedrawItems;
-    case ListKey::PageUp:
+    case Key::PageUp:
       if (list->current < 2) return ListAction::None;
       list->current = std::max(list->current - rows, 0);
       list->first_visible -= rows;
       clamp_first(list, rows, false);
       return ListAction::RedrawItems;
-    case ListKey::Other:
+    default:  // Left, Right, Backspace, other characters
       break;
   }
   return ListAction::None;

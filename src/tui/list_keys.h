@@ -2,12 +2,10 @@
 // (current item, first visible item, focus); drawing reads the record.
 #pragma once
 
+#include "tui/keys.h"
 #include "tui/tui.h"
 
 namespace kvl {
-
-// The keys the choice list knows, after translation from the terminal.
-enum class ListKey { Escape, Tab, Enter, Down, Up, PageDown, PageUp, Other };
 
 // What list_run does after a key.
 enum class ListAction {
@@ -24,6 +22,8 @@ void list_layout(ChoiceList *list);
 // 0 or less on a tiny screen).
 int list_visible_rows(const ChoiceList *list);
 // Applies key to the record; on ListAction::Return stores the code in *result.
-ListAction list_key(ChoiceList *list, ListKey key, int *result);
+// Besides the arrows and page keys, "+" and "-" move down and up, "N"/"n" and
+// "P"/"p" a page down and up. Keys the list does not use give ListAction::None.
+ListAction list_key(ChoiceList *list, KeyPress key, int *result);
 
 }  // namespace kvl

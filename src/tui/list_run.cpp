@@ -15,27 +15,6 @@ namespace {
 constexpr int ITEM_SHOWN = 77;    // item text cut for display
 constexpr int HEADER_SHOWN = 78;  // header line cut for display
 
-ListKey translate(int ch) {
-  switch (ch) {
-    case 27: case 3: case ERR:  // ERR: the terminal is gone
-      return ListKey::Escape;
-    case '\t':
-      return ListKey::Tab;
-    case '\n': case '\r': case KEY_ENTER:
-      return ListKey::Enter;
-    case KEY_DOWN: case '+':
-      return ListKey::Down;
-    case KEY_UP: case '-':
-      return ListKey::Up;
-    case KEY_NPAGE: case 'N': case 'n':
-      return ListKey::PageDown;
-    case KEY_PPAGE: case 'P': case 'p':
-      return ListKey::PageUp;
-    default:
-      return ListKey::Other;
-  }
-}
-
 int button_column(const ChoiceList *list, int i) {
   int n = list->button_count;
   return (list->width / (n + 1)) * (i + 1) - static_cast<int>(std::strlen(list->buttons[i].label)) / 2;
@@ -127,7 +106,7 @@ int list_run(ChoiceList *list) {
   draw_all(win, list);
   int result = LIST_ESCAPE;
   for (;;) {
-    ListAction action = list_key(list, translate(wgetch(win)), &result);
+    ListAction action = list_key(list, read_key(win), &result);
     if (action == ListAction::Return) break;
     if (action == ListAction::Beep) beep();
     if (action == ListAction::RedrawAll) draw_buttons(win, list);

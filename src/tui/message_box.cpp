@@ -14,10 +14,11 @@ namespace {
 
 constexpr int BOX_WIDTH = 70;
 
+// Escape covers Ctrl-C, as in the other dialogs.
 void wait_for_ok(WINDOW *win) {
   for (;;) {
-    int ch = wgetch(win);
-    if (ch == '\n' || ch == '\r' || ch == KEY_ENTER || ch == 27 || ch == ERR) return;
+    Key key = read_key(win).key;
+    if (key == Key::Enter || key == Key::Escape) return;
   }
 }
 

@@ -2,32 +2,32 @@
 
 namespace kvl {
 
-EditAction edit_key(TextEdit *edit, EditKey key, char ch) {
-  switch (key) {
-    case EditKey::Escape:
+EditAction edit_key(TextEdit *edit, KeyPress key) {
+  switch (key.key) {
+    case Key::Escape:
       return EditAction::Cancel;
-    case EditKey::Tab:
+    case Key::Tab:
       edit->ok_selected = !edit->ok_selected;
       return EditAction::Buttons;
-    case EditKey::Enter:
+    case Key::Enter:
       return edit->ok_selected ? EditAction::Accept : EditAction::Cancel;
-    case EditKey::Left:
+    case Key::Left:
       if (edit->pos == 0) return EditAction::Flash;
       edit->pos--;
       return EditAction::Redraw;
-    case EditKey::Right:
+    case Key::Right:
       if (edit->pos >= edit->text.size()) return EditAction::Flash;
       edit->pos++;
       return EditAction::Redraw;
-    case EditKey::Backspace:
+    case Key::Backspace:
       if (edit->pos == 0) return EditAction::Flash;
       edit->text.erase(--edit->pos, 1);
       return EditAction::Redraw;
-    case EditKey::Char:
+    case Key::Char:
       if (edit->text.size() >= edit->limit) return EditAction::Flash;
-      edit->text.insert(edit->pos++, 1, ch);
+      edit->text.insert(edit->pos++, 1, key.ch);
       return EditAction::Redraw;
-    case EditKey::Other:
+    default:
       break;
   }
   return EditAction::Flash;

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "tui/keys.h"
+
 namespace kvl {
 
 struct TextEdit {
@@ -14,8 +16,6 @@ struct TextEdit {
   int ok_selected = 1;    // 1: Ok, 0: Cancel
 };
 
-enum class EditKey { Escape, Tab, Enter, Left, Right, Backspace, Char, Other };
-
 enum class EditAction {
   Redraw,  // text or cursor changed
   Buttons, // selected button changed
@@ -24,7 +24,8 @@ enum class EditAction {
   Cancel,  // leave with result 0
 };
 
-// Applies key (ch is the character for EditKey::Char) to the record.
-EditAction edit_key(TextEdit *edit, EditKey key, char ch);
+// Applies key to the record. Keys the box does not use (Up, Down, the page
+// keys and Key::Other) flash.
+EditAction edit_key(TextEdit *edit, KeyPress key);
 
 }  // namespace kvl

@@ -21,29 +21,6 @@ struct InputBox {
   std::size_t offset;  // first character shown in the field
 };
 
-EditKey translate(int ch, char *out) {
-  switch (ch) {
-    case 27: case 3: case ERR:  // ERR: the terminal is gone
-      return EditKey::Escape;
-    case '\t':
-      return EditKey::Tab;
-    case '\n': case '\r': case KEY_ENTER:
-      return EditKey::Enter;
-    case KEY_LEFT:
-      return EditKey::Left;
-    case KEY_RIGHT:
-      return EditKey::Right;
-    case KEY_BACKSPACE: case 127: case 8:
-      return EditKey::Backspace;
-    default:
-      if (ch >= 32 && ch <= 126) {
-        *out = static_cast<char>(ch);
-        return EditKey::Char;
-      }
-      return EditKey::Other;
-  }
-}
-
 std::vector<std::string> split_lines(const char *prompt) {
   std::vector<std::string> lines;
   const char *p = prompt;
@@ -117,9 +94,7 @@ int text_input(const char *prompt, char *buffer, std::size_t size) {
 
   EditAction action;
   for (;;) {
-    char ch = 0;
-    EditKey key = translate(wgetch(win), &ch);
-    action = edit_key(&edit, key, ch);
+    action = edit_key(&edit, read_key(win));
     if (action == EditAction::Accept || action == EditAction::Cancel) break;
     if (action == EditAction::Flash) {
       flash();

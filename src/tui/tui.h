@@ -61,6 +61,9 @@ ChoiceList *list_create(const char *title, int capacity);
 // Appends a header line (pointer kept) and returns text. A 16th header shows
 // "Internal error: Too many header lines", ends the screen and exits with 255.
 const char *list_add_header(ChoiceList *list, const char *text);
+// Removes all header lines, so that the list can be given new ones; the texts
+// are the caller's and are not freed.
+void list_clear_headers(ChoiceList *list);
 // Appends an item (text copied, cut to 127 characters) and returns list. Past
 // the capacity the item is dropped; the first time, "Internal error: Too many
 // choice lines" is shown and the screen is then put back as it was.
@@ -80,8 +83,8 @@ int list_run(ChoiceList *list);
 void list_destroy(ChoiceList *list);
 
 // wait = 0: a 3-row note left on screen, returns at once; wait = 1: a 5-row box
-// with an "  Ok  " button, returns after Enter, Return or Escape. Without an
-// active screen the text goes to standard error.
+// with an "  Ok  " button, returns after Enter, Return, Escape or Ctrl-C.
+// Without an active screen the text goes to standard error.
 void message_box(const char *text, int wait);
 
 // Edits a one-line text that starts as buffer's content (size bytes with the

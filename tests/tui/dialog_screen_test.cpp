@@ -36,6 +36,14 @@ TEST(MessageBox, WaitingBoxLayoutAndKeys) {
   }
 }
 
+// Ctrl-C leaves every dialog as Escape does.
+TEST(MessageBox, CtrlCClosesTheWaitingBox) {
+  Terminal t;
+  ASSERT_TRUE(kvltest::start_demo_showing(t, {"message", "Card not found", "--wait"}, "[  Ok  ]"));
+  t.press(Key::CtrlC);
+  EXPECT_TRUE(t.wait_for("Result closed")) << t.screen();
+}
+
 TEST(MessageBox, NoteIsThreeRowsAndReturnsAtOnce) {
   Terminal t;
   ASSERT_TRUE(t.start(kvltest::tuidemo({"message", "Please wait"})));

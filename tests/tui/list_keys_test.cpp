@@ -10,7 +10,8 @@
 namespace {
 
 using kvl::ListAction;
-using kvl::ListKey;
+using kvl::Key;
+using kvl::KeyPress;
 
 struct ListFixture {
   kvl::ChoiceList *list;
@@ -24,12 +25,13 @@ struct ListFixture {
     kvl::list_layout(list);
   }
   ~ListFixture() { kvl::list_destroy(list); }
-  ListAction press(ListKey key, int times = 1) {
+  ListAction press(KeyPress key, int times = 1) {
     ListAction a = ListAction::None;
     int result = 0;
     for (int i = 0; i < times; i++) a = kvl::list_key(list, key, &result);
     return a;
   }
+  ListAction press(Key key, int times = 1) { return press(KeyPress{key, 0}, times); }
 };
 
 TEST(ListKeys, VisibleRowsFollowHeadersAndButtons) {
@@ -50,33 +52,33 @@ TEST(ListKeys, VisibleRowsFollowHeadersAndButtons) {
 // Each case: a list of `items` items on a 24-row screen with buttons (R = 20),
 // keys pressed in order, then where the current and first visible items are.
 TEST(ListKeys, MovementAndScrolling) {
-  struct Step { ListKey key; int times; };
+  struct Step { Key key; int times; };
   struct Case {
     const char *name;
     int items;
     std::vector<Step> keys;
     int current, first;
   } cases[] = {
-      {"exactly R items never scroll", 20, {{ListKey::Down, 25}}, 19, 0},
-      {"R + 1 items scroll as far as the last item", 21, {{ListKey::Down, 20}}, 20, 1},
-      {"leaving the last row scrolls by R / 2", 50, {{ListKey::Down, 20}}, 20, 10},
-      {"the next scroll comes R rows later", 50, {{ListKey::Down, 30}}, 30, 20},
-      {"scrolling stops at count - R", 50, {{ListKey::Down, 49}}, 49, 30},
-      {"Down at the last item", 3, {{ListKey::Down, 5}}, 2, 0},
-      {"Up at the first item", 3, {{ListKey::Up, 1}}, 0, 0},
-      {"Up inside the visible rows", 50, {{ListKey::Down, 5}, {ListKey::Up, 2}}, 3, 0},
+      {"exactly R items never scroll", 20, {{Key::Down, 25}}, 19, 0},
+      {"R + 1 items scroll as far as the last item", 21, {{Key::Down, 20}}, 20, 1},
+      {"leaving the last row scrolls by R / 2", 50, {{Key::Down, 20}}, 20, 10},
+      {"the next scroll comes R rows later", 50, {{Key::Down, 30}}, 30, 20},
+      {"scrolling stops at count - R", 50, {{Key::Down, 49}}, 49, 30},
+      {"Down at the last item", 3, {{Key::Down, 5}}, 2, 0},
+      {"Up at the first item", 3, {{Key::Up, 1}}, 0, 0},
+      {"Up inside the visible rows", 50, {{Key::Down, 5}, {Key::Up, 2}}, 3, 0},
       {"Up above the first row puts it R / 2 back", 50,
-       {{ListKey::PageDown, 2}, {ListKey::Up, 11}}, 29, 19},
-      {"Up never puts the first row below 0", 50, {{ListKey::Down, 20}, {ListKey::Up, 11}}, 9, 0},
-      {"Page Down moves R on", 50, {{ListKey::PageDown, 1}}, 20, 20},
-      {"Page Down is limited to the last item", 50, {{ListKey::PageDown, 3}}, 49, 30},
-      {"Page Down on a short list", 5, {{ListKey::PageDown, 1}}, 4, 0},
-      {"Page Up moves R back", 50, {{ListKey::PageDown, 2}, {ListKey::Down, 5}, {ListKey::PageUp, 1}},
+       {{Key::PageDown, 2}, {Key::Up, 11}}, 29, 19},
+      {"Up never puts the first row below 0", 50, {{Key::Down, 20}, {Key::Up, 11}}, 9, 0},
+      {"Page Down moves R on", 50, {{Key::PageDown, 1}}, 20, 20},
+      {"Page Down is limited to the last item", 50, {{Key::PageDown, 3}}, 49, 30},
+      {"Page Down on a short list", 5, {{Key::PageDown, 1}}, 4, 0},
+      {"Page Up moves R back", 50, {{Key::PageDown, 2}, {Key::Down, 5}, {Key::PageUp, 1}},
        25, 10},
-      {"Page Up stops at 0", 50, {{ListKey::Down, 5}, {ListKey::PageUp, 1}}, 0, 0},
-      {"Page Up at index 1 does nothing", 50, {{ListKey::Down, 1}, {ListKey::PageUp, 1}}, 1, 0},
-      {"Page Up at index 2 goes to 0", 50, {{ListKey::Down, 2}, {ListKey::PageUp, 1}}, 0, 0},
-      {"other keys change nothing", 50, {{ListKey::Down, 3}, {ListKey::Other, 4}}, 3, 0},
+      {"Page Up stops at 0", 50, {{Key::Down, 5}, {Key::PageUp, 1}}, 0, 0},
+      {"Page Up at index 1 does nothing", 50, {{Key::Down, 1}, {Key::PageUp, 1}}, 1, 0},
+      {"Page Up at index 2 goes to 0", 50, {{Key::Down, 2}, {Key::PageUp, 1}}, 0, 0},
+      {"other keys change nothing", 50, {{Key::Down, 3}, {Key::Other, 4}}, 3, 0},
   };
   for (const Case &c : cases) {
     ListFixture f(c.items);
@@ -89,10 +91,10 @@ TEST(ListKeys, MovementAndScrolling) {
 TEST(ListKeys, OneRowListFollowsTheCurrentItem) {
   ListFixture f(10, 2, 0, 5);  // R = 1
   ASSERT_EQ(kvl::list_visible_rows(f.list), 1);
-  f.press(ListKey::Down, 3);
+  f.press(Key::Down, 3);
   EXPECT_EQ(f.list->current, 3);
   EXPECT_EQ(f.list->first_visible, 3);
-  f.press(ListKey::Up);
+  f.press(Key::Up);
   EXPECT_EQ(f.list->first_visible, 2);
 }
 
@@ -100,21 +102,52 @@ TEST(ListKeys, TabCyclesThroughButtonsAndBack) {
   ListFixture f(3, 2);
   std::vector<int> seen;
   for (int i = 0; i < 4; i++) {
-    EXPECT_EQ(f.press(ListKey::Tab), ListAction::RedrawAll);
+    EXPECT_EQ(f.press(Key::Tab), ListAction::RedrawAll);
     seen.push_back(f.list->focus);
   }
   EXPECT_EQ(seen, (std::vector<int>{1, 2, 0, 1}));
   ListFixture none(3, 0);
-  none.press(ListKey::Tab);
+  none.press(Key::Tab);
   EXPECT_EQ(none.list->focus, 0);
 }
 
 TEST(ListKeys, MovementWorksWhateverTheFocus) {
   ListFixture f(10, 2);
-  f.press(ListKey::Tab);
-  f.press(ListKey::Down, 2);
+  f.press(Key::Tab);
+  f.press(Key::Down, 2);
   EXPECT_EQ(f.list->current, 2);
   EXPECT_EQ(f.list->focus, 1);
+}
+
+// From the middle of a long list, each sign or letter key must move exactly as
+// the key it stands for; keys the list does not use change nothing.
+TEST(ListKeys, SignAndLetterKeysActAsArrowAndPageKeys) {
+  auto start = [](ListFixture &f) {  // current 45, first visible 30
+    f.press(Key::PageDown, 2);
+    f.press(Key::Down, 5);
+  };
+  struct Case { char ch; Key same_as; } cases[] = {
+      {'+', Key::Down}, {'-', Key::Up}, {'n', Key::PageDown}, {'N', Key::PageDown},
+      {'p', Key::PageUp}, {'P', Key::PageUp},
+  };
+  for (const Case &c : cases) {
+    ListFixture by_char(50), by_key(50);
+    start(by_char);
+    start(by_key);
+    EXPECT_EQ(by_char.press(KeyPress{Key::Char, c.ch}), ListAction::RedrawItems) << c.ch;
+    by_key.press(c.same_as);
+    EXPECT_EQ(by_char.list->current, by_key.list->current) << c.ch;
+    EXPECT_EQ(by_char.list->first_visible, by_key.list->first_visible) << c.ch;
+  }
+  KeyPress unused[] = {{Key::Left, 0}, {Key::Right, 0}, {Key::Backspace, 0}, {Key::Char, 'x'},
+                       {Key::Char, ' '}, {Key::Other, 0}};
+  for (KeyPress k : unused) {
+    ListFixture f(50);
+    start(f);
+    EXPECT_EQ(f.press(k), ListAction::None) << static_cast<int>(k.key) << " " << k.ch;
+    EXPECT_EQ(f.list->current, 45);
+    EXPECT_EQ(f.list->focus, 0);
+  }
 }
 
 TEST(ListKeys, EnterAndEscapeResults) {
@@ -141,13 +174,13 @@ TEST(ListKeys, EnterAndEscapeResults) {
     kvl::list_layout(list);
     list->focus = c.focus;
     int result = 0;
-    EXPECT_EQ(kvl::list_key(list, ListKey::Enter, &result), c.action) << c.name;
+    EXPECT_EQ(kvl::list_key(list, {Key::Enter, 0}, &result), c.action) << c.name;
     EXPECT_EQ(result, c.result) << c.name;
     kvl::list_destroy(list);
   }
   ListFixture f(3);
   int result = 0;
-  EXPECT_EQ(kvl::list_key(f.list, ListKey::Escape, &result), ListAction::Return);
+  EXPECT_EQ(kvl::list_key(f.list, {Key::Escape, 0}, &result), ListAction::Return);
   EXPECT_EQ(result, kvl::LIST_ESCAPE);
 }
 
@@ -173,6 +206,22 @@ TEST(ChoiceList, CurrentItem) {
   kvl::list_set_current(list, -1);
   EXPECT_EQ(kvl::list_current_index(list), 2);
   EXPECT_EQ(kvl::list_current_code(list), 9);
+  kvl::list_destroy(list);
+}
+
+TEST(ChoiceList, ClearHeadersLetsTheListTakeNewOnes) {
+  kvl::ChoiceList *list = kvl::list_create("", 5);
+  for (int i = 0; i < kvl::LIST_MAX_HEADERS; i++) kvl::list_add_header(list, "old");
+  kvl::list_add_item(list, "x", 1);
+  kvl::list_clear_headers(list);
+  EXPECT_EQ(list->header_count, 0);
+  kvl::list_layout(list);
+  EXPECT_EQ(list->first_row, 1);  // laid out as a list without headers
+  // A full set of headers fits again: a 16th in all would end the program.
+  for (int i = 0; i < kvl::LIST_MAX_HEADERS; i++) kvl::list_add_header(list, "new");
+  EXPECT_EQ(list->header_count, kvl::LIST_MAX_HEADERS);
+  EXPECT_STREQ(list->headers[0], "new");
+  EXPECT_EQ(list->item_count, 1);  // items stay
   kvl::list_destroy(list);
 }
 
