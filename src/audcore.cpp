@@ -1,4 +1,17 @@
-// audcore: start-up back end and configurator of the sound system.
+// audcore: start-up back end and configurator of the sound system. The entry
+// owns the run record, does what both modes share, then runs the mode the
+// option word chose.
+#include <memory>
+
 #include "start/start.h"
 
-int main(int argc, char **argv) { return kvl::start_main(argc, argv); }
+int main(int argc, char **argv) {
+  auto run = std::make_unique<kvl::CoreRun>();
+  int rc = kvl::start_entry(*run, argc, argv);
+  if (rc < 0) return kvl::EXIT_FATAL;
+  if (rc > 0) return 0;
+  // Configurator mode ("c", "T") ends after the handshake until the
+  // configurator's menus are wired in here.
+  if (run->configurator) return 0;
+  return kvl::run_startup(*run);
+}

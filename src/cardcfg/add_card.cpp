@@ -1,8 +1,9 @@
 #include "cardcfg/cardlist.h"
 
-#include "common/text.h"
-#include "cardcfg/notice.h"
+#include "cardcfg/asker.h"
+#include "cardcfg/model.h"
 #include "common/common.h"
+#include "common/text.h"
 #include "hwdb/hwdb.h"
 
 #include <cstdio>
@@ -10,19 +11,16 @@
 
 namespace kvl {
 
-CardList g_cards;
-ConfigSettings g_settings;
-
 namespace {
 
 int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 // The node's default firmware file; a leading "~" stands for the
 // installation directory.
-void set_default_download(ConfiguredCard &card, const HwdbNode &node) {
+void set_default_download(const std::string &dir, ConfiguredCard &card, const HwdbNode &node) {
   std::string_view file = field_text(node.dnld_file);
   if (!file.empty() && file[0] == '~') {
-    std::string path = g_core.install_dir;
+    std::string path = dir;
     path += file.substr(1);
     copy_field(card.download_path, path);
   } else {
@@ -32,13 +30,14 @@ void set_default_download(ConfiguredCard &card, const HwdbNode &node) {
 
 // Devices of a card whose resources are allocated here: every resource of
 // the device node opens its slot, unassigned.
-void fill_devices(ConfiguredCard &card, const HwdbNode &node, int port) {
+void fill_devices(const HwdbModel &db, ConfiguredCard &card, const HwdbNode &node, int port) {
   for (int d = 0; d < card.device_count; d++) {
     CardDevice &dev = card.devices[d];
     dev.node = node.children[d];
     dev.enabled = 1;
-    if (dev.node < 0 || dev.node >= hwdb_node_count) continue;
-    const HwdbNode &dn = hwdb_nodes[dev.node];
+    const HwdbNode *dnp = hwdb_node(db, dev.node);
+    if (!dnp) continue;
+    const HwdbNode &dn = *dnp;
     for (int r = 0; r < clamp(dn.nres, 0, HWDB_MAX_RES); r++) {
       const HwdbResource &res = dn.resources[r];
       if (res.num < 1 || res.num > 2) continue;
@@ -57,52 +56,50 @@ void fill_devices(ConfiguredCard &card, const HwdbNode &node, int port) {
   }
 }
 
-int append_card(const char *name, int port, bool forget_routing) {
-  int row = hwdb_find_card(name);
+}  // namespace
+
+int add_card(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *name, int port) {
+  int row = hwdb_find_card(db, name);
   if (row < 0) {
     std::fprintf(stderr, "Error: Card '%s' not found in database\n", name);
     return -1;
   }
-  if (g_cards.count >= MAX_CARDS) {
-    user_notice("Too many devices");
+  CardList &cards = model.cards;
+  if (cards.count >= MAX_CARDS) {
+    asker.notice("Too many devices", true);
     return -1;
   }
-  const HwdbMenu &menu = hwdb_menus[row];
-  if (menu.node < 0 || menu.node >= hwdb_node_count) {
+  const HwdbMenu &menu = db.menus[row];
+  const HwdbNode *node = hwdb_node(db, menu.node);
+  if (!node) {
     std::fprintf(stderr, "Error: Card '%s' not found in database\n", name);
     return -1;
   }
-  const HwdbNode &node = hwdb_nodes[menu.node];
   ConfiguredCard card;
   card.node = menu.node;
   card.name_index = row;
   copy_field(card.name, field_text(menu.name));
-  if (forget_routing) std::remove(kvl_path(g_core.install_dir, "etc/dspdevs.map").c_str());
-  card.device_count = clamp(node.child_count, 0, MAX_CARD_DEVICES);
-  set_default_download(card, node);
-  if (node.opt & OPT_NO_ALLOC) {
+  card.device_count = clamp(node->child_count, 0, MAX_CARD_DEVICES);
+  set_default_download(model.install_dir, card, *node);
+  if (node->opt & OPT_NO_ALLOC) {
     // Resources of these cards come from plug-and-play: each device is its
     // child node, enabled, without resources.
     for (int d = 0; d < card.device_count; d++) {
-      card.devices[d].node = node.children[d];
+      card.devices[d].node = node->children[d];
       card.devices[d].enabled = 1;
     }
   } else {
-    fill_devices(card, node, port);
+    fill_devices(db, card, *node, port);
   }
-  g_cards.cards[g_cards.count++] = card;
-  return g_cards.count;
+  cards.cards[cards.count++] = card;
+  return cards.count;
 }
 
-}  // namespace
+void forget_routing(const std::string &dir) { std::remove(kvl_path(dir, "etc/dspdevs.map").c_str()); }
 
-int add_card(const char *name, int port) { return append_card(name, port, true); }
-
-int add_saved_card(const char *name) { return append_card(name, 0, false); }
-
-std::string card_title(const ConfiguredCard &card) {
-  if (card.name_index < 0 || card.name_index >= hwdb_menu_count) return "";
-  return std::string(field_text(hwdb_menus[card.name_index].title));
+std::string card_title(const HwdbModel &db, const ConfiguredCard &card) {
+  if (card.name_index < 0 || card.name_index >= db.menu_count) return "";
+  return std::string(field_text(db.menus[card.name_index].title));
 }
 
 }  // namespace kvl

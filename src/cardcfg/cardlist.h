@@ -54,20 +54,21 @@ struct ConfigSettings {
   int devices_disabled = 0;       // set while writing when a device is written OFF
 };
 
-extern CardList g_cards;
-extern ConfigSettings g_settings;
+struct ConfigModel;
+struct HwdbModel;
+class Asker;
 
-// Appends the card whose key is name in the card-name table; a non-zero port
-// becomes the first I/O port of its first device, and etc/dspdevs.map is
-// deleted. Returns the new card count, or -1 after reporting an unknown name
-// (standard error) or a full list (user notice "Too many devices").
-int add_card(const char *name, int port);
-
-// The same without deleting etc/dspdevs.map: for re-reading a saved
-// configuration, which does not change the set of cards.
-int add_saved_card(const char *name);
+// Appends the card whose key is name in the card-name table to model's
+// cards; a non-zero port becomes the first I/O port of its first device.
+// Returns the new card count, or -1 after reporting an unknown name
+// (standard error) or a full list (notice "Too many devices").
+int add_card(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *name, int port);
 
 // The card's title from its card-name row, or "" when the row is unknown.
-std::string card_title(const ConfiguredCard &card);
+std::string card_title(const HwdbModel &db, const ConfiguredCard &card);
+
+// Deletes DIR/etc/dspdevs.map: the saved /dev/dsp routing names audio
+// devices by number, which a change to the set of cards makes wrong.
+void forget_routing(const std::string &dir);
 
 }  // namespace kvl

@@ -2,37 +2,61 @@
 // of the card configuration.
 #pragma once
 
-#include "cardcfg/cardlist.h"
-
 #include <string>
 #include <string_view>
 
+#include "cardcfg/cardlist.h"
+#include "cardcfg/modules.h"
+
 namespace kvl {
 
-// Reads devices.cfg text into the card list and settings and clears the
+struct ConfigModel;
+struct HwdbModel;
+class Asker;
+
+// Reads devices.cfg text into the model's cards and settings and clears the
 // first-configuration flag. Unknown cards are reported on standard error and
-// skipped; numbers that do not parse leave their field unchanged.
-void parse_devices_cfg(std::string_view text);
+// skipped; numbers that do not parse leave their field unchanged. Returns the
+// number of card lines that added no card.
+int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text);
 
-// Reads the devices.cfg at path, then rebuilds the resource tables. A file
-// that cannot be opened prints "No earlier configuration detected" on
-// standard error and changes nothing.
-void read_devices_cfg(const char *path);
+// Reads the devices.cfg at path, then rebuilds the resource tables. Returns
+// what parse_devices_cfg returns; -1 when the file cannot be read, after
+// "No earlier configuration detected" on standard error (nothing changed).
+int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path);
 
-// Builds the texts of devices.cfg and modules.cfg from the model (the
-// module list and the devices-disabled flag are rebuilt on the way).
-// Returns 0, or -1 after printing why on standard error: an unknown download
-// type in the database, or more modules than modules.cfg may hold.
-int format_device_config(std::string &devices, std::string &modules);
+// The texts of a saved configuration.
+struct DeviceConfigText {
+  std::string devices;          // etc/devices.cfg
+  std::string modules;          // etc/modules.cfg
+  bool devices_disabled = false;  // a device was written OFF
+};
+
+// Builds the texts of devices.cfg and modules.cfg from the model, which it
+// does not change. Returns 0, or -1 with why holding the reason: an unknown
+// download type in the database, or more modules than modules.cfg may hold.
+int format_device_config(const ConfigModel &model, const HwdbModel &db, DeviceConfigText *out,
+                         std::string *why);
 
 // Saves the model: devices.cfg, then modules.cfg, each replaced atomically.
-// A failure prints its reason (the file's path and the error text) on
-// standard error and ends the process with status 255; a file not yet
-// replaced keeps its old content. Warns the user when a device was written OFF.
-void write_device_config(const char *devices_path, const char *modules_path);
+// Returns 0, or -1 with why holding the reason ("PATH: error text" or the
+// format's); a file not yet replaced keeps its old content. Nothing is
+// printed. When a device was written OFF, tells the user through asker.
+int write_device_config(const ConfigModel &model, const HwdbModel &db, Asker &asker,
+                        const char *devices_path, const char *modules_path, std::string *why);
+
+// What the writer builds while it goes through the cards.
+struct ConfigWriter {
+  const ConfigModel &model;
+  const HwdbModel &db;
+  std::string out;               // devices.cfg text
+  ModuleList modules;            // modules to load, in load order
+  bool modules_overflow = false;
+  bool devices_disabled = false;
+};
 
 // Appends the device lines of a card (and its "#NEEDS_" lines) and adds the
 // module of every device to the module list.
-void write_device_lines(std::string &out, const ConfiguredCard &card);
+void write_device_lines(ConfigWriter &w, const ConfiguredCard &card);
 
 }  // namespace kvl

@@ -1,6 +1,8 @@
-#include "common/text.h"
 #include "cardcfg/devices_cfg.h"
+
+#include "cardcfg/model.h"
 #include "cardcfg/resources.h"
+#include "common/text.h"
 #include "common/common.h"
 #include "hwdb/hwdb.h"
 
@@ -30,17 +32,17 @@ uint32_t read_mask(const Words &w, int lo, int hi, const char **holders) {
   return mask;
 }
 
-void read_option(const Words &w) {
-  ConfigSettings &s = g_settings;
+void read_option(ConfigModel &m, const Words &w) {
+  ConfigSettings &s = m.settings;
   std::string_view opt = w[0].substr(1);
   if (opt == "SECUREAUDIO") {
     if (w.size() > 1) s.secure_audio = w[1] == "OFF" ? 0 : 1;
   } else if (opt == "PCIIRQ") {
     s.pci_irq_mask = read_mask(w, 1, 31, nullptr);
   } else if (opt == "IRQEXCLUDE") {
-    s.irq_exclude = read_mask(w, 1, 31, g_resources.irq);
+    s.irq_exclude = read_mask(w, 1, 31, m.resources.irq);
   } else if (opt == "DMAEXCLUDE") {
-    s.dma_exclude = read_mask(w, 0, 7, g_resources.dma);
+    s.dma_exclude = read_mask(w, 0, 7, m.resources.dma);
   } else if (opt == "PNPPRESERVE") {
     s.pnp_preserve = 1;
   } else if (opt == "DSPX") {
@@ -51,11 +53,10 @@ void read_option(const Words &w) {
   }
 }
 
-CardDevice *find_device(ConfiguredCard &card, std::string_view name) {
+CardDevice *find_device(const HwdbModel &db, ConfiguredCard &card, std::string_view name) {
   for (int d = 0; d < card.device_count; d++) {
-    int node = card.devices[d].node;
-    if (node >= 0 && node < hwdb_node_count && field_text(hwdb_nodes[node].name) == name)
-      return &card.devices[d];
+    const HwdbNode *node = hwdb_node(db, card.devices[d].node);
+    if (node && field_text(node->name) == name) return &card.devices[d];
   }
   return nullptr;
 }
@@ -65,8 +66,8 @@ void set_number(std::string_view text, int base, int32_t *field) {
   if (parse_number(text, base, &v) == 0) *field = v;
 }
 
-void read_device_line(const Words &w, ConfiguredCard &card) {
-  CardDevice *dev = find_device(card, w[0]);
+void read_device_line(const HwdbModel &db, const Words &w, ConfiguredCard &card) {
+  CardDevice *dev = find_device(db, card, w[0]);
   for (size_t i = 1; i < w.size(); i++) {
     std::string_view word = w[i];
     if (word.empty()) continue;
@@ -93,32 +94,36 @@ void read_device_line(const Words &w, ConfiguredCard &card) {
 
 }  // namespace
 
-void parse_devices_cfg(std::string_view text) {
-  g_settings.first_configuration = 0;
+int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text) {
+  model.settings.first_configuration = 0;
+  CardList &cards = model.cards;
   ConfiguredCard *current = nullptr;
+  int skipped = 0;
   std::string_view line;
   while (next_line(text, line, CFG_PIECE_MAX)) {
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '-') {
       std::string name(line.substr(1, line.find(' ') - 1));
-      add_saved_card(name.c_str());
-      current = g_cards.count > 0 ? &g_cards.cards[g_cards.count - 1] : nullptr;
+      if (add_card(model, db, asker, name.c_str(), 0) < 0) skipped++;
+      current = cards.count > 0 ? &cards.cards[cards.count - 1] : nullptr;
       continue;
     }
     Words words = split_words(line);
-    if (line[0] == '/') read_option(words);
-    else if (current && !words.empty()) read_device_line(words, *current);
+    if (line[0] == '/') read_option(model, words);
+    else if (current && !words.empty()) read_device_line(db, words, *current);
   }
+  return skipped;
 }
 
-void read_devices_cfg(const char *path) {
+int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path) {
   std::string text;
   if (read_text_file(path, text) < 0) {
     std::fprintf(stderr, "No earlier configuration detected\n");
-    return;
+    return -1;
   }
-  parse_devices_cfg(text);
-  rebuild_and_check_all();
+  int skipped = parse_devices_cfg(model, db, asker, text);
+  rebuild_and_check_all(model, db, asker);
+  return skipped;
 }
 
 }  // namespace kvl

@@ -1,14 +1,16 @@
-#include "common/atomic_file.h"
-#include "common/text.h"
 #include "cardcfg/devices_cfg.h"
-#include "cardcfg/modules.h"
-#include "cardcfg/notice.h"
+
+#include "cardcfg/asker.h"
+#include "cardcfg/model.h"
 #include "cardcfg/pnp_layout.h"
+#include "common/atomic_file.h"
 #include "common/common.h"
+#include "common/text.h"
 #include "hwdb/hwdb.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 namespace kvl {
 
@@ -19,17 +21,11 @@ constexpr int PNP_PORT_MAX = 0x3fe;
 constexpr int DNLD_BINARY = 1;
 constexpr int DNLD_HEX = 2;
 
-// Set when a module did not fit the module list during the current format.
-bool g_modules_overflow = false;
-
-const HwdbNode *node_at(int index) {
-  return index >= 0 && index < hwdb_node_count ? &hwdb_nodes[index] : nullptr;
-}
-
-void add_device_module(const CardDevice &dev) {
-  const HwdbNode *node = node_at(dev.node);
+void add_device_module(ConfigWriter &w, const CardDevice &dev) {
+  const HwdbNode *node = hwdb_node(w.db, dev.node);
   if (!node) return;
-  if (add_module(module_of_driver(field_text(node->name))) < 0) g_modules_overflow = true;
+  std::string_view module = module_of_driver(w.model.drivers, field_text(node->name));
+  if (add_module(w.modules, w.model.module_deps, module) < 0) w.modules_overflow = true;
 }
 
 // "/NAME" followed by " %d" for every set bit from first to last.
@@ -41,8 +37,7 @@ void write_mask(std::string &out, const char *name, uint32_t mask, int first, in
   out += '\n';
 }
 
-void write_settings(std::string &out) {
-  const ConfigSettings &s = g_settings;
+void write_settings(std::string &out, const ConfigSettings &s) {
   out += "# Use audset to edit this file.\n";
   if (s.dspx) out += "/DSPX\n";
   out += s.secure_audio == 1 ? "/SECUREAUDIO ON\n" : "/SECUREAUDIO OFF\n";
@@ -53,14 +48,16 @@ void write_settings(std::string &out) {
     appendf(out, "/PNPPORT %x\n", s.pnp_port);
 }
 
-// The card's firmware line. Returns -1 after the message for an unknown type.
-int write_download(std::string &out, const ConfiguredCard &card, const HwdbNode &node) {
+// The card's firmware line. Returns -1 with why for an unknown type.
+int write_download(std::string &out, const ConfiguredCard &card, const HwdbNode &node,
+                   std::string *why) {
   if (node.dnld == 0 || card.download_path[0] == '\0') return 0;
   const char *kind;
   if (node.dnld == DNLD_BINARY) kind = "$LOADBIN";
   else if (node.dnld == DNLD_HEX) kind = "$LOADHEX";
   else {
-    std::fprintf(stderr, "Internal error - Unknown download type %d\n", node.dnld);
+    why->clear();
+    appendf(*why, "Internal error - Unknown download type %d", node.dnld);
     return -1;
   }
   std::string name(field_text(node.dnld_name));
@@ -69,38 +66,41 @@ int write_download(std::string &out, const ConfiguredCard &card, const HwdbNode 
   return 0;
 }
 
-// One card. Returns 1 for a plug-and-play card, 0 for another, -1 on an error.
-int write_card(std::string &out, ConfiguredCard &card) {
-  const HwdbNode *node = node_at(card.node);
+// One card. Returns 1 for a plug-and-play card, 0 for another, -1 with why
+// on an error.
+int write_card(ConfigWriter &w, const ConfiguredCard &card, std::string *why) {
+  const HwdbNode *node = hwdb_node(w.db, card.node);
   if (!node) return 0;
   std::string name(field_text(card.name));
-  appendf(out, "-%s #%s\n", name.c_str(), card_title(card).c_str());
+  appendf(w.out, "-%s #%s\n", name.c_str(), card_title(w.db, card).c_str());
   if (node->control != -1)
-    if (const char *control = hwdb_text(node->control)) appendf(out, "/CONTROL %s\n", control);
-  if (write_download(out, card, *node) < 0) return -1;
+    if (const char *control = hwdb_text(w.db, node->control))
+      appendf(w.out, "/CONTROL %s\n", control);
+  if (write_download(w.out, card, *node, why) < 0) return -1;
   if (node->opt & (OPT_NO_ALLOC | OPT_PNP)) {
-    for (int d = 0; d < card.device_count; d++) add_device_module(card.devices[d]);
-    write_pnp_section(out, card);
+    for (int d = 0; d < card.device_count; d++) add_device_module(w, card.devices[d]);
+    write_pnp_section(w, card);
     return 1;
   }
-  write_device_lines(out, card);
+  write_device_lines(w, card);
   return 0;
 }
 
 }  // namespace
 
-void write_device_lines(std::string &out, const ConfiguredCard &card) {
-  const HwdbNode *card_node = node_at(card.node);
+void write_device_lines(ConfigWriter &w, const ConfiguredCard &card) {
+  const HwdbNode *card_node = hwdb_node(w.db, card.node);
   int card_opt = card_node ? card_node->opt : 0;
+  std::string &out = w.out;
   for (int d = 0; d < card.device_count; d++) {
     const CardDevice &dev = card.devices[d];
-    add_device_module(dev);
-    const HwdbNode *node = node_at(dev.node);
+    add_device_module(w, dev);
+    const HwdbNode *node = hwdb_node(w.db, dev.node);
     if (!node || (node->opt & (OPT_NO_ALLOC | OPT_PNP))) continue;
     out += field_text(node->name);
     if (!dev.enabled) {
       out += " OFF";
-      g_settings.devices_disabled = 1;
+      w.devices_disabled = true;
     } else {
       out += (card_opt & OPT_PNP) ? " OPNP" : " ON";
     }
@@ -116,49 +116,51 @@ void write_device_lines(std::string &out, const ConfiguredCard &card) {
   if (card_opt & OPT_NEEDS_USB) out += "#NEEDS_USB\n";
 }
 
-int format_device_config(std::string &devices, std::string &modules) {
-  g_modules = ModuleList{};
-  g_modules_overflow = false;
-  g_settings.devices_disabled = 0;
-  devices.clear();
-  modules.clear();
-  write_settings(devices);
+int format_device_config(const ConfigModel &model, const HwdbModel &db, DeviceConfigText *out,
+                         std::string *why) {
+  // The writer's module list is large: kept off the stack.
+  auto w = std::make_unique<ConfigWriter>(ConfigWriter{model, db});
+  const ConfigSettings &s = model.settings;
+  write_settings(w->out, s);
   bool pnp_written = false;
-  for (int i = 0; i < g_cards.count; i++) {
-    int rc = write_card(devices, g_cards.cards[i]);
+  for (int i = 0; i < model.cards.count; i++) {
+    int rc = write_card(*w, model.cards.cards[i], why);
     if (rc < 0) return -1;
     if (rc == 1) pnp_written = true;
   }
   if (pnp_written) {
-    if (g_settings.pnp_port > 0) appendf(devices, "PNP P%x\n", g_settings.pnp_port);
-    else devices += "PNP\n";
-    if (add_module("pnp") < 0) g_modules_overflow = true;
+    if (s.pnp_port > 0) appendf(w->out, "PNP P%x\n", s.pnp_port);
+    else w->out += "PNP\n";
+    if (add_module(w->modules, model.module_deps, "pnp") < 0) w->modules_overflow = true;
   }
-  if (g_modules_overflow) {
-    std::fprintf(stderr, "Too many modules for etc/modules.cfg (at most %d); nothing saved\n",
-                 MAX_MODULES);
+  if (w->modules_overflow) {
+    why->clear();
+    appendf(*why, "Too many modules for etc/modules.cfg (at most %d); nothing saved", MAX_MODULES);
     return -1;
   }
-  for (int i = 0; i < g_modules.count; i++) {
-    modules += field_text(g_modules.names[i]);
-    modules += '\n';
+  out->devices = std::move(w->out);
+  out->modules.clear();
+  for (int i = 0; i < w->modules.count; i++) {
+    out->modules += field_text(w->modules.names[i]);
+    out->modules += '\n';
   }
+  out->devices_disabled = w->devices_disabled;
   return 0;
 }
 
-void write_device_config(const char *devices_path, const char *modules_path) {
-  std::string devices, modules;
-  if (format_device_config(devices, modules) < 0) std::exit(255);
-  if (replace_file(devices_path, devices) < 0) {
-    print_error(devices_path);
-    std::exit(255);
+int write_device_config(const ConfigModel &model, const HwdbModel &db, Asker &asker,
+                        const char *devices_path, const char *modules_path, std::string *why) {
+  DeviceConfigText text;
+  if (format_device_config(model, db, &text, why) < 0) return -1;
+  for (auto [path, body] : {std::pair{devices_path, &text.devices}, {modules_path, &text.modules}}) {
+    if (replace_file(path, *body) < 0) {
+      *why = std::string(path) + ": " + std::strerror(errno);
+      return -1;
+    }
   }
-  if (replace_file(modules_path, modules) < 0) {
-    print_error(modules_path);
-    std::exit(255);
-  }
-  if (g_settings.devices_disabled)
-    user_notice("Warning: some devices are disabled (see Manual configuration menu)");
+  if (text.devices_disabled)
+    asker.notice("Warning: some devices are disabled (see Manual configuration menu)", true);
+  return 0;
 }
 
 }  // namespace kvl

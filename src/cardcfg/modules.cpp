@@ -1,5 +1,7 @@
 #include "cardcfg/modules.h"
 
+#include "cardcfg/model.h"
+
 #include "common/text.h"
 #include "common/common.h"
 
@@ -8,24 +10,22 @@
 
 namespace kvl {
 
-ModuleDepTable g_module_deps;
-
 namespace {
 
 constexpr size_t LIST_LINE_MAX = 999;
 constexpr const char CORE_MODULE[] = "audkern";
 
 // Reads a list file under etc/. Returns 0, or -1 after "PATH: error text".
-int read_list(const char *rel, std::string &text) {
-  std::string path = kvl_path(g_core.install_dir, rel);
+int read_list(const std::string &dir, const char *rel, std::string &text) {
+  std::string path = kvl_path(dir, rel);
   if (read_text_file(path.c_str(), text) == 0) return 0;
   print_error(path.c_str());
   return -1;
 }
 
-ModuleDep *find_dep(std::string_view module) {
-  for (int i = 0; i < g_module_deps.count; i++)
-    if (field_text(g_module_deps.entries[i].name) == module) return &g_module_deps.entries[i];
+ModuleDep *find_dep(ModuleDepTable &deps, std::string_view module) {
+  for (int i = 0; i < deps.count; i++)
+    if (field_text(deps.entries[i].name) == module) return &deps.entries[i];
   return nullptr;
 }
 
@@ -44,41 +44,42 @@ void for_each_listed(std::string_view list, Fn fn) {
 
 }  // namespace
 
-int load_modules_lis(std::string_view text) {
-  g_drivers.slots = 0;
-  g_drivers.count = 0;
+int load_modules_lis(DriverTable &drivers, std::string_view text) {
+  drivers.slots = 0;
+  drivers.count = 0;
   std::string_view line;
   while (next_line(text, line, LIST_LINE_MAX)) {
-    if (g_drivers.count >= MAX_DRIVER_NAMES) {
+    if (drivers.count >= MAX_DRIVER_NAMES) {
       std::printf("Too many drivers\n");
       std::fflush(stdout);
       std::fprintf(stderr, "Too many drivers\n");
       return -1;
     }
     size_t cut = line.find_first_of(" \t");
-    int row = g_drivers.count++;
-    g_drivers.names[row] = line.substr(0, cut);
-    g_drivers.texts[row] = cut == std::string_view::npos ? "" : line.substr(cut + 1);
-    g_drivers.slots = g_drivers.count;
+    int row = drivers.count++;
+    drivers.names[row] = line.substr(0, cut);
+    drivers.texts[row] = cut == std::string_view::npos ? "" : line.substr(cut + 1);
+    drivers.slots = drivers.count;
   }
   return 0;
 }
 
-int read_modules_lis() {
+int read_modules_lis(ConfigModel &model) {
   std::string text;
-  if (read_list("etc/modules.lis", text) < 0) return -1;
-  return load_modules_lis(text);
+  if (read_list(model.install_dir, "etc/modules.lis", text) < 0) return -1;
+  return load_modules_lis(model.drivers, text);
 }
 
-int add_module_dependency(std::string_view module, std::string_view required) {
+int add_module_dependency(ModuleDepTable &deps, std::string_view module,
+                          std::string_view required) {
   if (module == CORE_MODULE || required == CORE_MODULE) return 0;
-  ModuleDep *dep = find_dep(module.substr(0, DEP_NAME_SIZE - 1));
+  ModuleDep *dep = find_dep(deps, module.substr(0, DEP_NAME_SIZE - 1));
   if (!dep) {
-    if (g_module_deps.count >= MAX_DEP_ENTRIES) {
+    if (deps.count >= MAX_DEP_ENTRIES) {
       std::fprintf(stderr, "audcore: Too many modules loaded\n");
       return -1;
     }
-    dep = &g_module_deps.entries[g_module_deps.count++];
+    dep = &deps.entries[deps.count++];
     copy_field(dep->name, module);
     dep->count = 0;
   }
@@ -90,7 +91,7 @@ int add_module_dependency(std::string_view module, std::string_view required) {
   return 0;
 }
 
-int load_modules_dep(std::string_view text_in) {
+int load_modules_dep(ModuleDepTable &deps, std::string_view text_in, int verbosity) {
   std::string_view rest = text_in, line;
   while (next_line(rest, line, LIST_LINE_MAX)) {
     std::string_view text = line;
@@ -103,13 +104,13 @@ int load_modules_dep(std::string_view text_in) {
     list = list.substr(0, list.find(']'));
     int rc = 0;
     for_each_listed(list, [&](std::string_view needer) {
-      if (rc == 0) rc = add_module_dependency(needer, module);
+      if (rc == 0) rc = add_module_dependency(deps, needer, module);
     });
     if (rc < 0) return -1;
   }
-  if (g_core.verbosity >= 7) {
-    for (int i = 0; i < g_module_deps.count; i++) {
-      const ModuleDep &dep = g_module_deps.entries[i];
+  if (verbosity >= 7) {
+    for (int i = 0; i < deps.count; i++) {
+      const ModuleDep &dep = deps.entries[i];
       std::fprintf(stderr, "Module: %s requires ", dep.name);
       for (int k = 0; k < dep.count; k++)
         std::fprintf(stderr, "%s%s", k ? "," : "", dep.required[k]);
@@ -119,15 +120,15 @@ int load_modules_dep(std::string_view text_in) {
   return 0;
 }
 
-int read_modules_dep() {
+int read_modules_dep(ConfigModel &model) {
   std::string text;
-  if (read_list("etc/modules.dep", text) < 0) return -1;
-  return load_modules_dep(text);
+  if (read_list(model.install_dir, "etc/modules.dep", text) < 0) return -1;
+  return load_modules_dep(model.module_deps, text, model.verbosity);
 }
 
-std::string_view module_of_driver(std::string_view driver) {
-  for (int i = 0; i < g_drivers.count && i < MAX_DRIVER_NAMES; i++)
-    if (g_drivers.names[i] == driver) return g_drivers.texts[i];
+std::string_view module_of_driver(const DriverTable &drivers, std::string_view driver) {
+  for (int i = 0; i < drivers.count && i < MAX_DRIVER_NAMES; i++)
+    if (drivers.names[i] == driver) return drivers.texts[i];
   return {};
 }
 

@@ -1,12 +1,16 @@
 // The driver and module lists: etc/modules.lis (driver name and module per
-// line) into kvl::g_drivers, etc/modules.dep (which modules need which) into
+// line) into the driver table, etc/modules.dep (which modules need which) into
 // the dependency table, and the list of modules to load that is written to
 // etc/modules.cfg.
 #pragma once
 
 #include <string_view>
 
+#include "common/common.h"
+
 namespace kvl {
+
+struct ConfigModel;
 
 constexpr int MAX_DEP_ENTRIES = 59;
 constexpr int MAX_DEP_REQUIRED = 60;
@@ -24,41 +28,40 @@ struct ModuleDepTable {
   int count = 0;
   ModuleDep entries[MAX_DEP_ENTRIES] = {};
 };
-extern ModuleDepTable g_module_deps;
 
 // Modules to load, in load order, without duplicates.
 struct ModuleList {
   int count = 0;
   char names[MAX_MODULES][MODULE_NAME_SIZE] = {};
 };
-extern ModuleList g_modules;
 
-// Loads modules.lis text into kvl::g_drivers: one row per line (names, and
-// texts = module names), slot count = rows. Returns 0, or -1 after printing
-// "Too many drivers" on standard output and standard error.
-int load_modules_lis(std::string_view text);
+// Loads modules.lis text into drivers: one row per line (names, and texts =
+// module names), slot count = rows. Returns 0, or -1 after printing "Too
+// many drivers" on standard output and standard error.
+int load_modules_lis(DriverTable &drivers, std::string_view text);
 // Loads etc/modules.lis. Returns 0, or -1 after the message of a file that
 // cannot be read or of too many rows.
-int read_modules_lis();
+int read_modules_lis(ConfigModel &model);
 
 // Loads modules.dep text into the dependency table. Returns 0, or -1 after
 // the message of add_module_dependency. With verbosity 7 prints the table.
-int load_modules_dep(std::string_view text);
+int load_modules_dep(ModuleDepTable &deps, std::string_view text, int verbosity);
 // Loads etc/modules.dep. Returns 0, or -1 after the message of a file that
 // cannot be read or of a full table.
-int read_modules_dep();
+int read_modules_dep(ConfigModel &model);
 
 // Records that module needs required loaded first; the core module
 // "audkern" is never recorded. Returns 0, or -1 after printing the message
 // of a full table on standard error.
-int add_module_dependency(std::string_view module, std::string_view required);
+int add_module_dependency(ModuleDepTable &deps, std::string_view module,
+                          std::string_view required);
 
 // The module holding a driver: the first modules.lis row named driver, or "".
-std::string_view module_of_driver(std::string_view driver);
+std::string_view module_of_driver(const DriverTable &drivers, std::string_view driver);
 
-// Appends module to g_modules after every module it depends on; an empty or
+// Appends module to list after every module it depends on in deps; an empty or
 // listed name adds nothing, a dependency cycle is cut. Returns 0, or -1 when
 // the list would exceed MAX_MODULES (nothing is printed).
-int add_module(std::string_view module);
+int add_module(ModuleList &list, const ModuleDepTable &deps, std::string_view module);
 
 }  // namespace kvl

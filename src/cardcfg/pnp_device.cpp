@@ -58,7 +58,7 @@ int parse_pnp_device(std::string_view text, PnpDeviceRecord *rec) {
   return dropped;
 }
 
-int set_pnp_device(std::string_view text) {
+int set_pnp_device(const ControlDevice &control, std::string_view text) {
   PnpDeviceRecord rec;
   int dropped = parse_pnp_device(text, &rec);
   if (dropped < 0) return 0;
@@ -67,7 +67,7 @@ int set_pnp_device(std::string_view text) {
     std::fprintf(stderr, "PnP device %s: more than %d ports, IRQs or DMA channels; %d ignored\n",
                  id.c_str(), PNP_MAX_RES, dropped);
   }
-  if (control_send(g_core.control, CTL_SET_PNP_DEVICE, &rec) < 0) {
+  if (control_send(control, CTL_SET_PNP_DEVICE, &rec) < 0) {
     print_error(request_label(CTL_SET_PNP_DEVICE));
     return -1;
   }

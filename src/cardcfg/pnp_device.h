@@ -1,6 +1,7 @@
 // Plug-and-play logical-device records: identifiers and "/PNPDEV" lines.
 #pragma once
 
+#include "control/control.h"
 #include "driver/driver.h"
 
 #include <cstdint>
@@ -23,6 +24,6 @@ int parse_pnp_device(std::string_view text, PnpDeviceRecord *rec);
 // request. Returns 0; -1 after printing "Set PnP device: error" when the
 // request fails. A text without an identifier sends nothing and returns 0;
 // dropped entries are reported on standard error.
-int set_pnp_device(std::string_view text);
+int set_pnp_device(const ControlDevice &control, std::string_view text);
 
 }  // namespace kvl

@@ -159,11 +159,12 @@ void write_pnpdev_line(std::string &out, const char *id, const PnpDeviceRecord &
 }
 
 // Disabled devices whose resources are allocated here keep none.
-void clear_disabled(ConfiguredCard &card) {
+void clear_disabled(const HwdbModel &db, ConfiguredCard &card) {
   for (int d = 0; d < card.device_count; d++) {
     CardDevice &dev = card.devices[d];
-    if (dev.enabled || dev.node < 0 || dev.node >= hwdb_node_count) continue;
-    if (hwdb_nodes[dev.node].opt & (OPT_NO_ALLOC | OPT_PNP)) continue;
+    const HwdbNode *node = hwdb_node(db, dev.node);
+    if (dev.enabled || !node) continue;
+    if (node->opt & (OPT_NO_ALLOC | OPT_PNP)) continue;
     if (dev.port_count > 0) dev.port = -1;
     for (int i = 0; i < dev.irq_count && i < 2; i++) dev.irq[i] = -1;
     for (int i = 0; i < dev.dma_count && i < 2; i++) dev.dma[i] = -1;
@@ -180,19 +181,20 @@ const PnpLayoutRow *pnp_layout_find(std::string_view card_name) {
   return nullptr;
 }
 
-void write_pnp_section(std::string &out, ConfiguredCard &card) {
-  clear_disabled(card);
+void write_pnp_section(ConfigWriter &w, const ConfiguredCard &saved) {
+  ConfiguredCard card = saved;  // the model keeps what the user set
+  clear_disabled(w.db, card);
   const PnpLayoutRow *row = pnp_layout_find(field_text(card.name));
   if (!row) {
-    write_device_lines(out, card);
+    write_device_lines(w, card);
     return;
   }
   for (int i = 0; i < row->ndevices; i++) {
     PnpDeviceRecord rec;
     fill_record(card, row->devices[i], &rec);
-    write_pnpdev_line(out, row->devices[i].id, rec);
+    write_pnpdev_line(w.out, row->devices[i].id, rec);
   }
-  if (!row->no_device_lines) write_device_lines(out, card);
+  if (!row->no_device_lines) write_device_lines(w, card);
 }
 
 }  // namespace kvl

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cardcfg/cardlist.h"
+#include "cardcfg/devices_cfg.h"
 
 #include <string>
 #include <string_view>
@@ -54,7 +55,7 @@ const PnpLayoutRow *pnp_layout_find(std::string_view card_name);
 
 // Appends the card's plug-and-play section to out: its "/PNPDEV" lines when
 // the table has a row for it, then its device lines unless the row says
-// otherwise. Disabled devices of the card lose their resources first.
-void write_pnp_section(std::string &out, ConfiguredCard &card);
+// otherwise. Disabled devices of the card are written without resources.
+void write_pnp_section(ConfigWriter &w, const ConfiguredCard &card);
 
 }  // namespace kvl

@@ -36,24 +36,27 @@ struct ResourceTables {
   int failures = 0;                    // selection dialogs with nothing to offer
 };
 
-extern ResourceTables g_resources;
+struct ConfigModel;
+struct ControlDevice;
+struct HwdbModel;
+class Asker;
 
 // Registers first..last as held by node. Returns 0, or -1 when the table is full.
-int port_table_add(int first, int last, int node);
+int port_table_add(ResourceTables &t, int first, int last, int node);
 
 // Asks the driver which IRQs PCI devices hold (none with the no-driver
 // flag; on failure prints "get PCI IRQs: error" and marks none) and makes them
 // "Allocated for a PCI device" where free; then saves IRQs 0..15 as the
 // system copy.
-void query_pci_irqs();
+void query_pci_irqs(ResourceTables &t, const ControlDevice &control);
 
 // Makes the current port entries the system's fixed base and keeps the DMA
 // holders as the saved system copy (the IRQ copy is taken by query_pci_irqs).
-void mark_resource_base();
+void mark_resource_base(ResourceTables &t);
 
-// Starts the tables afresh from the system base and the exclusion masks.
-// Checking every card's resources and download file is not done yet: it
-// arrives with the resource allocator (check_card).
-void rebuild_and_check_all();
+// Starts the model's tables afresh from the system base and the exclusion
+// masks. Checking every card's resources and download file is not done yet:
+// it arrives with the resource allocator (check_card).
+void rebuild_and_check_all(ConfigModel &model, const HwdbModel &db, Asker &asker);
 
 }  // namespace kvl

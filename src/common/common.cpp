@@ -6,20 +6,17 @@
 
 namespace kvl {
 
-CoreState g_core;
-DriverTable g_drivers;
-
-const char *driver_name_by_key(int key) {
-  int n = g_drivers.slots < g_drivers.count ? g_drivers.slots : g_drivers.count;
+const char *driver_name_by_key(const DriverTable &drivers, int key) {
+  int n = drivers.slots < drivers.count ? drivers.slots : drivers.count;
   for (int i = 0; i < n; i++)
-    if (g_drivers.keys[i] == key) return g_drivers.names[i].c_str();
+    if (drivers.keys[i] == key) return drivers.names[i].c_str();
   return "<unknown>";
 }
 
-int driver_key_by_name(std::string_view name) {
-  int n = g_drivers.slots < g_drivers.count ? g_drivers.slots : g_drivers.count;
+int driver_key_by_name(const DriverTable &drivers, std::string_view name) {
+  int n = drivers.slots < drivers.count ? drivers.slots : drivers.count;
   for (int i = 0; i < n; i++)
-    if (g_drivers.names[i] == name) return g_drivers.keys[i];
+    if (drivers.names[i] == name) return drivers.keys[i];
   return -1;
 }
 

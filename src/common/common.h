@@ -1,5 +1,5 @@
-// Small helpers shared by every subsystem: process-wide state of audcore,
-// the driver table, word splitting, path forming and error-text printing.
+// Small helpers shared by every subsystem: the driver table, word splitting,
+// path forming and error-text printing.
 #pragma once
 
 #include <cerrno>
@@ -7,22 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/control.h"
-
 namespace kvl {
-
-// Process-wide state of audcore, one instance, shared by start-up and the
-// configurator.
-struct CoreState {
-  std::string install_dir;  // the installation directory (second argument)
-  ControlDevice control;    // /dev/mixer0
-  int verbosity = 0;        // number of "v" letters in the option word
-  int configurator = 0;     // set by "c" or "T"
-  int driver_list = 0;      // set by "T"
-  int driver_status = 0;    // result of Get status
-  int cards_added = 0;      // cards the driver accepted from the configuration
-};
-extern CoreState g_core;
 
 // The card-level drivers: names with their type keys and a second text (a
 // module name from etc/modules.lis or a description from the driver).
@@ -35,13 +20,12 @@ struct DriverTable {
   std::string texts[MAX_DRIVER_NAMES];      // module name or description
   int keys[MAX_DRIVER_KEYS] = {};
 };
-extern DriverTable g_drivers;
 
 // Name at the first index below the slot count whose key equals key, or
 // "<unknown>".
-const char *driver_name_by_key(int key);
+const char *driver_name_by_key(const DriverTable &drivers, int key);
 // Key at the first index below the slot count whose name equals name, or -1.
-int driver_key_by_name(std::string_view name);
+int driver_key_by_name(const DriverTable &drivers, std::string_view name);
 
 // Splits configuration text into words at single blanks: two blanks give an
 // empty word, tabs are not separators. An empty line gives no word, and a

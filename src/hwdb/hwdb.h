@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace kvl {
 
@@ -107,25 +108,31 @@ static_assert(sizeof(HwdbNode) == 1656 && offsetof(HwdbNode, opt) == 56 &&
               offsetof(HwdbNode, dnld) == 1548 && offsetof(HwdbNode, dnld_name) == 1556 &&
               offsetof(HwdbNode, dnld_file) == 1588 && offsetof(HwdbNode, control) == 1652);
 
-// The model: read-only after loading, never freed.
-extern HwdbMenu *hwdb_menus;
-extern int hwdb_menu_count;
-extern HwdbNode *hwdb_nodes;
-extern int hwdb_node_count;
-extern const char *hwdb_descr[HWDB_MAX_DESCR];
-extern int hwdb_descr_count;
+// A loaded database: read-only once loaded. The program's entry owns one
+// and passes it by reference. The descr pointers point into strings.
+struct HwdbModel {
+  HwdbMenu *menus = nullptr;
+  int menu_count = 0;
+  HwdbNode *nodes = nullptr;
+  int node_count = 0;
+  char *strings = nullptr;
+  int strings_size = 0;
+  const char *descr[HWDB_MAX_DESCR] = {};
+  int descr_count = 0;
+};
 
-// Loads the database at path into the model. Every failure prints its
-// message on standard error and ends the process with status 255.
-void hwdb_load(const char *path);
-
-// Writes the whole model to standard error.
-void hwdb_dump();
+// Loads the database at path into model. Returns 0, or -1 with err holding
+// the complete failure output (each line ending in a newline) for the caller
+// to print; model is then empty.
+int hwdb_load(const char *path, HwdbModel *model, std::string *err);
 
 // Index of the first card-name row whose key equals key exactly, or -1.
-int hwdb_find_card(const char *key);
+int hwdb_find_card(const HwdbModel &db, const char *key);
+
+// The node at index, or nullptr for an index outside the node array.
+const HwdbNode *hwdb_node(const HwdbModel &db, int index);
 
 // The text of a descr index, or nullptr for -1 or an index outside the table.
-const char *hwdb_text(int descr);
+const char *hwdb_text(const HwdbModel &db, int descr);
 
 }  // namespace kvl

@@ -48,16 +48,4 @@ void hwdb_dump_model(const HwdbModel &m, FILE *out) {
   }
 }
 
-void hwdb_dump() {
-  HwdbModel m;
-  m.menus = hwdb_menus;
-  m.menu_count = hwdb_menu_count;
-  m.nodes = hwdb_nodes;
-  m.node_count = hwdb_node_count;
-  m.descr_count = hwdb_descr_count;
-  for (int i = 0; i < hwdb_descr_count; i++) m.descr[i] = hwdb_descr[i];
-  hwdb_dump_model(m, stderr);
-  std::fflush(stderr);
-}
-
 }  // namespace kvl

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -118,18 +119,22 @@ void drain(int fd) {
 
 }  // namespace
 
-void hwdb_load(const char *path) {
+int hwdb_load(const char *path, HwdbModel *model, std::string *err) {
+  *model = HwdbModel{};
+  err->clear();
   std::fflush(stdout);
   std::fflush(stderr);
   int a[2];
   if (pipe(a) < 0) {
-    std::perror("pipe");
-    std::exit(255);
+    *err = std::string("pipe: ") + std::strerror(errno) + "\n";
+    return -1;
   }
   pid_t feeder = fork();
   if (feeder < 0) {
-    std::perror("fork");
-    std::exit(255);
+    *err = std::string("fork: ") + std::strerror(errno) + "\n";
+    close(a[0]);
+    close(a[1]);
+    return -1;
   }
   if (feeder == 0) {
     close(a[0]);
@@ -137,26 +142,17 @@ void hwdb_load(const char *path) {
   }
   close(a[1]);
 
-  HwdbModel m;
-  std::string err;
-  int rc = hwdb_parse({read_fd, &a[0]}, path, &m, &err);
+  int rc = hwdb_parse({read_fd, &a[0]}, path, model, err);
   drain(a[0]);
   bool feeder_ok = exited_ok(feeder);
   close(a[0]);
-  if (rc != 0) {
-    std::fputs(err.c_str(), stderr);
-    std::exit(255);
-  }
+  if (rc != 0) return -1;
   if (!feeder_ok) {
-    std::fputs("Loading config.dat failed\n", stderr);
-    std::exit(255);
+    hwdb_model_free(model);
+    *err = "Loading config.dat failed\n";
+    return -1;
   }
-  hwdb_menus = m.menus;
-  hwdb_menu_count = m.menu_count;
-  hwdb_nodes = m.nodes;
-  hwdb_node_count = m.node_count;
-  for (int i = 0; i < m.descr_count; i++) hwdb_descr[i] = m.descr[i];
-  hwdb_descr_count = m.descr_count;
+  return 0;
 }
 
 }  // namespace kvl

@@ -16,18 +16,6 @@
 
 namespace kvl {
 
-// A loaded database. The descr pointers point into strings.
-struct HwdbModel {
-  HwdbMenu *menus = nullptr;
-  int menu_count = 0;
-  HwdbNode *nodes = nullptr;
-  int node_count = 0;
-  char *strings = nullptr;
-  int strings_size = 0;
-  const char *descr[HWDB_MAX_DESCR] = {};
-  int descr_count = 0;
-};
-
 // Reads up to n bytes into buf: the count read, 0 at the end of the data, or
 // -1 with errno set.
 using HwdbReadFn = ssize_t (*)(void *ctx, void *buf, size_t n);

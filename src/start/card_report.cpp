@@ -11,8 +11,8 @@ namespace kvl {
 namespace {
 
 // One card line of the detailed log.
-void print_card(const CardInfo &info) {
-  const char *name = driver_name_by_key(info.key);
+void print_card(CoreRun &run, const CardInfo &info) {
+  const char *name = driver_name_by_key(run.model.drivers, info.key);
   std::fprintf(stderr, "%10s: ", name);
   std::fprintf(stderr, "%10s: ", name);
   std::fprintf(stderr, " PORT 0x%x", static_cast<unsigned>(info.port));
@@ -25,10 +25,10 @@ void print_card(const CardInfo &info) {
 
 }  // namespace
 
-int report_cards(int *all_ok) {
+int report_cards(CoreRun &run, int *all_ok) {
   int32_t ncards = 0;
-  if (control_request(CTL_GET_NCARDS, &ncards) < 0) return -1;
-  if (g_core.verbosity >= 3) std::fprintf(stderr, "%d cards installed.\n", ncards);
+  if (control_request(run.control, CTL_GET_NCARDS, &ncards) < 0) return -1;
+  if (run.model.verbosity >= 3) std::fprintf(stderr, "%d cards installed.\n", ncards);
   if (ncards == 0) {
     std::printf("Error: No sound devices were installed\n");
     std::fprintf(stderr, "Error: No sound devices were installed\n");
@@ -38,15 +38,15 @@ int report_cards(int *all_ok) {
   for (int i = 0; i < ncards; i++) {
     CardInfo info = {};
     info.key = i;  // the index goes in where the type key comes back
-    if (control_request(CTL_GET_CARD_INFO, &info) < 0) return -1;
+    if (control_request(run.control, CTL_GET_CARD_INFO, &info) < 0) return -1;
     if (info.key == 0) break;
     if (info.initialized == 0) *all_ok = 0;
-    if (g_core.verbosity >= 3) print_card(info);
+    if (run.model.verbosity >= 3) print_card(run, info);
   }
 
   if (!*all_ok) {
     std::printf("Warning: Some of the devices failed to initialize.\n");
-    std::printf("See %s/logs/audstart.log for more info.\n", g_core.install_dir.c_str());
+    std::printf("See %s/logs/audstart.log for more info.\n", run.model.install_dir.c_str());
     std::fprintf(stderr, "Warning: Some of the devices failed to initialize\n");
   }
   return 0;

@@ -16,33 +16,32 @@
 
 namespace kvl {
 
-ApplyState g_apply;
 
 namespace {
 
 // "-NAME #description": the card header, sent unchecked.
-void apply_header_line(std::string_view line, std::string_view w0) {
-  g_apply.pending_control.clear();
+void apply_header_line(CoreRun &run, std::string_view line, std::string_view w0) {
+  run.apply.pending_control.clear();
   CardHeaderRecord rec = {};
   copy_field(rec.name, w0.substr(1));
   std::string_view descr = rest_after(line, w0);
   if (!descr.empty()) descr.remove_prefix(1);  // the "#" written before the title
   copy_field(rec.description, descr);
-  control_send(g_core.control, CTL_CARD_HEADER, &rec);
+  control_send(run.control, CTL_CARD_HEADER, &rec);
 }
 
 // "/OPTION ...": the global switches, "/PNPDEV" and "/CONTROL"; others are
 // the configurator's and ignored here.
-void apply_option_line(std::string_view line, const std::vector<std::string_view> &words) {
+void apply_option_line(CoreRun &run, std::string_view line, const std::vector<std::string_view> &words) {
   std::string_view option = words[0].substr(1);
   if (option == "SECUREAUDIO") {
-    if (words.size() > 1) g_apply.secure_audio = words[1] == "OFF" ? 0 : 1;
+    if (words.size() > 1) run.apply.secure_audio = words[1] == "OFF" ? 0 : 1;
   } else if (option == "PNPDEV") {
-    set_pnp_device(rest_after(line, words[0]));
+    set_pnp_device(run.control, rest_after(line, words[0]));
   } else if (option == "CONTROL") {
-    g_apply.pending_control = std::string(rest_after(line, words[0]));
+    run.apply.pending_control = std::string(rest_after(line, words[0]));
   } else if (option == "DSPX") {
-    g_apply.dspx = 1;
+    run.apply.dspx = 1;
   }
 }
 
@@ -63,11 +62,11 @@ int take_number(std::string_view word, int base, int32_t *field) {
 enum class CardEnd { add, skip, pnp };
 
 // The words after the driver name, into rec. Echoes each word by verbosity.
-CardEnd take_card_words(std::string_view line, const std::vector<std::string_view> &words,
+CardEnd take_card_words(CoreRun &run, std::string_view line, const std::vector<std::string_view> &words,
                         CardConfigRecord *rec) {
   for (size_t i = 1; i < words.size(); i++) {
     std::string_view w = words[i];
-    if (g_core.verbosity > 0) std::fprintf(stderr, " %.*s", static_cast<int>(w.size()), w.data());
+    if (run.model.verbosity > 0) std::fprintf(stderr, " %.*s", static_cast<int>(w.size()), w.data());
     char kind = w.empty() ? '\0' : w[0];
     switch (kind) {
       case 'P': if (take_number(w, 16, &rec->port) < 0) return CardEnd::skip; break;
@@ -79,7 +78,7 @@ CardEnd take_card_words(std::string_view line, const std::vector<std::string_vie
       case 'i':
         break;
       case '$':
-        run_card_command(words[0], w.substr(1), rest_after(line, w));
+        run_card_command(run, words[0], w.substr(1), rest_after(line, w));
         return CardEnd::skip;
       case 'O':
         if (w.size() > 1 && w[1] == 'F') return CardEnd::skip;
@@ -97,9 +96,9 @@ CardEnd take_card_words(std::string_view line, const std::vector<std::string_vie
 
 // A card line: W0 names a card-level driver. Returns 0, or -1 after printing
 // when the driver refused the card.
-int apply_card_line(std::string_view line, const std::vector<std::string_view> &words) {
+int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::string_view> &words) {
   std::string driver(words[0]);
-  int key = driver_key_by_name(driver);
+  int key = driver_key_by_name(run.model.drivers, driver);
   if (key == -1) {
     if (driver == "DUMMY") return 0;
     std::fprintf(stderr, "No driver found for '%s'.\n", driver.c_str());
@@ -114,28 +113,28 @@ int apply_card_line(std::string_view line, const std::vector<std::string_view> &
   copy_field(rec.name, driver);
   rec.dma1 = -1;
   rec.dma2 = -1;
-  if (g_core.verbosity > 0) std::fprintf(stderr, "Configuring %d: %s", key, driver.c_str());
+  if (run.model.verbosity > 0) std::fprintf(stderr, "Configuring %d: %s", key, driver.c_str());
 
-  CardEnd end = take_card_words(line, words, &rec);
+  CardEnd end = take_card_words(run, line, words, &rec);
   if (end == CardEnd::add) {
     sys_sync();
-    if (control_send(g_core.control, CTL_ADD_CARD, &rec) < 0) {
+    if (control_send(run.control, CTL_ADD_CARD, &rec) < 0) {
       int e = errno;
       std::fprintf(stderr, "errno=%d\n", e);
       print_error(request_label(CTL_ADD_CARD), e);
       return -1;
     }
-    if (g_core.verbosity > 0) std::fprintf(stderr, " device added ");
-    g_core.cards_added++;
+    if (run.model.verbosity > 0) std::fprintf(stderr, " device added ");
+    run.cards_added++;
   }
-  if (end != CardEnd::skip && !g_apply.pending_control.empty()) apply_control_line(driver);
-  if (g_core.verbosity > 0) std::fprintf(stderr, "\n");
+  if (end != CardEnd::skip && !run.apply.pending_control.empty()) apply_control_line(run, driver);
+  if (run.model.verbosity > 0) std::fprintf(stderr, "\n");
   return 0;
 }
 
 }  // namespace
 
-int apply_card_config(std::string_view text) {
+int apply_card_config(CoreRun &run, std::string_view text) {
   std::string_view line;
   while (next_line(text, line)) {
     std::vector<std::string_view> words = split_words(line);
@@ -144,10 +143,10 @@ int apply_card_config(std::string_view text) {
     char kind = w0.empty() ? '\0' : w0[0];
     if (kind == '#') continue;
     if (kind == '-') {
-      apply_header_line(line, w0);
+      apply_header_line(run, line, w0);
     } else if (kind == '/') {
-      apply_option_line(line, words);
-    } else if (apply_card_line(line, words) < 0) {
+      apply_option_line(run, line, words);
+    } else if (apply_card_line(run, line, words) < 0) {
       return -1;
     }
   }

@@ -9,12 +9,11 @@
 
 namespace kvl {
 
-CommandQueue g_commands;
 
-int queue_command(std::string_view text) {
+int queue_command(CoreRun &run, std::string_view text) {
   std::string command;
   for (char c : text) {
-    if (c == '~' || c == '$') command += g_core.install_dir;
+    if (c == '~' || c == '$') command += run.model.install_dir;
     else command += c;
   }
   // A command cut to fit would run something else than was configured, and
@@ -24,19 +23,19 @@ int queue_command(std::string_view text) {
                  MAX_COMMAND_TEXT, command.c_str());
     return -1;
   }
-  if (g_commands.count >= MAX_QUEUED_COMMANDS) {
+  if (run.commands.count >= MAX_QUEUED_COMMANDS) {
     std::fprintf(stderr, "Too many queued commands (at most %d), not queued: %s\n",
                  MAX_QUEUED_COMMANDS, command.c_str());
     return -1;
   }
-  g_commands.commands[g_commands.count++] = std::move(command);
+  run.commands.commands[run.commands.count++] = std::move(command);
   return 0;
 }
 
-void run_command_queue() {
+void run_command_queue(CoreRun &run) {
   std::fflush(nullptr);  // our own output first, then the command's
-  for (int i = 0; i < g_commands.count; i++) {
-    (void)!std::system(g_commands.commands[i].c_str());
+  for (int i = 0; i < run.commands.count; i++) {
+    (void)!std::system(run.commands.commands[i].c_str());
   }
 }
 

@@ -34,41 +34,41 @@ int channel_index(std::string_view name, bool none_allowed) {
 }
 
 // Sends one card command with two payload bytes; the answer is not checked.
-void send_card_bytes(std::string_view card, int command, int byte0, int byte1) {
+void send_card_bytes(CoreRun &run, std::string_view card, int command, int byte0, int byte1) {
   CardCommandRecord rec = {};
   copy_field(rec.name, card);
   rec.command = command;
   rec.payload[0] = static_cast<unsigned char>(byte0);
   rec.payload[1] = static_cast<unsigned char>(byte1);
-  control_send(g_core.control, CTL_CARD_COMMAND, &rec);
+  control_send(run.control, CTL_CARD_COMMAND, &rec);
 }
 
 }  // namespace
 
-void set_mixmap(std::string_view card, std::string_view value) {
+void set_mixmap(CoreRun &run, std::string_view card, std::string_view value) {
   size_t comma = value.find(',');
   if (comma == std::string_view::npos) return;
   int from = channel_index(value.substr(0, comma), false);
   int to = channel_index(value.substr(comma + 1), true);
   if (from < 0 || to < 0) return;
-  send_card_bytes(card, CMD_MIXMAP, from, to);
+  send_card_bytes(run, card, CMD_MIXMAP, from, to);
 }
 
-void set_card_parm(std::string_view card, int number, std::string_view value) {
+void set_card_parm(CoreRun &run, std::string_view card, int number, std::string_view value) {
   int v;
   if (parse_number(value, 10, &v) != 0) v = 0;
-  send_card_bytes(card, CMD_PARM, number, v & 0xff);
+  send_card_bytes(run, card, CMD_PARM, number, v & 0xff);
 }
 
-void apply_control_line(std::string_view card) {
+void apply_control_line(CoreRun &run, std::string_view card) {
   // The words are views into a copy: queue_command and the settings must not
   // see the pending line change under them.
-  const std::string control = g_apply.pending_control;
+  const std::string control = run.apply.pending_control;
   std::vector<std::string_view> words = split_words(control);
   if (words.empty()) return;
   if (words[0] != card) {
-    if (words[0] == "run") queue_command(rest_after(control, words[0]));
-    g_apply.pending_control.clear();
+    if (words[0] == "run") queue_command(run, rest_after(control, words[0]));
+    run.apply.pending_control.clear();
     return;
   }
   for (size_t i = 1; i < words.size(); i++) {
@@ -76,9 +76,9 @@ void apply_control_line(std::string_view card) {
     size_t eq = w.find('=');
     std::string_view key = w.substr(0, eq);
     std::string_view value = eq == std::string_view::npos ? std::string_view() : w.substr(eq + 1);
-    if (key == "mixmap") set_mixmap(card, value);
-    else if (key == "parm1") set_card_parm(card, 1, value);
-    else if (key == "parm2") set_card_parm(card, 2, value);
+    if (key == "mixmap") set_mixmap(run, card, value);
+    else if (key == "parm1") set_card_parm(run, card, 1, value);
+    else if (key == "parm2") set_card_parm(run, card, 2, value);
   }
 }
 

@@ -37,7 +37,7 @@ ssize_t read_up_to(int fd, unsigned char *buf, size_t max) {
 }
 
 // Sends image to card chunk by chunk. Returns 0, or -1 after printing.
-int send_image(std::string_view card, const unsigned char *image, size_t total) {
+int send_image(CoreRun &run, std::string_view card, const unsigned char *image, size_t total) {
   size_t offset = 0;
   int first = 1;
   while (offset < total) {
@@ -53,7 +53,7 @@ int send_image(std::string_view card, const unsigned char *image, size_t total) 
     chunk.offset = static_cast<int32_t>(offset);
     std::memcpy(chunk.data, image + offset, length);
     std::memcpy(rec.payload, &chunk, sizeof chunk);
-    if (control_send(g_core.control, CTL_CARD_COMMAND, &rec) < 0) {
+    if (control_send(run.control, CTL_CARD_COMMAND, &rec) < 0) {
       int e = errno;
       std::fprintf(stderr, "\nDownload failed\n");
       print_error(request_label(CTL_CARD_COMMAND), e);
@@ -67,7 +67,7 @@ int send_image(std::string_view card, const unsigned char *image, size_t total) 
 
 }  // namespace
 
-int download_firmware(std::string_view card, std::string_view rest) {
+int download_firmware(CoreRun &run, std::string_view card, std::string_view rest) {
   std::vector<std::string_view> words = split_words(rest);
   if (words.empty() || words[0].empty()) {
     std::fprintf(stderr, "\nSyntax error: Filename missing\n");
@@ -101,14 +101,14 @@ int download_firmware(std::string_view card, std::string_view rest) {
     std::fprintf(stderr, "\nEmpty binary file\n");
     return -1;
   }
-  if (send_image(card, image.data(), static_cast<size_t>(got)) < 0) return -1;
-  if (g_core.verbosity > 0) std::fprintf(stderr, " %s downloaded OK", file.c_str());
+  if (send_image(run, card, image.data(), static_cast<size_t>(got)) < 0) return -1;
+  if (run.model.verbosity > 0) std::fprintf(stderr, " %s downloaded OK", file.c_str());
   return 0;
 }
 
-void run_card_command(std::string_view card, std::string_view command, std::string_view rest) {
+void run_card_command(CoreRun &run, std::string_view card, std::string_view command, std::string_view rest) {
   if (command == "LOADBIN") {
-    download_firmware(card, rest);
+    download_firmware(run, card, rest);
   } else if (command == "LOADHEX") {
     std::printf("No hex downloads any more\n");
     std::fprintf(stderr, "No hex downloads any more\n");

@@ -11,8 +11,8 @@ namespace kvl {
 
 // Replaced, not rewritten in place: a reader never sees a half-written word.
 // Not flushed to disk, since it is written at every start-up.
-void write_install_status(const char *word) {
-  std::string path = kvl_path(g_core.install_dir, ".status");
+void write_install_status(const std::string &dir, const char *word) {
+  std::string path = kvl_path(dir, ".status");
   if (replace_file(path.c_str(), std::string(word) + "\n", false) == 0) return;
   print_error(path.c_str());
   std::fprintf(stderr, "Cannot update install status\n");

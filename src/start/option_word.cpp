@@ -6,14 +6,14 @@
 
 namespace kvl {
 
-void parse_option_word(const char *word) {
+void parse_option_word(CoreRun &run, const char *word) {
   for (const char *p = word; *p; p++) {
     switch (*p) {
-      case 'v': g_core.verbosity++; break;
-      case 'c': g_core.configurator = 1; break;
+      case 'v': run.model.verbosity++; break;
+      case 'c': run.configurator = 1; break;
       case 'T':
-        g_core.configurator = 1;
-        g_core.driver_list = 1;
+        run.configurator = 1;
+        run.driver_list = 1;
         break;
       case 'x':  // accepted for compatibility; no effect
       case 'i':

@@ -43,26 +43,26 @@ TEST_F(CardcfgTest, OptionLines) {
       {"/dspx", {}, &ConfigSettings::dspx, 0},
   };
   for (const OptionCase &c : cases) {
-    g_settings = c.before;
+    model().settings = c.before;
     parse(std::string(c.text) + "\n");
-    EXPECT_EQ(g_settings.*c.field, c.want) << c.text;
+    EXPECT_EQ(model().settings.*c.field, c.want) << c.text;
   }
 }
 
 TEST_F(CardcfgTest, MaskLinesTakeOnlyNumbersInRange) {
-  g_settings.pci_irq_mask = 1u << 7;
+  model().settings.pci_irq_mask = 1u << 7;
   parse("/PCIIRQ 0 5 32 abc 9 5x -5\n");
-  EXPECT_EQ(g_settings.pci_irq_mask, 1u << 5 | 1u << 9);
+  EXPECT_EQ(model().settings.pci_irq_mask, 1u << 5 | 1u << 9);
 
-  g_resources.irq[4] = "isaaud";
+  model().resources.irq[4] = "isaaud";
   parse("/IRQEXCLUDE 3 4 0 32\n/DMAEXCLUDE 0 7 8\n");
-  EXPECT_EQ(g_settings.irq_exclude, 1u << 3 | 1u << 4);
-  EXPECT_STREQ(g_resources.irq[3], "Disabled");
-  EXPECT_STREQ(g_resources.irq[4], "isaaud");  // an owner keeps its IRQ
-  EXPECT_EQ(g_resources.irq[0], nullptr);
-  EXPECT_EQ(g_settings.dma_exclude, 1u << 0 | 1u << 7);
-  EXPECT_STREQ(g_resources.dma[0], "Disabled");
-  EXPECT_STREQ(g_resources.dma[7], "Disabled");
+  EXPECT_EQ(model().settings.irq_exclude, 1u << 3 | 1u << 4);
+  EXPECT_STREQ(model().resources.irq[3], "Disabled");
+  EXPECT_STREQ(model().resources.irq[4], "isaaud");  // an owner keeps its IRQ
+  EXPECT_EQ(model().resources.irq[0], nullptr);
+  EXPECT_EQ(model().settings.dma_exclude, 1u << 0 | 1u << 7);
+  EXPECT_STREQ(model().resources.dma[0], "Disabled");
+  EXPECT_STREQ(model().resources.dma[7], "Disabled");
 }
 
 // The first device of KVLISA1 ("isaaud") after reading one device line.
@@ -95,8 +95,8 @@ TEST_F(CardcfgTest, DeviceLineWords) {
   for (const DeviceCase &c : cases) {
     reset_model();
     parse(std::string("-KVLISA1 #t\n") + c.line + "\n");
-    ASSERT_EQ(g_cards.count, 1);
-    const CardDevice &d = g_cards.cards[0].devices[0];
+    ASSERT_EQ(model().cards.count, 1);
+    const CardDevice &d = model().cards.cards[0].devices[0];
     const CardDevice &w = c.want;
     EXPECT_EQ(d.enabled, w.enabled) << c.line;
     EXPECT_EQ(d.port, w.port) << c.line;
@@ -109,26 +109,26 @@ TEST_F(CardcfgTest, DeviceLineWords) {
 
 TEST_F(CardcfgTest, DownloadWordSetsThePathEvenWithoutDevice) {
   parse("-KVLISA1 #t\nnosuch ON P240 $LOADBIN /x/fw.bin\n");
-  EXPECT_STREQ(g_cards.cards[0].download_path, "/x/fw.bin");
-  EXPECT_EQ(g_cards.cards[0].devices[0].port, -1);
+  EXPECT_STREQ(model().cards.cards[0].download_path, "/x/fw.bin");
+  EXPECT_EQ(model().cards.cards[0].devices[0].port, -1);
 
   parse("-KVLISA1 #t\nisafw $LOADBIN /y/fw.bin\nisafw $LOADBIN\n");  // no path follows
-  EXPECT_EQ(g_cards.count, 2);
-  EXPECT_STREQ(g_cards.cards[1].download_path, "/y/fw.bin");
-  EXPECT_STREQ(g_cards.cards[0].download_path, "/x/fw.bin");
+  EXPECT_EQ(model().cards.count, 2);
+  EXPECT_STREQ(model().cards.cards[1].download_path, "/y/fw.bin");
+  EXPECT_STREQ(model().cards.cards[0].download_path, "/x/fw.bin");
 
   reset_model();
   std::string long_path = "/" + std::string(200, 'f');
   parse("-KVLISA1 #t\nisafw $LOADBIN " + long_path + "\n");
-  EXPECT_EQ(std::string(g_cards.cards[0].download_path), long_path.substr(0, 99));
+  EXPECT_EQ(std::string(model().cards.cards[0].download_path), long_path.substr(0, 99));
 }
 
 TEST_F(CardcfgTest, UnknownCardLeavesPreviousCardCurrent) {
   testing::internal::CaptureStderr();
   parse("isaaud ON P200\n-KVLISA1 #t\n-NOPE #Not there\nisaaud ON P240\n");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Card 'NOPE' not found in database\n");
-  ASSERT_EQ(g_cards.count, 1);
-  EXPECT_EQ(g_cards.cards[0].devices[0].port, 0x240);
+  ASSERT_EQ(model().cards.count, 1);
+  EXPECT_EQ(model().cards.cards[0].devices[0].port, 0x240);
 }
 
 TEST_F(CardcfgTest, EleventhCardIsRefusedAndItsLinesGoToTheTenth) {
@@ -136,10 +136,10 @@ TEST_F(CardcfgTest, EleventhCardIsRefusedAndItsLinesGoToTheTenth) {
   for (int i = 0; i < 10; i++) text += "-KVLUSB1 #USB\n";
   text += "-KVLISA1 #ISA\nisaaud OFF\nusbaud OFF\n";
   parse(text);
-  ASSERT_EQ(g_cards.count, 10);
+  ASSERT_EQ(model().cards.count, 10);
   EXPECT_EQ(notices(), std::vector<std::string>{"Too many devices"});
-  EXPECT_EQ(g_cards.cards[9].devices[0].enabled, 0);
-  EXPECT_EQ(g_cards.cards[8].devices[0].enabled, 1);
+  EXPECT_EQ(model().cards.cards[9].devices[0].enabled, 0);
+  EXPECT_EQ(model().cards.cards[8].devices[0].enabled, 1);
 }
 
 TEST_F(CardcfgTest, LongLinesAreReadInPieces) {
@@ -147,31 +147,35 @@ TEST_F(CardcfgTest, LongLinesAreReadInPieces) {
   // its own, here a device line naming no device.
   std::string line = "isaaud" + std::string(992, ' ');
   parse("-KVLISA1 #t\n" + line + "P240\n" + std::string(5000, 'x') + "\nisaaud ON I9\n");
-  EXPECT_EQ(g_cards.cards[0].devices[0].port, -1);
-  EXPECT_EQ(g_cards.cards[0].devices[0].irq[0], 9);
+  EXPECT_EQ(model().cards.cards[0].devices[0].port, -1);
+  EXPECT_EQ(model().cards.cards[0].devices[0].irq[0], 9);
 }
 
 TEST_F(CardcfgTest, MissingFileKeepsFirstConfiguration) {
   testing::internal::CaptureStderr();
-  read_devices_cfg((dir_ + "/etc/devices.cfg").c_str());
+  read_devices_cfg(model(), db(), asker(), (dir_ + "/etc/devices.cfg").c_str());
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "No earlier configuration detected\n");
-  EXPECT_EQ(g_settings.first_configuration, 1);
-  EXPECT_EQ(g_cards.count, 0);
+  EXPECT_EQ(model().settings.first_configuration, 1);
+  EXPECT_EQ(model().cards.count, 0);
 
   kvltest::write_file(dir_ + "/etc/devices.cfg", "# empty\n");
-  read_devices_cfg((dir_ + "/etc/devices.cfg").c_str());
-  EXPECT_EQ(g_settings.first_configuration, 0);
+  read_devices_cfg(model(), db(), asker(), (dir_ + "/etc/devices.cfg").c_str());
+  EXPECT_EQ(model().settings.first_configuration, 0);
 }
 
-TEST_F(CardcfgTest, ReadingKeepsTheRoutingMapAddingDeletesIt) {
+TEST_F(CardcfgTest, ReadingAndAddingKeepTheRoutingMapForgettingDeletesIt) {
   std::string map = dir_ + "/etc/dspdevs.map";
   kvltest::write_file(map, "0 \n");
-  kvltest::write_file(dir_ + "/etc/devices.cfg", "-KVLUSB1 #USB\n");
-  read_devices_cfg((dir_ + "/etc/devices.cfg").c_str());
-  EXPECT_EQ(g_cards.count, 1);
-  EXPECT_TRUE(kvltest::file_exists(map));
+  kvltest::write_file(dir_ + "/etc/devices.cfg", "-KVLUSB1 #USB\n-NOPE #gone\n");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(read_devices_cfg(model(), db(), asker(), (dir_ + "/etc/devices.cfg").c_str()), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Card 'NOPE' not found in database\n");
+  EXPECT_EQ(model().cards.count, 1);
   EXPECT_EQ(add_card("KVLUSB1", 0), 2);
+  EXPECT_TRUE(kvltest::file_exists(map));
+  forget_routing(dir_);
   EXPECT_FALSE(kvltest::file_exists(map));
+  forget_routing(dir_);  // nothing to delete: harmless
 }
 
 }  // namespace

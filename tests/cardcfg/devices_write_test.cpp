@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -16,24 +17,29 @@ namespace {
 
 using namespace kvl;
 
-std::string devices_text() {
-  std::string devices, modules;
-  EXPECT_EQ(format_device_config(devices, modules), 0);
-  return devices;
+DeviceConfigText format() {
+  DeviceConfigText text;
+  std::string why;
+  EXPECT_EQ(format_device_config(model(), db(), &text, &why), 0) << why;
+  return text;
 }
 
-std::string modules_text() {
-  std::string devices, modules;
-  EXPECT_EQ(format_device_config(devices, modules), 0);
-  return modules;
+std::string devices_text() { return format().devices; }
+
+std::string modules_text() { return format().modules; }
+
+// Saves the test's model. Returns write_device_config's result; why is kept.
+int save(const std::string &devpath, const std::string &modpath, std::string *why = nullptr) {
+  std::string reason;
+  return write_device_config(model(), db(), asker(), devpath.c_str(), modpath.c_str(),
+                             why ? why : &reason);
 }
 
 TEST_F(CardcfgTest, NoCardsWriteTheHeadingAndSecureAudioOnly) {
-  std::string devices, modules;
-  ASSERT_EQ(format_device_config(devices, modules), 0);
-  EXPECT_EQ(devices, "# Use audset to edit this file.\n/SECUREAUDIO OFF\n");
-  EXPECT_EQ(modules, "");
-  g_settings.secure_audio = 1;
+  DeviceConfigText text = format();
+  EXPECT_EQ(text.devices, "# Use audset to edit this file.\n/SECUREAUDIO OFF\n");
+  EXPECT_EQ(text.modules, "");
+  model().settings.secure_audio = 1;
   EXPECT_EQ(devices_text(), "# Use audset to edit this file.\n/SECUREAUDIO ON\n");
 }
 
@@ -51,7 +57,7 @@ TEST_F(CardcfgTest, PnpPortLines) {
   };
   for (const auto &c : cases) {
     reset_model();
-    g_settings.pnp_port = c.port;
+    model().settings.pnp_port = c.port;
     EXPECT_EQ(devices_text(), std::string("# Use audset to edit this file.\n/SECUREAUDIO OFF\n") +
                                   c.option)
         << c.port;
@@ -73,7 +79,7 @@ TEST_F(CardcfgTest, DeviceLineValues) {
   for (const auto &c : cases) {
     reset_model();
     add_card("KVLISA1", 0);
-    CardDevice &d = g_cards.cards[0].devices[0];
+    CardDevice &d = model().cards.cards[0].devices[0];
     d.port = c.port, d.irq[0] = c.irq0, d.irq[1] = c.irq1, d.dma[0] = c.dma0, d.dma[1] = c.dma1;
     std::string text = devices_text();
     EXPECT_NE(text.find(std::string("\n") + c.line), std::string::npos) << text;
@@ -83,14 +89,14 @@ TEST_F(CardcfgTest, DeviceLineValues) {
 TEST_F(CardcfgTest, WarningAfterSavingWithADisabledDevice) {
   std::string devices = dir_ + "/etc/devices.cfg", modules = dir_ + "/etc/modules.cfg";
   add_card("KVLISA1", 0);
-  write_device_config(devices.c_str(), modules.c_str());
+  EXPECT_EQ(save(devices, modules), 0);
   EXPECT_TRUE(notices().empty());
-  g_cards.cards[0].devices[1].enabled = 0;
-  write_device_config(devices.c_str(), modules.c_str());
+  model().cards.cards[0].devices[1].enabled = 0;
+  EXPECT_EQ(save(devices, modules), 0);
   EXPECT_EQ(notices(), std::vector<std::string>{
                            "Warning: some devices are disabled (see Manual configuration menu)"});
-  g_cards.cards[0].devices[1].enabled = 1;
-  write_device_config(devices.c_str(), modules.c_str());
+  model().cards.cards[0].devices[1].enabled = 1;
+  EXPECT_EQ(save(devices, modules), 0);
   EXPECT_EQ(notices().size(), 1u);
 }
 
@@ -126,16 +132,16 @@ TEST_F(CardcfgTest, MoreModulesThanTheListHoldsSaveNothing) {
   load_lists(lis, dep);
   add_card("KVLISA1", 0);
   add_card("KVLISA2", 0);
-  std::string devices, modules;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(format_device_config(devices, modules), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Too many modules for etc/modules.cfg (at most 230); nothing saved\n");
+  DeviceConfigText text;
+  std::string why;
+  EXPECT_EQ(format_device_config(model(), db(), &text, &why), -1);
+  EXPECT_EQ(why, "Too many modules for etc/modules.cfg (at most 230); nothing saved");
 
   std::string devpath = dir_ + "/etc/devices.cfg", modpath = dir_ + "/etc/modules.cfg";
   kvltest::write_file(devpath, "old devices\n");
-  EXPECT_EXIT(write_device_config(devpath.c_str(), modpath.c_str()), testing::ExitedWithCode(255),
-              "Too many modules");
+  why.clear();
+  EXPECT_EQ(save(devpath, modpath, &why), -1);
+  EXPECT_EQ(why, "Too many modules for etc/modules.cfg (at most 230); nothing saved");
   EXPECT_EQ(kvltest::read_file(devpath), "old devices\n");
   EXPECT_FALSE(kvltest::file_exists(modpath));
 }
@@ -144,12 +150,13 @@ TEST_F(CardcfgTest, UnknownDownloadTypeEndsWithoutWriting) {
   std::string devpath = dir_ + "/etc/devices.cfg", modpath = dir_ + "/etc/modules.cfg";
   kvltest::write_file(devpath, "old devices\n");
   add_card("KVLISA1", 0);
-  EXPECT_EXIT(
-      {
-        hwdb_nodes[g_cards.cards[0].node].dnld = 3;
-        write_device_config(devpath.c_str(), modpath.c_str());
-      },
-      testing::ExitedWithCode(255), "^Internal error - Unknown download type 3\n$");
+  HwdbNode &node = db().nodes[model().cards.cards[0].node];
+  int saved = node.dnld;
+  node.dnld = 3;
+  std::string why;
+  EXPECT_EQ(save(devpath, modpath, &why), -1);
+  node.dnld = saved;
+  EXPECT_EQ(why, "Internal error - Unknown download type 3");
   EXPECT_EQ(kvltest::read_file(devpath), "old devices\n");
 }
 
@@ -160,12 +167,17 @@ std::vector<std::string> files_in(const std::string &dir) {
   return names;
 }
 
-// Saves with files limited to bytes; ends the process.
+// Saves with files limited to bytes; ends the process with status 255 after
+// printing the reason when the save fails, as a program would.
 void save_with_size_limit(rlim_t bytes, const std::string &devpath, const std::string &modpath) {
   struct rlimit limit;
   limit.rlim_cur = limit.rlim_max = bytes;
   setrlimit(RLIMIT_FSIZE, &limit);
-  write_device_config(devpath.c_str(), modpath.c_str());
+  std::string why;
+  if (save(devpath, modpath, &why) < 0) {
+    std::fprintf(stderr, "%s\n", why.c_str());
+    std::exit(255);
+  }
   std::exit(0);
 }
 
@@ -184,8 +196,9 @@ TEST_F(CardcfgTest, InterruptedSaveKeepsThePreviousFiles) {
 
   // modules.cfg cannot be written: the new devices.cfg stays.
   std::string missing = dir_ + "/nodir/modules.cfg";
-  EXPECT_EXIT(write_device_config(devpath.c_str(), missing.c_str()), testing::ExitedWithCode(255),
-              "^" + missing + ": No such file or directory\n$");
+  std::string why;
+  EXPECT_EQ(save(devpath, missing, &why), -1);
+  EXPECT_EQ(why, missing + ": No such file or directory");
   EXPECT_EQ(kvltest::read_file(devpath).substr(0, 32), "# Use audset to edit this file.\n");
   EXPECT_EQ(kvltest::read_file(modpath), "old modules\n");
 }

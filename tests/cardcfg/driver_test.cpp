@@ -4,6 +4,7 @@
 #include "cardcfg/pnp_device.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
+#include "control/control.h"
 #include "support.h"
 #include "sys/sys.h"
 
@@ -37,12 +38,14 @@ class DriverTest : public ::testing::Test {
     kvltest::write_file(tmp / "machine.json", MACHINE);
     auto r = run({bin("kvlsim"), "init", root(), tmp / "machine.json"});
     ASSERT_EQ(r.status, 0) << r.err;
-    g_core = CoreState{};
-    g_resources = ResourceTables{};
-    g_core.control.fd = sys_open("/dev/mixer0", O_RDWR);
-    ASSERT_GE(g_core.control.fd, 0);
+    tables_ = ResourceTables{};
+    control_ = ControlDevice{};
+    ASSERT_EQ(control_open(control_, false), 0);
   }
-  void TearDown() override { sys_close(g_core.control.fd); }
+  void TearDown() override { control_close(control_); }
+
+  ControlDevice control_;
+  ResourceTables tables_;
 
   static void fault(const std::string &request) {
     auto r = run({bin("kvlsim"), "fault", root(), request, "EIO", "1"});
@@ -61,7 +64,7 @@ class DriverTest : public ::testing::Test {
 };
 
 TEST_F(DriverTest, SetPnpDeviceSendsTheRecord) {
-  EXPECT_EQ(set_pnp_device("CTL0031 P220 P# I5 I# D1 D#"), 0);
+  EXPECT_EQ(set_pnp_device(control_, "CTL0031 P220 P# I5 I# D1 D#"), 0);
   auto sent = journal("Set PnP device");
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0]["id"], "CTL0031");
@@ -71,7 +74,7 @@ TEST_F(DriverTest, SetPnpDeviceSendsTheRecord) {
   EXPECT_TRUE(sent[0]["errno"].is_null());
 
   // No identifier: nothing is sent.
-  EXPECT_EQ(set_pnp_device(""), 0);
+  EXPECT_EQ(set_pnp_device(control_, ""), 0);
   EXPECT_EQ(journal("Set PnP device").size(), 1u);
 }
 
@@ -79,7 +82,7 @@ TEST_F(DriverTest, SetPnpDeviceDropsEntriesPastEight) {
   std::string text = "@@@0001";
   for (int i = 1; i <= 9; i++) text += " P" + std::to_string(0x200 + i);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(set_pnp_device(text), 0);
+  EXPECT_EQ(set_pnp_device(control_, text), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "PnP device @@@0001: more than 8 ports, IRQs or DMA channels; 1 ignored\n");
   auto sent = journal("Set PnP device");
@@ -91,32 +94,32 @@ TEST_F(DriverTest, SetPnpDeviceDropsEntriesPastEight) {
 TEST_F(DriverTest, SetPnpDeviceFailureIsReported) {
   fault("Set PnP device");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(set_pnp_device("CTL0031 P220"), -1);
+  EXPECT_EQ(set_pnp_device(control_, "CTL0031 P220"), -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Set PnP device: Input/output error\n");
 }
 
 TEST_F(DriverTest, PciIrqsAreMarkedWhereFree) {
-  g_resources.irq[9] = "isaaud";
-  query_pci_irqs();
-  EXPECT_STREQ(g_resources.irq[5], "Allocated for a PCI device");
-  EXPECT_STREQ(g_resources.irq[9], "isaaud");  // a holder keeps its IRQ
-  EXPECT_EQ(g_resources.irq[7], nullptr);
-  for (int i = 0; i < SYSTEM_IRQ_LINES; i++) EXPECT_EQ(g_resources.saved_irq[i], g_resources.irq[i]);
+  tables_.irq[9] = "isaaud";
+  query_pci_irqs(tables_, control_);
+  EXPECT_STREQ(tables_.irq[5], "Allocated for a PCI device");
+  EXPECT_STREQ(tables_.irq[9], "isaaud");  // a holder keeps its IRQ
+  EXPECT_EQ(tables_.irq[7], nullptr);
+  for (int i = 0; i < SYSTEM_IRQ_LINES; i++) EXPECT_EQ(tables_.saved_irq[i], tables_.irq[i]);
   EXPECT_EQ(journal("get PCI IRQs").size(), 1u);
 }
 
 TEST_F(DriverTest, PciIrqsWithoutDriverOrOnFailure) {
-  g_core.control.no_driver = 1;
-  query_pci_irqs();
+  control_.no_driver = 1;
+  query_pci_irqs(tables_, control_);
   EXPECT_TRUE(journal("get PCI IRQs").empty());
-  EXPECT_EQ(g_resources.irq[5], nullptr);
+  EXPECT_EQ(tables_.irq[5], nullptr);
 
-  g_core.control.no_driver = 0;
+  control_.no_driver = 0;
   fault("get PCI IRQs");
   testing::internal::CaptureStderr();
-  query_pci_irqs();
+  query_pci_irqs(tables_, control_);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "get PCI IRQs: Input/output error\n");
-  EXPECT_EQ(g_resources.irq[5], nullptr);
+  EXPECT_EQ(tables_.irq[5], nullptr);
 }
 
 }  // namespace

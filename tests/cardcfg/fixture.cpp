@@ -1,8 +1,8 @@
 #include "fixture.h"
 
 #include "cardcfg/cardlist.h"
+#include "cardcfg/devices_cfg.h"
 #include "cardcfg/modules.h"
-#include "cardcfg/notice.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
 #include "support.h"
@@ -31,7 +31,16 @@ void set_name(char *field, size_t size, const char *text) {
   field[size - 1] = '\0';
 }
 
-void on_notice(const char *text) { notices().push_back(text); }
+struct TestState {
+  ConfigModel model;
+  kvltest::ScriptAsker asker;
+  const HwdbModel *db = nullptr;
+};
+
+TestState &state() {
+  static TestState *s = new TestState;
+  return *s;
+}
 
 }  // namespace
 
@@ -72,34 +81,38 @@ int Db::card(const char *key, const char *title, int opt, std::initializer_list<
   return index;
 }
 
-void Db::install() {
-  hwdb_menus = menus_.data();
-  hwdb_menu_count = static_cast<int>(menus_.size());
-  hwdb_nodes = nodes_.data();
-  hwdb_node_count = static_cast<int>(nodes_.size());
-  hwdb_descr_count = static_cast<int>(texts_.size());
-  for (size_t i = 0; i < texts_.size() && i < HWDB_MAX_DESCR; i++) hwdb_descr[i] = texts_[i].c_str();
+const HwdbModel &Db::model() {
+  view_ = HwdbModel{};
+  view_.menus = menus_.data();
+  view_.menu_count = static_cast<int>(menus_.size());
+  view_.nodes = nodes_.data();
+  view_.node_count = static_cast<int>(nodes_.size());
+  view_.descr_count = static_cast<int>(texts_.size());
+  for (size_t i = 0; i < texts_.size() && i < HWDB_MAX_DESCR; i++) view_.descr[i] = texts_[i].c_str();
+  return view_;
 }
 
-std::vector<std::string> &notices() {
-  static std::vector<std::string> list;
-  return list;
-}
+ConfigModel &model() { return state().model; }
+const HwdbModel &db() { return *state().db; }
+kvltest::ScriptAsker &asker() { return state().asker; }
+std::vector<std::string> &notices() { return state().asker.notices; }
 
 void reset_model() {
-  g_cards = CardList{};
-  g_settings = ConfigSettings{};
-  g_resources = ResourceTables{};
-  g_module_deps = ModuleDepTable{};
-  g_modules = ModuleList{};
-  g_drivers.slots = g_drivers.count = 0;
-  notices().clear();
-  set_notice_handler(on_notice);
+  std::string dir = state().model.install_dir;
+  state().model = ConfigModel{};
+  state().model.install_dir = dir;
+  state().asker = kvltest::ScriptAsker{};
+}
+
+int add_card(const char *name, int port) { return kvl::add_card(model(), db(), asker(), name, port); }
+std::string card_title(const ConfiguredCard &card) { return kvl::card_title(db(), card); }
+int parse_devices_cfg(const std::string &text) {
+  return kvl::parse_devices_cfg(model(), db(), asker(), text);
 }
 
 void load_lists(const std::string &lis, const std::string &dep) {
-  ASSERT_EQ(load_modules_lis(lis), 0);
-  ASSERT_EQ(load_modules_dep(dep), 0);
+  ASSERT_EQ(load_modules_lis(model().drivers, lis), 0);
+  ASSERT_EQ(load_modules_dep(model().module_deps, dep, model().verbosity), 0);
 }
 
 Db &standard_db() {
@@ -151,7 +164,7 @@ Db &standard_db() {
 }
 
 void build_standard_config() {
-  ConfigSettings &s = g_settings;
+  ConfigSettings &s = model().settings;
   s.dspx = 1;
   s.secure_audio = 1;
   s.pci_irq_mask = 1u << 5 | 1u << 9 | 1u << 31;
@@ -162,7 +175,7 @@ void build_standard_config() {
   for (const char *key : {"KVLISA1", "KVLISA2", "ESS0968", "CSCA836", "CTL00A5", "KVLP001",
                           "KVLPCI1", "KVLUSB1"})
     ASSERT_GT(add_card(key, 0), 0) << key;
-  ConfiguredCard *c = g_cards.cards;
+  ConfiguredCard *c = model().cards.cards;
   std::strcpy(c[0].download_path, "/lib/kvl/isa1.bin");
   CardDevice *isa = c[0].devices;
   isa[0].port = 0x220, isa[0].irq[0] = 5, isa[0].irq[1] = 7, isa[0].dma[0] = 1, isa[0].dma[1] = 5;
@@ -185,16 +198,12 @@ void build_standard_config() {
 void CardcfgTest::SetUp() {
   install_dir_ = std::make_unique<kvltest::TempDir>();
   dir_ = install_dir_->path();
-  g_core = CoreState{};
-  g_core.install_dir = dir_;
   std::filesystem::create_directories(dir_ + "/etc");
-  standard_db().install();
+  state().db = &standard_db().model();
+  state().model.install_dir = dir_;
   reset_model();
 }
 
-void CardcfgTest::TearDown() {
-  set_notice_handler(nullptr);
-  install_dir_.reset();
-}
+void CardcfgTest::TearDown() { install_dir_.reset(); }
 
 }  // namespace cardtest

@@ -2,7 +2,9 @@
 // fresh card model for every test.
 #pragma once
 
+#include "cardcfg/model.h"
 #include "hwdb/hwdb.h"
+#include "script_asker.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -25,19 +27,31 @@ class Db {
   // A card node with its card-name row; returns the node index.
   int card(const char *key, const char *title, int opt, std::initializer_list<int> children);
   kvl::HwdbNode &node(int index) { return nodes_[index]; }
-  // Points the model's globals at this database.
-  void install();
+  // The database as a loaded model; valid until the next change.
+  const kvl::HwdbModel &model();
 
  private:
   std::vector<kvl::HwdbMenu> menus_;
   std::vector<kvl::HwdbNode> nodes_;
   std::vector<std::string> texts_;
+  kvl::HwdbModel view_;
 };
 
-// Empties the card model, the resource tables, the module tables and the
-// driver table, and sends user notices into notices().
+// The test's configuration model, database and asker (fresh for each test).
+kvl::ConfigModel &model();
+const kvl::HwdbModel &db();
+kvltest::ScriptAsker &asker();
+
+// Empties the configuration model and the asker's record; keeps the
+// installation directory.
 void reset_model();
+// The notices the asker has shown.
 std::vector<std::string> &notices();
+
+// The card-model calls on the test's model, database and asker.
+int add_card(const char *name, int port);
+std::string card_title(const kvl::ConfiguredCard &card);
+int parse_devices_cfg(const std::string &text);
 
 // Loads modules.lis and modules.dep texts.
 void load_lists(const std::string &lis, const std::string &dep);

@@ -11,29 +11,31 @@ namespace {
 
 using namespace kvl;
 
-int load_lis(const std::string &text) { return load_modules_lis(text); }
+int load_lis(const std::string &text) { return load_modules_lis(model().drivers, text); }
 
-int load_dep(const std::string &text) { return load_modules_dep(text); }
+int load_dep(const std::string &text) {
+  return load_modules_dep(model().module_deps, text, model().verbosity);
+}
 
 TEST_F(CardcfgTest, ModulesLisRows) {
-  g_drivers.slots = 7;
+  model().drivers.slots = 7;
   ASSERT_EQ(load_lis("sb16 sb\nsb16\n\nmpu\tmpu401 x\nfm  opl3"), 0);
-  EXPECT_EQ(g_drivers.count, 5);
-  EXPECT_EQ(g_drivers.slots, 5);
+  EXPECT_EQ(model().drivers.count, 5);
+  EXPECT_EQ(model().drivers.slots, 5);
   const char *want[][2] = {{"sb16", "sb"}, {"sb16", ""}, {"", ""}, {"mpu", "mpu401 x"}, {"fm", " opl3"}};
   for (int i = 0; i < 5; i++) {
-    EXPECT_EQ(g_drivers.names[i], want[i][0]) << i;
-    EXPECT_EQ(g_drivers.texts[i], want[i][1]) << i;
+    EXPECT_EQ(model().drivers.names[i], want[i][0]) << i;
+    EXPECT_EQ(model().drivers.texts[i], want[i][1]) << i;
   }
-  EXPECT_EQ(module_of_driver("sb16"), "sb");
-  EXPECT_EQ(module_of_driver("nosuch"), "");
+  EXPECT_EQ(module_of_driver(model().drivers, "sb16"), "sb");
+  EXPECT_EQ(module_of_driver(model().drivers, "nosuch"), "");
 }
 
 TEST_F(CardcfgTest, ModulesLisHoldsTwoHundredRows) {
   std::string text;
   for (int i = 0; i < 200; i++) text += "drv" + std::to_string(i) + " mod\n";
   EXPECT_EQ(load_lis(text), 0);
-  EXPECT_EQ(g_drivers.slots, 200);
+  EXPECT_EQ(model().drivers.slots, 200);
 
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
@@ -45,8 +47,8 @@ TEST_F(CardcfgTest, ModulesLisHoldsTwoHundredRows) {
 // The dependency table as "module: required,required; ..." text.
 std::string deps() {
   std::string s;
-  for (int i = 0; i < g_module_deps.count; i++) {
-    const ModuleDep &d = g_module_deps.entries[i];
+  for (int i = 0; i < model().module_deps.count; i++) {
+    const ModuleDep &d = model().module_deps.entries[i];
     s += std::string(d.name) + ":";
     for (int k = 0; k < d.count; k++) s += std::string(k ? "," : "") + d.required[k];
     s += ";";
@@ -97,7 +99,7 @@ TEST_F(CardcfgTest, ModulesDepLimits) {
 }
 
 TEST_F(CardcfgTest, ModulesDepPrintedAtVerbositySeven) {
-  g_core.verbosity = 7;
+  model().verbosity = 7;
   testing::internal::CaptureStderr();
   ASSERT_EQ(load_dep("core [sb16 sbpro]\nmidi [sb16]\n"), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -106,14 +108,14 @@ TEST_F(CardcfgTest, ModulesDepPrintedAtVerbositySeven) {
 
 TEST_F(CardcfgTest, MissingListFilesAreReportedAsFailures) {
   testing::internal::CaptureStderr();
-  EXPECT_EQ(read_modules_lis(), -1);
-  EXPECT_EQ(read_modules_dep(), -1);
+  EXPECT_EQ(read_modules_lis(model()), -1);
+  EXPECT_EQ(read_modules_dep(model()), -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             dir_ + "/etc/modules.lis: No such file or directory\n" + dir_ +
                 "/etc/modules.dep: No such file or directory\n");
   kvltest::write_file(dir_ + "/etc/modules.lis", "sb16 sb\n");
-  EXPECT_EQ(read_modules_lis(), 0);
-  EXPECT_EQ(g_drivers.count, 1);
+  EXPECT_EQ(read_modules_lis(model()), 0);
+  EXPECT_EQ(model().drivers.count, 1);
 }
 
 }  // namespace

@@ -13,10 +13,10 @@ using namespace kvl;
 
 // Resources of the k-th device (from 1) of the last card added.
 void set(int k, int port, int irq = -1, int dma0 = -1, int dma1 = -1) {
-  CardDevice &d = g_cards.cards[g_cards.count - 1].devices[k - 1];
+  CardDevice &d = model().cards.cards[model().cards.count - 1].devices[k - 1];
   d.port = port, d.irq[0] = irq, d.dma[0] = dma0, d.dma[1] = dma1;
 }
-void off(int k) { g_cards.cards[g_cards.count - 1].devices[k - 1].enabled = 0; }
+void off(int k) { model().cards.cards[model().cards.count - 1].devices[k - 1].enabled = 0; }
 
 // Four generic devices pd1..pd4 with a port, an IRQ and two DMA channels.
 void sb_like() { set(1, 0x388), set(2, 0x330), set(3, 0x220, 5, 1, 5); }
@@ -68,9 +68,9 @@ TEST_F(CardcfgTest, PnpSections) {
     reset_model();
     ASSERT_GT(add_card(c.card, 0), 0) << c.card;
     c.setup();
-    std::string out;
-    write_pnp_section(out, g_cards.cards[0]);
-    EXPECT_EQ(out, c.section) << c.name;
+    ConfigWriter w{model(), db()};
+    write_pnp_section(w, model().cards.cards[0]);
+    EXPECT_EQ(w.out, c.section) << c.name;
   }
 }
 

@@ -70,7 +70,9 @@ TEST_F(CardcfgTest, WrittenConfigurationReadsBackAndWritesIdentically) {
   load_lists(LIS, DEP);
   build_standard_config();
   std::string devices = dir_ + "/etc/devices.cfg", modules = dir_ + "/etc/modules.cfg";
-  write_device_config(devices.c_str(), modules.c_str());
+  std::string why;
+  ASSERT_EQ(write_device_config(model(), db(), asker(), devices.c_str(), modules.c_str(), &why), 0)
+      << why;
   EXPECT_EQ(kvltest::read_file(devices), DEVICES_CFG);
   EXPECT_EQ(kvltest::read_file(modules), MODULES_CFG);
   EXPECT_EQ(notices(), std::vector<std::string>{
@@ -78,12 +80,13 @@ TEST_F(CardcfgTest, WrittenConfigurationReadsBackAndWritesIdentically) {
 
   reset_model();
   load_lists(LIS, DEP);
-  read_devices_cfg(devices.c_str());
-  EXPECT_EQ(g_settings.first_configuration, 0);
+  read_devices_cfg(model(), db(), asker(), devices.c_str());
+  EXPECT_EQ(model().settings.first_configuration, 0);
   // "/PNPPRESERVE" is read but never written, so it does not survive a save.
-  EXPECT_EQ(g_settings.pnp_preserve, 0);
+  EXPECT_EQ(model().settings.pnp_preserve, 0);
   std::string devices2 = dir_ + "/etc/devices2.cfg", modules2 = dir_ + "/etc/modules2.cfg";
-  write_device_config(devices2.c_str(), modules2.c_str());
+  ASSERT_EQ(write_device_config(model(), db(), asker(), devices2.c_str(), modules2.c_str(), &why), 0)
+      << why;
   EXPECT_EQ(kvltest::read_file(devices2), DEVICES_CFG);
   EXPECT_EQ(kvltest::read_file(modules2), MODULES_CFG);
 }

@@ -25,30 +25,30 @@ const kvl::Catalogue &shipped() {
   return cat;
 }
 
-void expect_text(int descr, const std::string &want, const std::string &where) {
+void expect_text(const kvl::HwdbModel &db, int descr, const std::string &want, const std::string &where) {
   if (want.empty()) {
     EXPECT_EQ(descr, -1) << where;
   } else {
-    ASSERT_NE(kvl::hwdb_text(descr), nullptr) << where;
-    EXPECT_EQ(kvl::hwdb_text(descr), want) << where;
+    ASSERT_NE(kvl::hwdb_text(db, descr), nullptr) << where;
+    EXPECT_EQ(kvl::hwdb_text(db, descr), want) << where;
   }
 }
 
-void expect_node(int index, const kvl::CatNode &c, const std::string &where) {
+void expect_node(const kvl::HwdbModel &db, int index, const kvl::CatNode &c, const std::string &where) {
   ASSERT_GE(index, 0);
-  ASSERT_LT(index, kvl::hwdb_node_count);
-  const kvl::HwdbNode &n = kvl::hwdb_nodes[index];
+  ASSERT_LT(index, db.node_count);
+  const kvl::HwdbNode &n = db.nodes[index];
   EXPECT_STREQ(n.name, c.name.c_str()) << where;
   EXPECT_EQ(n.bus, c.bus) << where;
   EXPECT_EQ(n.type, c.type) << where;
   EXPECT_EQ(n.num, c.num) << where;
   EXPECT_EQ(n.opt, c.opt) << where;
-  expect_text(n.descr, c.descr, where + " descr");
+  expect_text(db, n.descr, c.descr, where + " descr");
   EXPECT_EQ(n.dnld, c.dnld) << where;
   EXPECT_STREQ(n.dnld_name, c.dnld_name.c_str()) << where;
   EXPECT_STREQ(n.dnld_file, c.dnld_file.c_str()) << where;
-  expect_text(n.dnld_hint, c.dnld_hint, where + " hint");
-  expect_text(n.control, c.control, where + " control");
+  expect_text(db, n.dnld_hint, c.dnld_hint, where + " hint");
+  expect_text(db, n.control, c.control, where + " control");
   ASSERT_EQ(n.nres, static_cast<int>(c.resources.size())) << where;
   for (int i = 0; i < n.nres; i++) {
     const kvl::HwdbResource &r = n.resources[i];
@@ -56,7 +56,7 @@ void expect_node(int index, const kvl::CatNode &c, const std::string &where) {
     std::string w = where + " resource " + std::to_string(i);
     EXPECT_EQ(r.restype, e.restype) << w;
     EXPECT_EQ(r.num, e.num) << w;
-    expect_text(r.descr, e.descr, w);
+    expect_text(db, r.descr, e.descr, w);
     EXPECT_EQ(r.count, e.count) << w;
     EXPECT_EQ(r.mask, e.mask) << w;
     for (size_t v = 0; v < e.values.size(); v++) EXPECT_EQ(r.values[v], e.values[v]) << w;
@@ -74,7 +74,7 @@ void expect_node(int index, const kvl::CatNode &c, const std::string &where) {
   }
   ASSERT_EQ(n.child_count, static_cast<int>(c.devices.size())) << where;
   for (int i = 0; i < n.child_count; i++)
-    expect_node(n.children[i], c.devices[static_cast<size_t>(i)],
+    expect_node(db, n.children[i], c.devices[static_cast<size_t>(i)],
                 where + " device " + std::to_string(i + 1));
 }
 
@@ -82,17 +82,18 @@ TEST(Catalogue, GeneratedDatabaseLoadsBackEveryCard) {
   const kvl::Catalogue &cat = shipped();
   std::string err;
   ASSERT_EQ(kvl::catalogue_check(cat, &err), 0) << err;
-  kvl::hwdb_load(KVL_DATA_DIR "/etc/config.dat");
-  ASSERT_EQ(kvl::hwdb_menu_count, static_cast<int>(cat.cards.size()));
+  kvl::HwdbModel db;
+  ASSERT_EQ(kvl::hwdb_load(KVL_DATA_DIR "/etc/config.dat", &db, &err), 0) << err;
+  ASSERT_EQ(db.menu_count, static_cast<int>(cat.cards.size()));
   int nodes = 0;
   for (size_t i = 0; i < cat.cards.size(); i++) {
     const kvl::CatCard &c = cat.cards[i];
-    EXPECT_EQ(kvl::hwdb_find_card(c.key.c_str()), static_cast<int>(i));
-    EXPECT_STREQ(kvl::hwdb_menus[i].title, c.title.c_str());
-    expect_node(kvl::hwdb_menus[i].node, c.node, c.key);
+    EXPECT_EQ(kvl::hwdb_find_card(db, c.key.c_str()), static_cast<int>(i));
+    EXPECT_STREQ(db.menus[i].title, c.title.c_str());
+    expect_node(db, db.menus[i].node, c.node, c.key);
     nodes += 1 + static_cast<int>(c.node.devices.size());
   }
-  EXPECT_EQ(kvl::hwdb_node_count, nodes);
+  EXPECT_EQ(db.node_count, nodes);
 }
 
 TEST(Catalogue, ModuleListsAndDemoMachineComeFromTheDrivers) {

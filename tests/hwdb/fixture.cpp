@@ -74,36 +74,12 @@ std::string parse_error(const std::string &bytes) {
   return err;
 }
 
-namespace {
-
-void set_globals(kvl::HwdbMenu *menus, int menu_count, kvl::HwdbNode *nodes, int node_count,
-                 const std::vector<const char *> &descr) {
-  kvl::hwdb_menus = menus;
-  kvl::hwdb_menu_count = menu_count;
-  kvl::hwdb_nodes = nodes;
-  kvl::hwdb_node_count = node_count;
-  for (size_t i = 0; i < descr.size(); i++) kvl::hwdb_descr[i] = descr[i];
-  kvl::hwdb_descr_count = static_cast<int>(descr.size());
-}
-
-}  // namespace
-
-InstalledModel::InstalledModel(const std::string &bytes)
-    : menus_(kvl::hwdb_menus),
-      menu_count_(kvl::hwdb_menu_count),
-      nodes_(kvl::hwdb_nodes),
-      node_count_(kvl::hwdb_node_count),
-      descr_(kvl::hwdb_descr, kvl::hwdb_descr + kvl::hwdb_descr_count) {
+LoadedModel::LoadedModel(const std::string &bytes) {
   std::string err;
   EXPECT_EQ(kvl::hwdb_parse_bytes(bytes.data(), bytes.size(), "fixture", &model_, &err), 0) << err;
-  set_globals(model_.menus, model_.menu_count, model_.nodes, model_.node_count,
-              std::vector<const char *>(model_.descr, model_.descr + model_.descr_count));
 }
 
-InstalledModel::~InstalledModel() {
-  set_globals(menus_, menu_count_, nodes_, node_count_, descr_);
-  kvl::hwdb_model_free(&model_);
-}
+LoadedModel::~LoadedModel() { kvl::hwdb_model_free(&model_); }
 
 void write_config_dat(const std::string &path, const std::string &image) {
   std::string err;

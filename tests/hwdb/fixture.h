@@ -40,22 +40,18 @@ struct Image {
 // empty when it loads.
 std::string parse_error(const std::string &bytes);
 
-// Makes the loaded model of bytes the process's model, as hwdb_load would,
-// for the object's lifetime; the earlier model comes back afterwards.
-class InstalledModel {
+// The model parsed from bytes, as hwdb_load would give it, freed with the
+// object.
+class LoadedModel {
  public:
-  explicit InstalledModel(const std::string &bytes);
-  ~InstalledModel();
-  InstalledModel(const InstalledModel &) = delete;
-  InstalledModel &operator=(const InstalledModel &) = delete;
+  explicit LoadedModel(const std::string &bytes);
+  ~LoadedModel();
+  LoadedModel(const LoadedModel &) = delete;
+  LoadedModel &operator=(const LoadedModel &) = delete;
+  const kvl::HwdbModel &model() const { return model_; }
 
  private:
-  kvl::HwdbMenu *menus_;
-  int menu_count_;
-  kvl::HwdbNode *nodes_;
-  int node_count_;
-  std::vector<const char *> descr_;
-  kvl::HwdbModel model_;  // the installed one
+  kvl::HwdbModel model_;
 };
 
 // Writes a config.dat the way the build does (compress, then scramble).

@@ -144,14 +144,17 @@ TEST(Parse, ModelHoldsTheSectionsAndTexts) {
 TEST(Model, FindCardTakesTheFirstRowAndTextsStayInTheTable) {
   Image im = Image::parse(hwdbtest::small_image());
   std::strcpy(im.menus[1].name, "CARDA");  // two rows with one key
-  hwdbtest::InstalledModel installed(im.bytes());
-  EXPECT_EQ(kvl::hwdb_find_card("CARDA"), 0);
-  EXPECT_EQ(kvl::hwdb_find_card("CARD"), -1);
-  EXPECT_EQ(kvl::hwdb_find_card("CARDAX"), -1);
-  EXPECT_EQ(kvl::hwdb_find_card("A-KEY-LONGER-THAN-ITS-FIELD"), -1);
-  EXPECT_STREQ(kvl::hwdb_text(1), "Device A");
-  EXPECT_EQ(kvl::hwdb_text(-1), nullptr);
-  EXPECT_EQ(kvl::hwdb_text(3), nullptr);
+  hwdbtest::LoadedModel loaded(im.bytes());
+  const kvl::HwdbModel &db = loaded.model();
+  EXPECT_EQ(kvl::hwdb_find_card(db, "CARDA"), 0);
+  EXPECT_EQ(kvl::hwdb_find_card(db, "CARD"), -1);
+  EXPECT_EQ(kvl::hwdb_find_card(db, "CARDAX"), -1);
+  EXPECT_EQ(kvl::hwdb_find_card(db, "A-KEY-LONGER-THAN-ITS-FIELD"), -1);
+  EXPECT_STREQ(kvl::hwdb_text(db, 1), "Device A");
+  EXPECT_EQ(kvl::hwdb_text(db, -1), nullptr);
+  EXPECT_EQ(kvl::hwdb_text(db, 3), nullptr);
+  EXPECT_EQ(kvl::hwdb_node(db, db.node_count), nullptr);
+  EXPECT_EQ(kvl::hwdb_node(db, -1), nullptr);
 }
 
 }  // namespace

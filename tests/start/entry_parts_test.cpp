@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "common/common.h"
@@ -16,10 +17,8 @@ using kvltest::TempDir;
 
 namespace {
 
-void reset_core() {
-  kvl::g_core = kvl::CoreState{};
-  kvl::g_drivers = kvl::DriverTable{};
-}
+// A fresh run record for each case: it is large, so it is not on the stack.
+std::unique_ptr<kvl::CoreRun> fresh_run() { return std::make_unique<kvl::CoreRun>(); }
 
 TEST(OptionWord, LettersSetModesAndUnknownOnesWarn) {
   struct Case {
@@ -35,13 +34,13 @@ TEST(OptionWord, LettersSetModesAndUnknownOnesWarn) {
       {"", 0, 0, 0, ""},
   };
   for (const Case &c : cases) {
-    reset_core();
+    auto run = fresh_run();
     testing::internal::CaptureStderr();
-    kvl::parse_option_word(c.word);
+    kvl::parse_option_word(*run, c.word);
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(kvl::g_core.verbosity, c.verbosity) << c.word;
-    EXPECT_EQ(kvl::g_core.configurator, c.configurator) << c.word;
-    EXPECT_EQ(kvl::g_core.driver_list, c.driver_list) << c.word;
+    EXPECT_EQ(run->model.verbosity, c.verbosity) << c.word;
+    EXPECT_EQ(run->configurator, c.configurator) << c.word;
+    EXPECT_EQ(run->driver_list, c.driver_list) << c.word;
     EXPECT_EQ(err, c.warnings) << c.word;
   }
 }
@@ -74,32 +73,31 @@ TEST(DriverNames, SplitAtNewlinesAndLowerTheSlotCount) {
       {"sb16\nmpu", 1, {"sb16", "mpu"}, 1},  // a smaller slot count stays
   };
   for (const Case &c : cases) {
-    reset_core();
-    kvl::g_drivers.slots = c.slots_before;
-    int n = kvl::take_driver_names(c.text);
+    auto run = fresh_run();
+    kvl::DriverTable &drivers = run->model.drivers;
+    drivers.slots = c.slots_before;
+    int n = kvl::take_driver_names(*run, c.text);
     ASSERT_EQ(n, static_cast<int>(c.names.size())) << c.text;
-    EXPECT_EQ(kvl::g_drivers.count, n);
-    for (int i = 0; i < n; i++) EXPECT_EQ(kvl::g_drivers.names[i], c.names[i]) << c.text;
-    EXPECT_EQ(kvl::g_drivers.slots, c.slots_after) << c.text;
+    EXPECT_EQ(drivers.count, n);
+    for (int i = 0; i < n; i++) EXPECT_EQ(drivers.names[i], c.names[i]) << c.text;
+    EXPECT_EQ(drivers.slots, c.slots_after) << c.text;
   }
 }
 
 TEST(DriverNames, CountIsCappedAtTheNameTable) {
-  reset_core();
-  kvl::g_drivers.slots = 250;
+  auto run = fresh_run();
+  run->model.drivers.slots = 250;
   std::string text;
   for (int i = 0; i < 250; i++) text += "d" + std::to_string(i) + "\n";
-  EXPECT_EQ(kvl::take_driver_names(text), kvl::MAX_DRIVER_NAMES);
-  EXPECT_EQ(kvl::g_drivers.names[199], "d199");
-  EXPECT_EQ(kvl::g_drivers.slots, kvl::MAX_DRIVER_NAMES);
+  EXPECT_EQ(kvl::take_driver_names(*run, text), kvl::MAX_DRIVER_NAMES);
+  EXPECT_EQ(run->model.drivers.names[199], "d199");
+  EXPECT_EQ(run->model.drivers.slots, kvl::MAX_DRIVER_NAMES);
 }
 
 TEST(InstallStatus, ReplacesTheWordAndLeavesNoTemporaryFile) {
   TempDir dir;
-  reset_core();
-  kvl::g_core.install_dir = dir.path();
   kvltest::write_file(dir / ".status", "AUDSET_OK\nleft over from an older, longer text\n");
-  kvl::write_install_status("AUDSTART");
+  kvl::write_install_status(dir.path(), "AUDSTART");
   EXPECT_EQ(kvltest::read_file(dir / ".status"), "AUDSTART\n");
   int entries = 0;
   for (auto &e : std::filesystem::directory_iterator(dir.path())) (void)e, entries++;
@@ -108,10 +106,8 @@ TEST(InstallStatus, ReplacesTheWordAndLeavesNoTemporaryFile) {
 
 TEST(InstallStatus, FailureIsReportedAndNothingElseHappens) {
   TempDir dir;
-  reset_core();
-  kvl::g_core.install_dir = dir / "missing";
   testing::internal::CaptureStderr();
-  kvl::write_install_status("AUDSTART");
+  kvl::write_install_status(dir / "missing", "AUDSTART");
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, dir / "missing/.status" + ": " + std::strerror(ENOENT) +
                      "\nCannot update install status\n");
