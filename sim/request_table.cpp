@@ -43,8 +43,9 @@ const RequestEntry kRequests[] = {
     {SNDCTL_AUDIOINFO, "SNDCTL_AUDIOINFO", req_audioinfo},
     {CTL_GET_REROUTE, "CTL_GET_REROUTE", req_get_reroute},
     {CTL_SET_REROUTE, "CTL_SET_REROUTE", req_set_reroute},
-    {SNDCTL_SEQ_NRSYNTHS, "SNDCTL_SEQ_NRSYNTHS", req_seq_nrsynths},
-    {SNDCTL_SYNTH_INFO, "SNDCTL_SYNTH_INFO", req_synth_info},
+    // Answered by seqsim.c (see dispatch.cpp), like the C seam answers them.
+    {SNDCTL_SEQ_NRSYNTHS, "SNDCTL_SEQ_NRSYNTHS", nullptr},
+    {SNDCTL_SYNTH_INFO, "SNDCTL_SYNTH_INFO", nullptr},
 };
 
 const RequestEntry *find(uint32_t code) {
