@@ -4,6 +4,7 @@
 #include "common/atomic_file.h"
 #include "driver/driver.h"
 #include "errnames.h"
+#include "faults.h"
 #include "machine.h"
 #include "requests.h"
 #include "sim.h"
@@ -62,12 +63,14 @@ int with_state(const std::string &dir, Fn fn) {
   SimJson state;
   if (state_load(dir, state, err) < 0) return fail(err);
   try {
+    fault_mirror_merge(dir, m, state);
     err = fn(m, state);
   } catch (const SimJson::exception &e) {
     err = dir + "/state.json: " + e.what();
   }
   if (!err.empty()) return fail(err);
   if (state_save(dir, state) < 0) return fail_errno(dir + "/state.json");
+  if (fault_mirror_save(dir, m, state) < 0) return fail_errno(dir + "/faults.txt");
   return 0;
 }
 
@@ -85,7 +88,7 @@ int prepare_dir(const std::string &dir) {
   if (!fs::exists(dir + "/machine.json", ec))
     return fail(dir + ": not empty and not a simulated machine");
   for (const char *name : {"dev", "etc", "machine.json", "state.json", "journal.jsonl",
-                           "sequencer.synths", "sequencer.capture"}) {
+                           "sequencer.synths", "sequencer.capture", "faults.txt"}) {
     fs::remove_all(dir + "/" + name, ec);
     if (ec) return fail(dir + "/" + name + ": " + ec.message());
   }
@@ -115,6 +118,7 @@ int admin_init(const std::string &dir, const char *machine_file, const std::stri
   SimJson state = state_fresh();
   for (const auto &s : m.synths) state["synths"].push_back(s);
   if (state_save(dir, state) < 0) return fail_errno(dir + "/state.json");
+  if (fault_mirror_save(dir, m, state) < 0) return fail_errno(dir + "/faults.txt");
   return 0;
 }
 

@@ -1,9 +1,11 @@
 // Answering one request: lock the machine, load it, inject faults, run the
-// handler, journal the request and save what changed.
+// handler, journal the request and save what changed. Sequencer requests are
+// answered by seqsim.c, as the C seam answers them.
 #include "driver/driver.h"
 #include "errnames.h"
 #include "faults.h"
 #include "requests.h"
+#include "seqsim.h"
 #include "sim.h"
 
 #include <cerrno>
@@ -47,6 +49,42 @@ int answer(const Machine &m, SimJson &state, SimJson &entry, uint32_t code, void
   return rc;
 }
 
+// What seqsim_answer asks of the driver, answered from the state.
+struct SequencerView {
+  const Machine &machine;
+  SimJson &state;
+};
+
+int view_synths(void *ctx, int want, char name[KVL_SYNTH_NAME_BYTES]) {
+  const SimJson &state = static_cast<SequencerView *>(ctx)->state;
+  if (!state.value("loaded", false)) {
+    errno = ENODEV;
+    return -1;
+  }
+  const SimJson &synths = state["synths"];
+  if (want >= 0 && want < static_cast<int>(synths.size()))
+    set_field_text(name, KVL_SYNTH_NAME_BYTES, synths[want].get<std::string>());
+  return static_cast<int>(synths.size());
+}
+
+int view_fault(void *ctx, unsigned long code) {
+  auto *v = static_cast<SequencerView *>(ctx);
+  return fault_for_request(v->machine, v->state, static_cast<uint32_t>(code));
+}
+
+int answer_sequencer(const std::string &root, const Machine &m, SimJson &state, uint32_t code,
+                     void *arg, bool journal, bool *broken) {
+  SequencerView view{m, state};
+  seqsim_driver driver{&view, view_synths, journal ? view_fault : nullptr};
+  char line[SEQSIM_LINE_BYTES];
+  int rc = seqsim_answer(&driver, code, arg, line);
+  if (journal && line[0] && seqsim_journal_append(root.c_str(), line) < 0) {
+    complain(root + "/journal.jsonl: " + std::strerror(errno));
+    *broken = true;
+  }
+  return rc;
+}
+
 // Loads the machine and, under the machine's lock, its state; runs
 // act(machine, state, &broken) and saves the state when act changed it.
 // Returns act's result (a negative errno when the request fails), or -EIO
@@ -74,6 +112,7 @@ int with_state(const std::string &root, Act act) {
   int rc;
   bool broken = false;
   try {
+    fault_mirror_merge(root, m, state);
     rc = act(m, state, &broken);
   } catch (const SimJson::exception &e) {  // a state.json edited into a wrong shape
     complain(root + "/state.json: " + e.what());
@@ -84,11 +123,16 @@ int with_state(const std::string &root, Act act) {
     complain(root + "/state.json: " + std::strerror(errno));
     return -EIO;
   }
+  if (fault_mirror_save(root, m, state) < 0) {
+    complain(root + SEQSIM_FAULTS_FILE + ": " + std::strerror(errno));
+    return -EIO;
+  }
   return rc;
 }
 
 int request_locked(const std::string &root, uint32_t code, void *arg, bool journal) {
   return with_state(root, [&](const Machine &m, SimJson &state, bool *broken) {
+    if (seqsim_is_request(code)) return answer_sequencer(root, m, state, code, arg, journal, broken);
     SimJson entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
     int rc = answer(m, state, entry, code, arg, journal);
     entry["result"] = rc < 0 ? -1 : rc;

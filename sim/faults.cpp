@@ -1,7 +1,16 @@
 #include "faults.h"
 
+#include "common/atomic_file.h"
+#include "driver/driver.h"
 #include "errnames.h"
 #include "requests.h"
+#include "seqsim.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
 
 namespace kvl {
 
@@ -43,6 +52,110 @@ int fault_for_open(const Machine &m, SimJson &state, const std::string &syspath)
   return first_firing(m, state, [&syspath](const std::string &, const std::string &open) {
     return !open.empty() && open == syspath;
   });
+}
+
+namespace {
+
+// A fault as the mirror shows it; f.open is set from open when written.
+struct MirrorFault {
+  seqsim_fault f;
+  std::string open;
+};
+
+int counted(const SimJson &counter) { return counter.is_number_integer() ? counter.get<int>() : 0; }
+
+// The faults of the machine and the state that the C seam can meet, in the
+// order they are tried.
+std::vector<MirrorFault> mirror_faults(const Machine &m, const SimJson &state) {
+  std::vector<MirrorFault> out;
+  auto add = [&](const std::string &id, const std::string &request, const std::string &open,
+                 std::string err, int nth, int calls) {
+    MirrorFault x{};
+    if (!request.empty()) {
+      for (uint32_t code : {SNDCTL_SEQ_NRSYNTHS, SNDCTL_SYNTH_INFO})
+        if (request_matches(code, request)) x.f.code = code;
+      if (!x.f.code) return;
+    } else if (open.empty() || open.find('\n') != std::string::npos) {
+      return;
+    }
+    if (!errno_value(err.c_str())) err = "none";  // fires never, on either side
+    std::snprintf(x.f.id, sizeof x.f.id, "%s", id.c_str());
+    std::snprintf(x.f.err, sizeof x.f.err, "%s", err.c_str());
+    x.f.nth = nth;
+    x.f.calls = calls;
+    x.open = request.empty() ? open : "";
+    out.push_back(x);
+  };
+  const SimJson &calls = state["machine_fault_calls"];
+  for (size_t i = 0; i < m.faults.size(); i++) {
+    const SimFault &f = m.faults[i];
+    std::string key = std::to_string(i);
+    add("m" + key, f.request, f.open, errno_name(f.err), f.nth,
+        calls.contains(key) ? counted(calls[key]) : 0);
+  }
+  const SimJson &faults = state["faults"];
+  for (size_t i = 0; i < faults.size(); i++) {
+    const SimJson &f = faults[i];
+    if (!f.is_object()) continue;
+    add("s" + std::to_string(i), f.value("request", ""), f.value("open", ""), f.value("errno", ""),
+        f.value("nth", 0), f.contains("calls") ? counted(f["calls"]) : 0);
+  }
+  return out;
+}
+
+std::string mirror_line(MirrorFault &x) {
+  x.f.open = x.open.empty() ? nullptr : x.open.c_str();
+  std::vector<char> buf(x.open.size() + 128);
+  if (seqsim_fault_line(&x.f, buf.data(), buf.size()) < 0) return "";
+  return buf.data();
+}
+
+bool read_text(const std::string &path, std::string &text) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::stringstream ss;
+  ss << f.rdbuf();
+  text = ss.str();
+  return true;
+}
+
+}  // namespace
+
+void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state) {
+  std::string text;
+  if (!read_text(root + SEQSIM_FAULTS_FILE, text)) return;
+  char header[128];
+  bool same_machine = seqsim_faults_header(root.c_str(), header, sizeof header) == 0 &&
+                      text.compare(0, std::strlen(header), header) == 0;
+  std::vector<MirrorFault> now = mirror_faults(m, state);
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);  // the header
+  while (std::getline(in, line)) {
+    seqsim_fault seen;
+    if (seqsim_fault_parse(line.c_str(), &seen) < 0) continue;
+    if (seen.id[0] == 'm' && !same_machine) continue;
+    for (MirrorFault &x : now) {
+      if (std::strcmp(x.f.id, seen.id) != 0) continue;
+      if (std::strcmp(x.f.err, seen.err) || x.f.nth != seen.nth || x.f.code != seen.code ||
+          x.open != (seen.open ? seen.open : "") || seen.calls <= x.f.calls)
+        break;
+      std::string index = seen.id + 1;
+      if (seen.id[0] == 'm') state["machine_fault_calls"][index] = seen.calls;
+      else state["faults"][std::stoul(index)]["calls"] = seen.calls;
+      break;
+    }
+  }
+}
+
+int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state) {
+  char header[128];
+  if (seqsim_faults_header(root.c_str(), header, sizeof header) < 0) return -1;
+  std::string text = header;
+  for (MirrorFault &x : mirror_faults(m, state)) text += mirror_line(x);
+  std::string path = root + SEQSIM_FAULTS_FILE, old;
+  if (read_text(path, old) && old == text) return 0;
+  return replace_file(path.c_str(), text, false);
 }
 
 }  // namespace kvl

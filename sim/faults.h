@@ -17,4 +17,17 @@ int fault_for_request(const Machine &m, SimJson &state, uint32_t code);
 // The same for opening a system path such as /dev/mixer0.
 int fault_for_open(const Machine &m, SimJson &state, const std::string &syspath);
 
+// The faults mirror, DIR/faults.txt (format in seqsim.h): the faults the C
+// seam can meet (sequencer requests, opens) with their counts, in plain text,
+// since the C seam reads no JSON. Both are called under the machine's lock.
+//
+// Takes the calls the C seam counted into state: a count in the mirror above
+// the state's wins, for a fault the mirror line still describes (and, for
+// machine.json's faults, only while the mirror names the machine.json now
+// there).
+void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state);
+// Rewrites the mirror from the machine and state when its text changes.
+// Returns 0, or -1 with errno set.
+int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state);
+
 }  // namespace kvl

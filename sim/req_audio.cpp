@@ -1,5 +1,5 @@
-// Driver options, mixer levels, system and audio device information, the
-// /dev/dsp routing lists, and the sequencer's synthesizers.
+// Driver options, mixer levels, system and audio device information and the
+// /dev/dsp routing lists.
 #include "driver/driver.h"
 #include "requests.h"
 
@@ -114,26 +114,6 @@ int req_set_reroute(SimCall &c) {
   if (!key || r->count < 0 || r->count > ROUTING_SLOTS) return -EINVAL;
   c.entry["devices"] = device_list(r, r->count);
   c.state["routing"][key] = c.entry["devices"];
-  return 0;
-}
-
-int req_seq_nrsynths(SimCall &c) {
-  int n = static_cast<int>(c.state["synths"].size());
-  *static_cast<int32_t *>(c.arg) = n;
-  c.entry["synths"] = n;
-  return 0;
-}
-
-int req_synth_info(SimCall &c) {
-  SynthInfo *r = static_cast<SynthInfo *>(c.arg);
-  int dev = r->device;
-  c.entry["device"] = dev;
-  const SimJson &synths = c.state["synths"];
-  if (dev < 0 || dev >= static_cast<int>(synths.size())) return -ENXIO;
-  std::memset(r, 0, sizeof *r);
-  set_field_text(r->name, sizeof r->name, synths[dev].get<std::string>());
-  r->device = dev;
-  c.entry["name"] = synths[dev];
   return 0;
 }
 

@@ -44,8 +44,9 @@ const HandlerEntry kHandlers[] = {
     {SNDCTL_AUDIOINFO, req_audioinfo},
     {CTL_GET_REROUTE, req_get_reroute},
     {CTL_SET_REROUTE, req_set_reroute},
-    {SNDCTL_SEQ_NRSYNTHS, req_seq_nrsynths},
-    {SNDCTL_SYNTH_INFO, req_synth_info},
+    // Answered by seqsim.c (see dispatch.cpp), like the C seam answers them.
+    {SNDCTL_SEQ_NRSYNTHS, nullptr},
+    {SNDCTL_SYNTH_INFO, nullptr},
 };
 
 }  // namespace

@@ -26,7 +26,8 @@ using SimHandler = int (*)(SimCall &c);
 // journalled nor subject to faults. Returns the result, or -1 with errno set.
 int sim_request_direct(const std::string &root, uint32_t code, void *arg);
 
-// Handler of a request code, or nullptr for a code the driver does not know.
+// Handler of a request code, or nullptr for a code the driver does not know
+// and for the sequencer requests (answered by seqsim_answer).
 SimHandler find_handler(uint32_t code);
 
 // The request's constant name ("CTL_GET_VERSION", ...) or nullptr.
@@ -75,7 +76,5 @@ int req_sysinfo(SimCall &c);
 int req_audioinfo(SimCall &c);
 int req_get_reroute(SimCall &c);
 int req_set_reroute(SimCall &c);
-int req_seq_nrsynths(SimCall &c);
-int req_synth_info(SimCall &c);
 
 }  // namespace kvl

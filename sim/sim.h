@@ -4,6 +4,8 @@
 // simulated backend and by the kvlsim command.
 #pragma once
 
+#include "seqsim.h"
+
 #include <sys/types.h>
 
 #include <cstddef>
@@ -30,13 +32,16 @@ int sim_sync(const char *root);
 // Returns 0 or -1 with errno set.
 int sim_capture(const char *root, const void *data, size_t n);
 
-// Node files: a regular file holding exactly "KVLSIM-CHR <major> <minor>\n",
-// its permission bits being the node's mode.
+// Node files (format in seqsim.h, shared with the C seam).
 // Reads the node file at a real path: 0 with major/minor set, -1 when the
 // file is missing, unreadable or not a node file.
-int node_read(const char *file, int *major, int *minor);
+inline int node_read(const char *file, int *major, int *minor) {
+  return seqsim_node_read(file, major, minor);
+}
 // Creates a node file at a real path (fails with EEXIST when something is
 // there). Returns 0, or -1 with errno set.
-int node_create(const char *file, int major, int minor, mode_t perms);
+inline int node_create(const char *file, int major, int minor, mode_t perms) {
+  return seqsim_node_create(file, major, minor, perms);
+}
 
 }  // namespace kvl

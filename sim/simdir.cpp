@@ -1,9 +1,8 @@
 #include "simdir.h"
 
 #include "common/atomic_file.h"
+#include "seqsim.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,32 +14,10 @@ namespace kvl {
 
 namespace {
 
-int write_all(int fd, const char *p, size_t n) {
-  while (n > 0) {
-    ssize_t w = write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return 0;
-}
-
-int append_file(const std::string &path, const char *p, size_t n) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  int rc = write_all(fd, p, n);
-  int e = errno;
-  if (close(fd) < 0 && rc == 0) return -1;
-  errno = e;
-  return rc;
-}
-
-// The synthesizers the loaded driver offers, one per line.
+// The synthesizers the loaded driver offers, one per line, for the C seam
+// (seqsim_synths_read).
 int write_synths(const std::string &root, const SimJson &state) {
-  std::string path = root + "/sequencer.synths";
+  std::string path = root + SEQSIM_SYNTHS_FILE;
   if (!state.value("loaded", false)) {
     if (unlink(path.c_str()) < 0 && errno != ENOENT) return -1;
     return 0;
@@ -58,22 +35,9 @@ bool same_kind(const SimJson &a, const SimJson &b) {
 
 }  // namespace
 
-SimLock::SimLock(const std::string &root) {
-  fd_ = open((root + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) return;
-  while (flock(fd_, LOCK_EX) < 0) {
-    if (errno == EINTR) continue;
-    int e = errno;
-    close(fd_);
-    fd_ = -1;
-    errno = e;
-    return;
-  }
-}
+SimLock::SimLock(const std::string &root) : fd_(seqsim_lock(root.c_str())) {}
 
-SimLock::~SimLock() {
-  if (fd_ >= 0) close(fd_);  // closing releases the lock
-}
+SimLock::~SimLock() { seqsim_unlock(fd_); }
 
 SimJson state_fresh() {
   SimJson s = SimJson::object();
@@ -146,11 +110,11 @@ int state_save(const std::string &root, const SimJson &state) {
 
 int journal_append(const std::string &root, const SimJson &entry) {
   std::string line = entry.dump(-1, ' ', false, SimJson::error_handler_t::replace) + "\n";
-  return append_file(root + "/journal.jsonl", line.data(), line.size());
+  return seqsim_journal_append(root.c_str(), line.c_str());
 }
 
 int capture_append(const std::string &root, const void *data, size_t n) {
-  return append_file(root + "/sequencer.capture", static_cast<const char *>(data), n);
+  return seqsim_capture_append(root.c_str(), data, n);
 }
 
 }  // namespace kvl

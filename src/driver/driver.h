@@ -7,6 +7,8 @@
 // every request code is checked against the size of the record it carries.
 #pragma once
 
+#include "driver/seqcodes.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -50,8 +52,8 @@ constexpr uint32_t CTL_GET_REROUTE = 0x604858c8u;
 constexpr uint32_t CTL_SET_REROUTE = 0x404858c8u;
 
 // Requests on /dev/sequencer.
-constexpr uint32_t SNDCTL_SEQ_NRSYNTHS = 0x2004510au;
-constexpr uint32_t SNDCTL_SYNTH_INFO = 0x608c5114u;
+constexpr uint32_t SNDCTL_SEQ_NRSYNTHS = KVL_SEQ_NRSYNTHS;
+constexpr uint32_t SNDCTL_SYNTH_INFO = KVL_SEQ_SYNTH_INFO;
 
 constexpr int DRIVER_VERSION = 0x039999;
 
@@ -178,9 +180,9 @@ struct AudioInfo {
 constexpr int32_t AFMT_AC3 = 0x400;
 
 struct SynthInfo {
-  char name[32];
+  char name[KVL_SYNTH_NAME_BYTES];
   int32_t device;
-  unsigned char reserved[140 - 36];
+  unsigned char reserved[KVL_SYNTH_INFO_BYTES - KVL_SYNTH_INFO_DEVICE - 4];
 };
 
 // Layout checks: sizes and the offsets the callers rely on.
@@ -210,7 +212,7 @@ static_assert(sizeof(PnpResourceDump) == 4004 && offsetof(PnpResourceDump, data)
 static_assert(sizeof(SysInfo) == 1248 && offsetof(SysInfo, numaudios) == 196);
 static_assert(sizeof(AudioInfo) == 1180 && offsetof(AudioInfo, name) == 4 &&
               offsetof(AudioInfo, oformats) == 84 && offsetof(AudioInfo, max_channels) == 192);
-static_assert(sizeof(SynthInfo) == 140 && offsetof(SynthInfo, device) == 32);
+static_assert(sizeof(SynthInfo) == 140 && offsetof(SynthInfo, device) == KVL_SYNTH_INFO_DEVICE);
 
 // Each request code against its record: size bits and direction bits.
 template <typename Record>

@@ -3,6 +3,7 @@
 #include "seqlib_private.h"
 #include "wavetable.h"
 
+#include "driver/seqcodes.h"
 #include "sys/cseam.h"
 
 #include <errno.h>
@@ -11,12 +12,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-#define SNDCTL_SEQ_NRSYNTHS 0x2004510AUL
-#define SNDCTL_SYNTH_INFO 0x608C5114UL
-#define SYNTH_INFO_BYTES 140
-#define SYNTH_INFO_DEVICE 32 /* int32 device number */
-#define SYNTH_NAME_BYTES 32  /* NUL-terminated name at offset 0 */
 
 unsigned char *_seqbuf = NULL;
 int _seqbuflen = 0;
@@ -43,7 +38,7 @@ static const struct {
  * terminator names nothing in the table. */
 static int classify(const char *field)
 {
-    if (!memchr(field, '\0', SYNTH_NAME_BYTES))
+    if (!memchr(field, '\0', KVL_SYNTH_NAME_BYTES))
         return KVL_SYNTH_NONE;
     for (size_t i = 0; i < sizeof synth_table / sizeof synth_table[0]; i++)
         if (strcmp(field, synth_table[i].name) == 0)
@@ -76,7 +71,7 @@ static int kvl_init_lib(void)
 
     nrsynths = 0;
     int32_t count = 0;
-    if (kvl_cseam_ioctl(seqfd, SNDCTL_SEQ_NRSYNTHS, &count) == -1) {
+    if (kvl_cseam_ioctl(seqfd, KVL_SEQ_NRSYNTHS, &count) == -1) {
         perror("/dev/sequencer (NRSYNTHS");
         exit(-1);
     }
@@ -85,11 +80,11 @@ static int kvl_init_lib(void)
     /* Devices past the table are left unclassified: they get no caching. */
     int classified = nrsynths < KVL_MAX_SYNTHS ? nrsynths : KVL_MAX_SYNTHS;
     for (int i = 0; i < classified; i++) {
-        unsigned char info[SYNTH_INFO_BYTES];
+        unsigned char info[KVL_SYNTH_INFO_BYTES];
         int32_t device = i;
         memset(info, 0, sizeof info);
-        memcpy(info + SYNTH_INFO_DEVICE, &device, sizeof device);
-        if (kvl_cseam_ioctl(seqfd, SNDCTL_SYNTH_INFO, info) == -1) {
+        memcpy(info + KVL_SYNTH_INFO_DEVICE, &device, sizeof device);
+        if (kvl_cseam_ioctl(seqfd, KVL_SEQ_SYNTH_INFO, info) == -1) {
             perror("/dev/sequencer (SYNTH_ID");
             fprintf(stderr, "KVL version 3.8 or later is required with KVLlib\n");
             exit(-1);

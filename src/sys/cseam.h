@@ -6,7 +6,8 @@
  * /dev/... and /etc/... map into that directory; /dev/sequencer is answered
  * from the machine's files (DIR/dev/sequencer node, DIR/sequencer.synths for
  * the synthesizers, DIR/sequencer.capture for what is written, DIR/journal.jsonl
- * for the requests); every other file opens natively.
+ * for the requests, DIR/faults.txt for the injected faults) by the simulator's
+ * C module sim/seqsim.c; every other file opens natively.
  *
  * Every function returns like the call it wraps: a descriptor, a count or 0 on
  * success, -1 (or NULL) with errno set on failure. None prints anything. */

@@ -28,6 +28,7 @@ void case_shipped_patch_files(void);
 
 void case_seam_open(void);
 void case_seam_requests(void);
+void case_seam_faults(void);
 void case_seam_paths(void);
 
 #endif

@@ -1,5 +1,6 @@
 /* The C seam on a simulated machine: opening /dev/sequencer, the two
- * requests with their journal lines, captured writes and mapped paths. */
+ * requests with their journal lines, captured writes, mapped paths and the
+ * machine's faults. */
 #define _DEFAULT_SOURCE
 #include "cases.h"
 #include "harness.h"
@@ -8,10 +9,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #define NRSYNTHS 0x2004510AUL
@@ -135,5 +138,122 @@ void case_seam_paths(void)
     char node[64];
     read_machine_file("dev/mixer0", node, sizeof node);
     EXPECT_STR(node, "KVLSIM-CHR 14 0\n");
+    remove_machine();
+}
+
+/* Runs kvlsim with args (argv[0] excluded, NULL-terminated); a failure ends
+ * the harness. */
+static void run_kvlsim(const char *const *args)
+{
+    const char *argv[16] = {KVLSIM};
+    for (int i = 0; args[i] && i < 14; i++)
+        argv[i + 1] = args[i];
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        execv(KVLSIM, (char *const *)argv);
+        _exit(127);
+    }
+    int st = 0;
+    if (pid < 0 || waitpid(pid, &st, 0) < 0 || !WIFEXITED(st) || WEXITSTATUS(st) != 0) {
+        fprintf(stderr, "kvlsim %s failed\n", args[0]);
+        exit(2);
+    }
+}
+
+/* A machine made by kvlsim init from json, with /dev/sequencer, as the
+ * current case's machine. */
+static void make_kvlsim_machine(const char *json)
+{
+    const char *tmp = getenv("TMPDIR");
+    char file[PATH_MAX];
+    snprintf(file, sizeof file, "%s/kvlseq.XXXXXX.json", tmp && *tmp ? tmp : "/tmp");
+    int fd = mkstemps(file, 5);
+    if (fd < 0 || write(fd, json, strlen(json)) != (ssize_t)strlen(json) || close(fd) != 0) {
+        perror(file);
+        exit(2);
+    }
+    snprintf(machine_root, PATH_MAX, "%.*s", (int)(strlen(file) - 5), file);
+    run_kvlsim((const char *const[]){"init", machine_root, file, NULL});
+    unlink(file);
+    run_kvlsim((const char *const[]){"mknod", machine_root, "/dev/sequencer", "14", "1", "0666", NULL});
+    setenv("KVL_SIMROOT", machine_root, 1);
+    unsetenv("KVL_GUS_LOG");
+}
+
+static void set_up_library(void)
+{
+    int fd = kvllib_open("/dev/sequencer", O_WRONLY, 0);
+    if (fd < 0) {
+        printf("open: %s\n", strerror(errno));
+        return;
+    }
+    KVL_seq_needbuf(8, fd, _seqbuf, _seqbuflen);
+    printf("set up, %d synthesizers\n", nrsynths);
+}
+
+/* Faults of machine.json and of kvlsim fault reach the library's requests
+ * and opens; the journal names them as the simulator does. */
+void case_seam_faults(void)
+{
+    static const struct {
+        const char *machine;
+        const char *fault[6]; /* kvlsim fault's arguments after DIR */
+        int status;
+        const char *out, *err, *journal;
+    } table[] = {
+        {"{\"synths\": [\"GUS\"], \"faults\": [{\"request\": \"SNDCTL_SYNTH_INFO\", "
+         "\"errno\": \"EBUSY\"}]}",
+         {NULL},
+         255,
+         "",
+         "/dev/sequencer (SYNTH_ID: Device or resource busy\n"
+         "KVL version 3.8 or later is required with KVLlib\n",
+         "{\"request\":\"SNDCTL_SEQ_NRSYNTHS\",\"result\":0,\"errno\":null,\"synths\":1}\n"
+         "{\"request\":\"SNDCTL_SYNTH_INFO\",\"result\":-1,\"errno\":\"EBUSY\",\"device\":0,"
+         "\"name\":\"GUS\"}\n"},
+        {"{\"synths\": [\"GUS\"]}",
+         {"SNDCTL_SEQ_NRSYNTHS", "ETIMEDOUT", NULL},
+         255,
+         "",
+         "/dev/sequencer (NRSYNTHS: Connection timed out\n",
+         "{\"request\":\"SNDCTL_SEQ_NRSYNTHS\",\"result\":-1,\"errno\":\"ETIMEDOUT\","
+         "\"synths\":1}\n"},
+    };
+    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
+        make_kvlsim_machine(table[i].machine);
+        if (table[i].fault[0]) {
+            const char *args[8] = {"fault", machine_root};
+            for (int a = 0; table[i].fault[a]; a++)
+                args[a + 2] = table[i].fault[a];
+            run_kvlsim(args);
+        }
+        struct outcome o;
+        run_child(set_up_library, &o);
+        EXPECT_INT(o.status, table[i].status);
+        EXPECT_STR(o.out, table[i].out);
+        EXPECT_STR(o.err, table[i].err);
+        char text[2048];
+        read_machine_file("journal.jsonl", text, sizeof text);
+        EXPECT_STR(text, table[i].journal);
+        remove_machine();
+    }
+
+    /* Faults on the nth call count the calls of every process. */
+    make_kvlsim_machine("{\"synths\": [\"GUS\"], \"faults\": [{\"request\": "
+                        "\"SNDCTL_SEQ_NRSYNTHS\", \"errno\": \"EIO\", \"nth\": 2}]}");
+    run_kvlsim((const char *const[]){"fault", machine_root, "--open", "/dev/sequencer", "EACCES",
+                                     "3", NULL});
+    struct outcome o;
+    run_child(set_up_library, &o);
+    EXPECT_STR(o.out, "set up, 1 synthesizers\n");
+    run_child(set_up_library, &o);
+    EXPECT_INT(o.status, 255);
+    EXPECT_STR(o.err, "/dev/sequencer (NRSYNTHS: Input/output error\n");
+    run_child(set_up_library, &o);
+    EXPECT_STR(o.out, "open: Permission denied\n");
+    run_child(set_up_library, &o);
+    EXPECT_STR(o.out, "set up, 1 synthesizers\n");
     remove_machine();
 }

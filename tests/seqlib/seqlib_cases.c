@@ -35,6 +35,7 @@ static const struct {
     {"seam_open", case_seam_open},
     {"seam_requests", case_seam_requests},
     {"seam_paths", case_seam_paths},
+    {"seam_faults", case_seam_faults},
 };
 enum { NCASES = sizeof cases / sizeof cases[0] };
 

@@ -1,0 +1,500 @@
+/* The simulated /dev/sequencer shared by the C seam and the C++ simulator. */
+#define _DEFAULT_SOURCE
+#include "seqsim.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <inttypes.h>
+#include <limits.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#define NODE_MAGIC "KVLSIM-CHR"
+#define FAULTS_MAGIC "KVLSIM-FAULTS"
+
+int seqsim_path(const char *root, const char *file, char *out, size_t cap)
+{
+    int n = snprintf(out, cap, "%s%s", root, file);
+    if (n < 0 || (size_t)n >= cap) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    return 0;
+}
+
+static const struct {
+    int value;
+    const char *name;
+} errno_names[] = {
+    {EPERM, "EPERM"},     {ENOENT, "ENOENT"},   {EINTR, "EINTR"},         {EIO, "EIO"},
+    {ENXIO, "ENXIO"},     {E2BIG, "E2BIG"},     {EBADF, "EBADF"},         {EAGAIN, "EAGAIN"},
+    {ENOMEM, "ENOMEM"},   {EACCES, "EACCES"},   {EFAULT, "EFAULT"},       {EBUSY, "EBUSY"},
+    {EEXIST, "EEXIST"},   {ENODEV, "ENODEV"},   {ENOTDIR, "ENOTDIR"},     {EISDIR, "EISDIR"},
+    {EINVAL, "EINVAL"},   {ENFILE, "ENFILE"},   {EMFILE, "EMFILE"},       {ENOTTY, "ENOTTY"},
+    {EFBIG, "EFBIG"},     {ENOSPC, "ENOSPC"},   {EROFS, "EROFS"},         {EPIPE, "EPIPE"},
+    {ERANGE, "ERANGE"},   {ENOSYS, "ENOSYS"},   {ETIMEDOUT, "ETIMEDOUT"}, {EOPNOTSUPP, "EOPNOTSUPP"},
+    {ENAMETOOLONG, "ENAMETOOLONG"},
+};
+#define ERRNO_NAMES (sizeof errno_names / sizeof errno_names[0])
+
+const char *seqsim_errno_name(int err, char buf[SEQSIM_ERRNAME_BYTES])
+{
+    for (size_t i = 0; i < ERRNO_NAMES; i++)
+        if (errno_names[i].value == err)
+            return errno_names[i].name;
+    snprintf(buf, SEQSIM_ERRNAME_BYTES, "E%d", err);
+    return buf;
+}
+
+int seqsim_errno_value(const char *name)
+{
+    for (size_t i = 0; i < ERRNO_NAMES; i++)
+        if (strcmp(errno_names[i].name, name) == 0)
+            return errno_names[i].value;
+    return 0;
+}
+
+int seqsim_node_read(const char *file, int *major, int *minor)
+{
+    int fd = open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    char text[64];
+    ssize_t n = -1;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < (off_t)sizeof text)
+        n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0)
+        return -1;
+    text[n] = '\0';
+    int ma, mi;
+    /* Only the exact text: a file that merely resembles a node is none. */
+    char again[64];
+    if (sscanf(text, NODE_MAGIC " %d %d", &ma, &mi) != 2 || ma < 0 || mi < 0)
+        return -1;
+    snprintf(again, sizeof again, NODE_MAGIC " %d %d\n", ma, mi);
+    if (strcmp(again, text) != 0)
+        return -1;
+    *major = ma;
+    *minor = mi;
+    return 0;
+}
+
+/* Writes all of p to fd, going on after a signal. */
+static int write_all(int fd, const char *p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        p += w;
+        n -= (size_t)w;
+    }
+    return 0;
+}
+
+/* Closes fd; -1 with the first error when rc was already -1 or close fails. */
+static int close_keeping(int fd, int rc)
+{
+    int e = errno;
+    if (close(fd) < 0 && rc == 0)
+        return -1;
+    errno = e;
+    return rc;
+}
+
+int seqsim_node_create(const char *file, int major, int minor, mode_t perms)
+{
+    int fd = open(file, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    char text[64];
+    int len = snprintf(text, sizeof text, NODE_MAGIC " %d %d\n", major, minor);
+    int rc = write_all(fd, text, (size_t)len);
+    if (rc == 0 && fchmod(fd, perms & 07777) < 0)
+        rc = -1;
+    rc = close_keeping(fd, rc);
+    if (rc < 0) {
+        int e = errno;
+        unlink(file);
+        errno = e;
+    }
+    return rc;
+}
+
+int seqsim_lock(const char *root)
+{
+    char path[PATH_MAX];
+    if (seqsim_path(root, SEQSIM_LOCK_FILE, path, sizeof path) < 0)
+        return -1;
+    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    while (flock(fd, LOCK_EX) < 0) {
+        if (errno == EINTR)
+            continue;
+        close_keeping(fd, -1);
+        return -1;
+    }
+    return fd;
+}
+
+void seqsim_unlock(int fd)
+{
+    if (fd >= 0)
+        close(fd); /* closing releases the lock */
+}
+
+static int append_file(const char *root, const char *file, const void *data, size_t n)
+{
+    char path[PATH_MAX];
+    if (seqsim_path(root, file, path, sizeof path) < 0)
+        return -1;
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    return close_keeping(fd, write_all(fd, data, n));
+}
+
+int seqsim_journal_append(const char *root, const char *line)
+{
+    return append_file(root, SEQSIM_JOURNAL_FILE, line, strlen(line));
+}
+
+int seqsim_capture_append(const char *root, const void *data, size_t n)
+{
+    return append_file(root, SEQSIM_CAPTURE_FILE, data, n);
+}
+
+int seqsim_synths_read(const char *root, int want, char name[KVL_SYNTH_NAME_BYTES])
+{
+    char path[PATH_MAX];
+    if (seqsim_path(root, SEQSIM_SYNTHS_FILE, path, sizeof path) < 0)
+        return -1;
+    FILE *f = fopen(path, "re");
+    if (!f) {
+        if (errno == ENOENT)
+            errno = ENODEV;
+        return -1;
+    }
+    int count = 0;
+    char *line = NULL;
+    size_t cap = 0;
+    ssize_t len;
+    while ((len = getline(&line, &cap, f)) >= 0) {
+        if (count == want) {
+            if (len > 0 && line[len - 1] == '\n')
+                line[--len] = '\0';
+            strncpy(name, line, KVL_SYNTH_NAME_BYTES - 1);
+            name[KVL_SYNTH_NAME_BYTES - 1] = '\0';
+        }
+        if (count < INT32_MAX)
+            count++;
+    }
+    free(line);
+    fclose(f);
+    return count;
+}
+
+int seqsim_is_request(unsigned long code)
+{
+    return code == KVL_SEQ_NRSYNTHS || code == KVL_SEQ_SYNTH_INFO;
+}
+
+static const char *request_name(unsigned long code)
+{
+    return code == KVL_SEQ_NRSYNTHS ? "SNDCTL_SEQ_NRSYNTHS" : "SNDCTL_SYNTH_INFO";
+}
+
+/* Writes text as a JSON string body: quote and backslash escaped, every byte
+ * outside printable ASCII as \u00XX. out holds 6 * strlen(text) + 1. */
+static void json_escape(const char *text, char *out)
+{
+    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+        if (*p == '"' || *p == '\\') {
+            *out++ = '\\';
+            *out++ = (char)*p;
+        } else if (*p < 0x20 || *p >= 0x7f) {
+            out += sprintf(out, "\\u%04x", *p);
+        } else {
+            *out++ = (char)*p;
+        }
+    }
+    *out = '\0';
+}
+
+/* The decoded record fields of a journal line; a negative device or synths
+ * count and an empty name are left out. */
+struct fields {
+    int synths;
+    int device;
+    const char *name;
+};
+
+static void journal_line(char line[SEQSIM_LINE_BYTES], unsigned long code, int rc,
+                         const struct fields *f)
+{
+    char errbuf[SEQSIM_ERRNAME_BYTES], errtext[SEQSIM_ERRNAME_BYTES + 2] = "null";
+    if (rc < 0)
+        snprintf(errtext, sizeof errtext, "\"%s\"", seqsim_errno_name(-rc, errbuf));
+    int n = snprintf(line, SEQSIM_LINE_BYTES, "{\"request\":\"%s\",\"result\":%d,\"errno\":%s",
+                     request_name(code), rc < 0 ? -1 : rc, errtext);
+    if (f->synths >= 0)
+        n += snprintf(line + n, SEQSIM_LINE_BYTES - n, ",\"synths\":%d", f->synths);
+    if (f->device != INT32_MIN)
+        n += snprintf(line + n, SEQSIM_LINE_BYTES - n, ",\"device\":%d", f->device);
+    if (f->name) {
+        char escaped[KVL_SYNTH_NAME_BYTES * 6 + 1];
+        json_escape(f->name, escaped);
+        n += snprintf(line + n, SEQSIM_LINE_BYTES - n, ",\"name\":\"%s\"", escaped);
+    }
+    snprintf(line + n, SEQSIM_LINE_BYTES - n, "}\n");
+}
+
+int seqsim_answer(const struct seqsim_driver *d, unsigned long code, void *arg,
+                  char line[SEQSIM_LINE_BYTES])
+{
+    struct fields f = {-1, INT32_MIN, NULL};
+    line[0] = '\0';
+    if (!seqsim_is_request(code)) {
+        snprintf(line, SEQSIM_LINE_BYTES,
+                 "{\"request\":\"unknown request\",\"result\":-1,\"errno\":\"EINVAL\","
+                 "\"code\":\"0x%08lx\"}\n",
+                 code);
+        return -EINVAL;
+    }
+    int rc = 0;
+    char name[KVL_SYNTH_NAME_BYTES] = "";
+    if (d->synths(d->ctx, -1, name) < 0) {
+        rc = -errno;
+    } else if (!arg) {
+        rc = -EFAULT;
+    } else {
+        int fault = d->fault ? d->fault(d->ctx, code) : 0;
+        if (fault < 0)
+            return -EIO;
+        int32_t device = 0;
+        if (code == KVL_SEQ_SYNTH_INFO) {
+            memcpy(&device, (char *)arg + KVL_SYNTH_INFO_DEVICE, sizeof device);
+            f.device = device;
+        }
+        int count = d->synths(d->ctx, device, name);
+        if (count < 0) {
+            rc = -errno;
+        } else if (code == KVL_SEQ_NRSYNTHS) {
+            f.synths = count;
+            if (!fault) {
+                int32_t n = count;
+                memcpy(arg, &n, sizeof n);
+            }
+        } else if (device < 0 || device >= count) {
+            rc = -ENXIO;
+        } else {
+            f.name = name;
+            if (!fault) {
+                memset(arg, 0, KVL_SYNTH_INFO_BYTES);
+                memcpy(arg, name, strlen(name));
+                memcpy((char *)arg + KVL_SYNTH_INFO_DEVICE, &device, sizeof device);
+            }
+        }
+        if (fault)
+            rc = -fault;
+    }
+    journal_line(line, code, rc, &f);
+    return rc;
+}
+
+int seqsim_faults_header(const char *root, char *out, size_t cap)
+{
+    char path[PATH_MAX];
+    struct stat st;
+    if (seqsim_path(root, SEQSIM_MACHINE_FILE, path, sizeof path) < 0 || stat(path, &st) < 0)
+        return -1;
+    int n = snprintf(out, cap, FAULTS_MAGIC " %ju %ju %jd %jd %ld\n", (uintmax_t)st.st_dev,
+                     (uintmax_t)st.st_ino, (intmax_t)st.st_size, (intmax_t)st.st_mtim.tv_sec,
+                     (long)st.st_mtim.tv_nsec);
+    if (n < 0 || (size_t)n >= cap) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    return 0;
+}
+
+int seqsim_fault_line(const struct seqsim_fault *f, char *out, size_t cap)
+{
+    int n;
+    if (f->open) {
+        if (strchr(f->open, '\n')) {
+            errno = EINVAL;
+            return -1;
+        }
+        n = snprintf(out, cap, "%s %s %d %d open %s\n", f->id, f->err, f->nth, f->calls, f->open);
+    } else {
+        n = snprintf(out, cap, "%s %s %d %d request 0x%08lx\n", f->id, f->err, f->nth, f->calls,
+                     f->code);
+    }
+    if (n < 0 || (size_t)n >= cap) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    return 0;
+}
+
+int seqsim_fault_parse(const char *line, struct seqsim_fault *f)
+{
+    char kind[8];
+    int used = 0;
+    memset(f, 0, sizeof *f);
+    if (sscanf(line, "%15s %15s %d %d %7s %n", f->id, f->err, &f->nth, &f->calls, kind, &used) !=
+            5 ||
+        used == 0 || f->nth < 0 || f->calls < 0)
+        goto bad;
+    const char *target = line + used;
+    if (strcmp(kind, "open") == 0 && target[0] == '/') {
+        f->open = target;
+        return 0;
+    }
+    char *end;
+    errno = 0;
+    if (strcmp(kind, "request") == 0 && strncmp(target, "0x", 2) == 0) {
+        f->code = strtoul(target, &end, 16);
+        if (!*end && !errno && f->code)
+            return 0;
+    }
+bad:
+    errno = EINVAL;
+    return -1;
+}
+
+/* Reads the whole file at path into a NUL-terminated buffer to free; NULL
+ * with errno set when it cannot. */
+static char *read_all(const char *path)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return NULL;
+    struct stat st;
+    char *text = NULL;
+    if (fstat(fd, &st) == 0 && (text = malloc((size_t)st.st_size + 1)) != NULL) {
+        size_t got = 0;
+        ssize_t n;
+        while (got < (size_t)st.st_size &&
+               (n = read(fd, text + got, (size_t)st.st_size - got)) != 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                free(text);
+                text = NULL;
+                break;
+            }
+            got += (size_t)n;
+        }
+        if (text)
+            text[got] = '\0';
+    }
+    close_keeping(fd, 0);
+    return text;
+}
+
+/* 1 when the fault matches the request code or the opened path. */
+static int matches(const struct seqsim_fault *f, unsigned long code, const char *path)
+{
+    if (path)
+        return f->open && strcmp(f->open, path) == 0;
+    return !f->open && f->code == code;
+}
+
+/* Replaces the file at path by text: a temporary file beside it, renamed. */
+static int replace_text(const char *path, const char *text)
+{
+    char tmp[PATH_MAX];
+    if (seqsim_path(path, ".XXXXXX", tmp, sizeof tmp) < 0)
+        return -1;
+    int fd = mkstemp(tmp);
+    if (fd < 0)
+        return -1;
+    int rc = close_keeping(fd, fchmod(fd, 0644) < 0 ? -1 : write_all(fd, text, strlen(text)));
+    if (rc == 0 && rename(tmp, path) < 0)
+        rc = -1;
+    if (rc < 0) {
+        int e = errno;
+        unlink(tmp);
+        errno = e;
+    }
+    return rc;
+}
+
+/* Goes through the fault lines of text (after the header): counts the
+ * matching ones and, when out is given, writes every line with its new count
+ * there. Returns the errno of the first fault that fires, 0, or -1 for a
+ * damaged line. *matched tells whether any fault matched. */
+static int count_faults(char *text, unsigned long code, const char *path, char *out, size_t cap,
+                        int *matched)
+{
+    int err = 0;
+    size_t used = 0;
+    *matched = 0;
+    for (char *line = text; *line;) {
+        char *end = strchr(line, '\n');
+        if (!end)
+            return -1;
+        *end = '\0';
+        struct seqsim_fault f;
+        if (seqsim_fault_parse(line, &f) < 0)
+            return -1;
+        if (matches(&f, code, path)) {
+            *matched = 1;
+            if (f.calls < INT_MAX)
+                f.calls++;
+            if ((f.nth == 0 || f.calls == f.nth) && !err)
+                err = seqsim_errno_value(f.err);
+        }
+        if (out) {
+            if (seqsim_fault_line(&f, out + used, cap - used) < 0)
+                return -1;
+            used += strlen(out + used);
+        }
+        *end = '\n';
+        line = end + 1;
+    }
+    return err;
+}
+
+int seqsim_fault_count(const char *root, unsigned long code, const char *path)
+{
+    char header[128], file[PATH_MAX];
+    if (seqsim_path(root, SEQSIM_FAULTS_FILE, file, sizeof file) < 0)
+        return -1;
+    int have_machine = seqsim_faults_header(root, header, sizeof header) == 0;
+    char *text = read_all(file);
+    if (!text)
+        return !have_machine && errno == ENOENT ? 0 : -1;
+    size_t hlen = strlen(header);
+    if (!have_machine || strncmp(text, header, hlen) != 0) {
+        free(text);
+        return -1;
+    }
+    /* The counts grow by one digit at most per line. */
+    size_t cap = strlen(text) * 2 + 1;
+    char *out = malloc(cap);
+    int matched = 0;
+    int err = out ? count_faults(text + hlen, code, path, NULL, 0, &matched) : -1;
+    if (err >= 0 && matched) {
+        memcpy(out, header, hlen);
+        if (count_faults(text + hlen, code, path, out + hlen, cap - hlen, &matched) < 0 ||
+            replace_text(file, out) < 0)
+            err = -1;
+    }
+    free(out);
+    free(text);
+    return err;
+}

@@ -1,0 +1,137 @@
+/* The simulated /dev/sequencer, shared by the two sides that answer it: the
+ * C seam of KVLlib (src/sys/cseam.c, linked by programs built with the C
+ * compiler alone) and the C++ simulator (kvl_sim). Plain C11, no C++ runtime.
+ *
+ * It owns what both sides must agree on byte for byte: the node-file format,
+ * the machine's lock, the errno names, the capture file, the synthesizer
+ * list, the answer and journal line of a sequencer request, and the faults
+ * mirror through which the C side meets the faults of machine.json and
+ * state.json without reading JSON.
+ *
+ * Functions return 0 (or a count) on success and -1 with errno set on
+ * failure unless said otherwise. None prints anything. */
+#ifndef KVL_SEQSIM_H
+#define KVL_SEQSIM_H
+
+#include "driver/seqcodes.h"
+
+#include <stddef.h>
+#include <sys/types.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Files of a machine directory, as suffixes of its path. */
+#define SEQSIM_MACHINE_FILE "/machine.json"
+#define SEQSIM_LOCK_FILE "/.lock"
+#define SEQSIM_JOURNAL_FILE "/journal.jsonl"
+#define SEQSIM_SYNTHS_FILE "/sequencer.synths"
+#define SEQSIM_CAPTURE_FILE "/sequencer.capture"
+#define SEQSIM_FAULTS_FILE "/faults.txt"
+
+/* out = root followed by file; -1 with ENAMETOOLONG when it does not fit. */
+int seqsim_path(const char *root, const char *file, char *out, size_t cap);
+
+/* Errno names, as machine.json, state.json and the journal write them. */
+#define SEQSIM_ERRNAME_BYTES 16
+/* "EIO" for EIO, ...; for a number without a name, "E<number>" written into
+ * buf. */
+const char *seqsim_errno_name(int err, char buf[SEQSIM_ERRNAME_BYTES]);
+/* The errno a name stands for, or 0 for an unknown name. */
+int seqsim_errno_value(const char *name);
+
+/* Device nodes: a regular file holding exactly "KVLSIM-CHR <major> <minor>\n"
+ * (decimal), its permission bits being the node's mode. */
+/* Reads the node file at a real path: 0 with major/minor set; -1 when the
+ * file is missing, unreadable or anything but a node file. */
+int seqsim_node_read(const char *file, int *major, int *minor);
+/* Creates a node file (EEXIST when something is there). */
+int seqsim_node_create(const char *file, int major, int minor, mode_t perms);
+
+/* The machine's lock: an exclusive flock on DIR/.lock, held while state,
+ * journal, capture or faults mirror change. Returns the descriptor to pass
+ * to seqsim_unlock. */
+int seqsim_lock(const char *root);
+void seqsim_unlock(int fd);
+
+/* Appends one journal line (ending in a newline) to DIR/journal.jsonl, or
+ * bytes written to the sequencer to DIR/sequencer.capture. The caller holds
+ * the lock. */
+int seqsim_journal_append(const char *root, const char *line);
+int seqsim_capture_append(const char *root, const void *data, size_t n);
+
+/* DIR/sequencer.synths, present while the driver is loaded: the names of the
+ * synthesizers it offers, one per line ("\n" after each). Returns their
+ * number and, when want is one of them, its name cut to the record's field;
+ * -1 with ENODEV when the file is missing. */
+int seqsim_synths_read(const char *root, int want, char name[KVL_SYNTH_NAME_BYTES]);
+
+/* What a side knows about the driver, for seqsim_answer. */
+struct seqsim_driver {
+    void *ctx;
+    /* Like seqsim_synths_read: the number of synthesizers, the name of
+     * synthesizer want when it exists; -1 with errno set (ENODEV while the
+     * driver is not loaded). */
+    int (*synths)(void *ctx, int want, char name[KVL_SYNTH_NAME_BYTES]);
+    /* Counts one call of the request against the faults: the errno of the
+     * first that fires, 0 when none does, -1 when the faults cannot be
+     * known (the request then fails with EIO unjournalled). NULL: no faults. */
+    int (*fault)(void *ctx, unsigned long code);
+};
+
+/* 1 for the requests seqsim answers (KVL_SEQ_NRSYNTHS, KVL_SEQ_SYNTH_INFO). */
+int seqsim_is_request(unsigned long code);
+
+#define SEQSIM_LINE_BYTES 512
+/* Answers a request on the sequencer and writes its journal line into line
+ * (empty when the request must not be journalled). In order: an unknown code
+ * fails with EINVAL, an unloaded driver with ENODEV, a missing record with
+ * EFAULT; then the faults are counted and the request answered. A request
+ * that fails by a fault leaves the record as it was but journals its fields.
+ * Returns the result (0), or -errno. */
+int seqsim_answer(const struct seqsim_driver *d, unsigned long code, void *arg,
+                  char line[SEQSIM_LINE_BYTES]);
+
+/* The faults mirror, DIR/faults.txt: the faults the C side can meet (those
+ * naming a sequencer request, and every open fault), written by the C++ side
+ * from machine.json and state.json, and their call counts. The first line is
+ *     KVLSIM-FAULTS <dev> <ino> <size> <mtime seconds> <mtime nanoseconds>
+ * naming the machine.json the machine's faults come from; then one line per
+ * fault, machine.json's first, in order:
+ *     <id> <errno name> <nth> <calls> request 0x<code>
+ *     <id> <errno name> <nth> <calls> open <path>
+ * where id is m<i> for faults[i] of machine.json and s<i> for faults[i] of
+ * state.json. */
+#define SEQSIM_FAULT_ID_BYTES 16
+struct seqsim_fault {
+    char id[SEQSIM_FAULT_ID_BYTES];
+    char err[SEQSIM_ERRNAME_BYTES]; /* errno name */
+    int nth;                        /* 0: every call */
+    int calls;                      /* matching calls counted so far */
+    unsigned long code;             /* a request fault's code, else 0 */
+    const char *open;               /* an open fault's path, else NULL */
+};
+
+/* The first line for the machine.json now at DIR (with its newline). -1 when
+ * machine.json cannot be found. */
+int seqsim_faults_header(const char *root, char *out, size_t cap);
+/* One fault's line (with its newline). -1 with EINVAL for a path holding a
+ * line break, ENAMETOOLONG when it does not fit. */
+int seqsim_fault_line(const struct seqsim_fault *f, char *out, size_t cap);
+/* Parses one fault line (without its newline); f->open points into line. */
+int seqsim_fault_parse(const char *line, struct seqsim_fault *f);
+
+/* Counts one request (code, with path NULL) or one opening of a system path
+ * (path, with code 0) against the mirrored faults and saves the counts. The
+ * caller holds the lock. Returns the errno of the first fault that fires, 0
+ * when none does (also for a machine with neither machine.json nor mirror),
+ * -1 when the mirror is missing, damaged or older than machine.json, or
+ * cannot be saved. */
+int seqsim_fault_count(const char *root, unsigned long code, const char *path);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

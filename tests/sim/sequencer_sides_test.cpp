@@ -1,0 +1,197 @@
+// /dev/sequencer answered by either side of the simulator: KVLlib's C seam
+// (kvl_cseam_*) and the C++ simulator give the same answers, journal the
+// same lines, and share the faults and their call counts.
+#include "sim/errnames.h"
+#include "simtest.h"
+#include "sys/cseam.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using kvltest::SimMachine;
+
+constexpr unsigned long kUnknown = 0x12345678ul;
+
+// One request: the code, the device asked for (SYNTH_INFO) and whether a
+// record is passed at all.
+struct Ask {
+  unsigned long code;
+  int device = 0;
+  bool record = true;
+};
+
+// What came back: the result, the errno and the record's bytes.
+struct Answer {
+  int rc;
+  int err;
+  std::string record;
+  bool operator==(const Answer &) const = default;
+};
+
+std::string record_for(const Ask &a) {
+  std::string r(KVL_SYNTH_INFO_BYTES, '\x55');
+  std::memcpy(r.data() + KVL_SYNTH_INFO_DEVICE, &a.device, 4);
+  return r;
+}
+
+Answer cpp_side(const SimMachine &m, const Ask &a) {
+  std::string r = record_for(a);
+  errno = 0;
+  int rc = kvl::sim_request(m.root().c_str(), 1, static_cast<uint32_t>(a.code), a.record ? r.data() : nullptr);
+  return {rc, rc < 0 ? errno : 0, r};
+}
+
+// The C seam reads KVL_SIMROOT at every call.
+int c_open(const SimMachine &m) {
+  setenv("KVL_SIMROOT", m.root().c_str(), 1);
+  return kvl_cseam_open("/dev/sequencer", O_RDWR, 0);
+}
+
+Answer c_side(const SimMachine &m, int fd, const Ask &a) {
+  setenv("KVL_SIMROOT", m.root().c_str(), 1);
+  std::string r = record_for(a);
+  errno = 0;
+  int rc = kvl_cseam_ioctl(fd, a.code, a.record ? r.data() : nullptr);
+  return {rc, rc < 0 ? errno : 0, r};
+}
+
+// A machine of that JSON with the /dev/sequencer node.
+struct SeqMachine : SimMachine {
+  explicit SeqMachine(const std::string &json) : SimMachine(json) {
+    auto r = kvlsim("mknod", {"/dev/sequencer", "14", "1", "0666"});
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+};
+
+struct Case {
+  const char *what;
+  const char *machine;
+  std::vector<std::vector<std::string>> setup;  // kvlsim commands, after opening
+  std::vector<Ask> asks;
+  std::vector<std::string> lines;  // journal lines expected, in order
+};
+
+const Case kCases[] = {
+    {"answers and names",
+     R"({"synths": ["OPL", "Say \"hi\"\\ \t", "A synthesizer name longer than 31 bytes"]})",
+     {},
+     {{KVL_SEQ_NRSYNTHS}, {KVL_SEQ_SYNTH_INFO, 1}, {KVL_SEQ_SYNTH_INFO, 2}, {KVL_SEQ_SYNTH_INFO, 3},
+      {KVL_SEQ_SYNTH_INFO, -1}, {KVL_SEQ_NRSYNTHS, 0, false}, {kUnknown}},
+     {R"({"request":"SNDCTL_SEQ_NRSYNTHS","result":0,"errno":null,"synths":3})",
+      R"({"request":"SNDCTL_SYNTH_INFO","result":0,"errno":null,"device":1,"name":"Say \"hi\"\\ \u0009"})",
+      R"({"request":"SNDCTL_SYNTH_INFO","result":0,"errno":null,"device":2,"name":"A synthesizer name longer than "})",
+      R"({"request":"SNDCTL_SYNTH_INFO","result":-1,"errno":"ENXIO","device":3})",
+      R"({"request":"SNDCTL_SYNTH_INFO","result":-1,"errno":"ENXIO","device":-1})",
+      R"({"request":"SNDCTL_SEQ_NRSYNTHS","result":-1,"errno":"EFAULT"})",
+      R"({"request":"unknown request","result":-1,"errno":"EINVAL","code":"0x12345678"})"}},
+    // ETIMEDOUT and EBUSY were once journalled as "EIO" by the C side.
+    {"faults from machine.json and kvlsim fault",
+     R"({"synths": ["OPL"], "faults": [{"request": "SNDCTL_SEQ_NRSYNTHS", "errno": "ETIMEDOUT", "nth": 2}]})",
+     {{"fault", "0x608C5114", "EBUSY"}},
+     {{KVL_SEQ_NRSYNTHS}, {KVL_SEQ_NRSYNTHS}, {KVL_SEQ_NRSYNTHS}, {KVL_SEQ_SYNTH_INFO, 0}},
+     {R"({"request":"SNDCTL_SEQ_NRSYNTHS","result":0,"errno":null,"synths":1})",
+      R"({"request":"SNDCTL_SEQ_NRSYNTHS","result":-1,"errno":"ETIMEDOUT","synths":1})",
+      R"({"request":"SNDCTL_SEQ_NRSYNTHS","result":0,"errno":null,"synths":1})",
+      R"({"request":"SNDCTL_SYNTH_INFO","result":-1,"errno":"EBUSY","device":0,"name":"OPL"})"}},
+    {"unloaded driver",
+     R"({"synths": ["OPL"], "faults": [{"request": "SNDCTL_SEQ_NRSYNTHS", "errno": "EIO"}]})",
+     {{"unload"}},
+     {{KVL_SEQ_NRSYNTHS}, {KVL_SEQ_SYNTH_INFO, 0}, {KVL_SEQ_NRSYNTHS, 0, false}},
+     {R"({"request":"SNDCTL_SEQ_NRSYNTHS","result":-1,"errno":"ENODEV"})",
+      R"({"request":"SNDCTL_SYNTH_INFO","result":-1,"errno":"ENODEV"})",
+      R"({"request":"SNDCTL_SEQ_NRSYNTHS","result":-1,"errno":"ENODEV"})"}},
+};
+
+std::vector<std::string> journal_lines(const SimMachine &m) {
+  std::vector<std::string> out;
+  std::istringstream in(kvltest::read_file(m.root() + "/journal.jsonl"));
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+TEST(SequencerSides, SameAnswersAndJournalLines) {
+  for (const Case &c : kCases) {
+    SCOPED_TRACE(c.what);
+    SeqMachine a(c.machine), b(c.machine);
+    int fd = c_open(b);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    for (const auto &cmd : c.setup) {
+      std::vector<std::string> extra(cmd.begin() + 1, cmd.end());
+      ASSERT_EQ(a.kvlsim(cmd[0], extra).status, 0);
+      ASSERT_EQ(b.kvlsim(cmd[0], extra).status, 0);
+    }
+    for (size_t i = 0; i < c.asks.size(); i++) {
+      Answer x = cpp_side(a, c.asks[i]), y = c_side(b, fd, c.asks[i]);
+      EXPECT_TRUE(x == y) << "request " << i << ": C++ " << x.rc << "/" << x.err << ", C " << y.rc
+                          << "/" << y.err;
+    }
+    kvl_cseam_close(fd);
+    EXPECT_EQ(journal_lines(a), c.lines);
+    EXPECT_EQ(journal_lines(b), c.lines);
+  }
+}
+
+// An errno the table has no name for is "E<number>" on both sides.
+TEST(SequencerSides, OneErrnoNaming) {
+  char buf[SEQSIM_ERRNAME_BYTES];
+  EXPECT_STREQ(kvl::errno_name(ELOOP), ("E" + std::to_string(ELOOP)).c_str());
+  EXPECT_STREQ(seqsim_errno_name(ELOOP, buf), kvl::errno_name(ELOOP));
+  EXPECT_STREQ(seqsim_errno_name(ETIMEDOUT, buf), "ETIMEDOUT");
+  EXPECT_EQ(seqsim_errno_value("EBUSY"), EBUSY);
+  EXPECT_EQ(seqsim_errno_value("E16"), 0);
+}
+
+// The nth call is counted across both sides, and the counts reach state.json.
+TEST(SequencerSides, FaultCountsAreShared) {
+  SeqMachine m(R"({"synths": ["OPL"],
+      "faults": [{"request": "SNDCTL_SEQ_NRSYNTHS", "errno": "EPERM", "nth": 2}]})");
+  ASSERT_EQ(m.kvlsim("fault", {"SNDCTL_SEQ_NRSYNTHS", "ENOSPC", "3"}).status, 0);
+  int fd = c_open(m);
+  ASSERT_GE(fd, 0);
+  Ask nr{KVL_SEQ_NRSYNTHS};
+  EXPECT_EQ(c_side(m, fd, nr).rc, 0);
+  EXPECT_EQ(cpp_side(m, nr).err, EPERM);
+  EXPECT_EQ(c_side(m, fd, nr).err, ENOSPC);
+  EXPECT_EQ(cpp_side(m, nr).rc, 0);
+  kvl_cseam_close(fd);
+  auto s = simtest::state(m);
+  EXPECT_EQ(s["machine_fault_calls"]["0"], 4);
+  EXPECT_EQ(s["faults"][0]["calls"], 4);
+
+  // Open faults reach the C seam too, counted with the C++ side's opens.
+  ASSERT_EQ(m.kvlsim("fault", {"--open", "/dev/sequencer", "EACCES", "2"}).status, 0);
+  EXPECT_EQ(kvl::sim_open_check(m.root().c_str(), "/dev/sequencer", 14, 1), 0);
+  setenv("KVL_SIMROOT", m.root().c_str(), 1);
+  errno = 0;
+  EXPECT_EQ(kvl_cseam_open("/dev/sequencer", O_WRONLY, 0), -1);
+  EXPECT_EQ(errno, EACCES);
+  fd = kvl_cseam_open("/dev/sequencer", O_WRONLY, 0);
+  EXPECT_GE(fd, 0);
+  kvl_cseam_close(fd);
+}
+
+// After machine.json is replaced by hand the C seam cannot know its faults:
+// it fails with EIO, unjournalled, until the simulator next runs.
+TEST(SequencerSides, ReplacedMachineNeedsTheSimulator) {
+  SeqMachine m(R"({"synths": ["OPL"]})");
+  int fd = c_open(m);
+  ASSERT_GE(fd, 0);
+  Ask nr{KVL_SEQ_NRSYNTHS};
+  std::filesystem::remove(m.root() + "/machine.json");
+  kvltest::write_file(m.root() + "/machine.json",
+                      R"({"synths": ["OPL"], "faults": [{"request": "SNDCTL_SEQ_NRSYNTHS", "errno": "EBUSY"}]})");
+  EXPECT_EQ(c_side(m, fd, nr).err, EIO);
+  EXPECT_EQ(journal_lines(m).size(), 0u);
+  ASSERT_EQ(m.kvlsim("load").status, 0);
+  EXPECT_EQ(c_side(m, fd, nr).err, EBUSY);
+  EXPECT_EQ(journal_lines(m).size(), 1u);
+  kvl_cseam_close(fd);
+}
+
+}  // namespace
