@@ -11,10 +11,11 @@ namespace kvl {
 
 namespace {
 
+// Shows text in a waiting box, then takes the fatal way out, which prints it
+// again once the screen has ended.
 [[noreturn]] void fatal_box(const char *text) {
   message_box(text, 1);
-  tui_end();
-  std::exit(255);
+  tui_fatal(text);
 }
 
 void copy_text(char *dest, const char *text) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "tui/tui.h"
 
@@ -33,5 +34,12 @@ void tui_end() {
 }
 
 int tui_active() { return g_active; }
+
+void tui_fatal(const std::string &text) {
+  tui_end();
+  if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(nullptr);
+  std::exit(255);
+}
 
 }  // namespace kvl

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace kvl {
 
@@ -53,6 +54,12 @@ int tui_start();
 void tui_end();
 // 1 while the text screen is active.
 int tui_active();
+// The one fatal way out of a program with a text screen: ends the screen when
+// it is active (so the terminal is back in line mode and nothing printed is
+// lost on the alternate screen), prints text and a newline on standard error
+// unless text is empty, and exits with status 255. Only program entries and
+// the toolkit's own fatal limits call it.
+[[noreturn]] void tui_fatal(const std::string &text);
 
 // A new list with the title cut to 127 characters and current item 0. On
 // allocation failure shows "malloc (selection) failed" or "malloc (choice)

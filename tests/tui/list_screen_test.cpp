@@ -201,6 +201,9 @@ TEST(ListScreen, SixteenthHeaderEndsTheProgram) {
   t.press(Key::Enter);
   ASSERT_TRUE(t.wait_exit());
   EXPECT_EQ(t.exit_status(), 255);
+  // The screen has ended before the message is printed again: it stays readable.
+  EXPECT_NE(t.screen().find("Internal error: Too many header lines"), std::string::npos)
+      << t.screen();
 }
 
 TEST(ListScreen, UnselectedButtonHasADimBracket) {
