@@ -17,6 +17,7 @@
 
 #include "cardcfg/model.h"
 #include "control/control.h"
+#include "settings/start_steps.h"
 
 namespace kvl {
 
@@ -95,23 +96,6 @@ int take_driver_names(CoreRun &run, std::string_view text);
 // Get #cards, the card report and the warnings. Sets *all_ok to 0 when a
 // card failed to initialise. Returns 0, or -1 after printing.
 int report_cards(CoreRun &run, int *all_ok);
-
-// --- Saved driver settings (options_cfg.cpp, mixer_map.cpp, dspdevs_map.cpp) ---
-
-// Hands etc/options.cfg to the driver, one Set ioctl per known option. A
-// missing file is skipped silently; bad lines are reported on standard error
-// and skipped.
-void apply_options_cfg(const std::string &dir, const ControlDevice &control);
-// First pass over etc/mixer.map: one Mixer setlevels per level entry. Stops at
-// the first bad entry or failed request, after reporting it.
-void load_mixer_levels(const std::string &dir, const ControlDevice &control);
-// Second pass over etc/mixer.map: runs each "!" command from DIR/bin through
-// the shell with -q and its arguments, its output discarded; a failed command
-// is reported on standard error.
-void run_mixer_commands(const std::string &dir);
-// Gives etc/dspdevs.map to the driver as the /dev/dsp routing (Set reroute
-// per line read) and prints each list sent; a bad file sends nothing.
-void apply_dspdevs_map(const std::string &dir, const ControlDevice &control);
 
 // --- Card configuration (cardconfig.cpp, control_line.cpp, command_queue.cpp) ---
 

@@ -1,5 +1,5 @@
 // The driver options, in the order the options editor shows them.
-#include "start/option_table.h"
+#include "settings/option_table.h"
 
 namespace kvl {
 

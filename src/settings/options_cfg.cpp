@@ -1,0 +1,82 @@
+#include "settings/options_cfg.h"
+
+#include <cstdio>
+
+#include "common/common.h"
+#include "common/text.h"
+#include "driver/driver.h"
+
+namespace kvl {
+
+int option_value(const OptionRow &row) {
+  int value;
+  return parse_number(row.value_text, 10, &value) == 0 ? value : 0;
+}
+
+int parse_options_cfg(std::string_view text, OptionsFile *out) {
+  *out = {};
+  int n = 0;
+  std::string_view rest = text, piece;
+  while (next_line(rest, piece)) {
+    n++;
+    std::string_view line = piece.substr(0, OPTIONS_LINE_MAX);
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+      out->problems.push_back({n, SettingsError::InvalidLine, std::string(line)});
+      continue;
+    }
+    std::string_view name = line.substr(0, eq);
+    const OptionEntry *e = find_option(name);
+    if (!e) {
+      out->problems.push_back({n, SettingsError::UnknownOption, std::string(name)});
+      continue;
+    }
+    out->rows.push_back({n, e, std::string(line.substr(eq + 1))});
+  }
+  return out->problems.empty() ? 0 : -1;
+}
+
+int format_options_cfg(const OptionsFile &file, std::string *out) {
+  std::string text;
+  for (const OptionRow &row : file.rows) {
+    if (!row.option || row.value_text.find('\n') != std::string::npos) return -1;
+    std::string line = std::string(row.option->name) + "=" + row.value_text;
+    if (line.size() > OPTIONS_LINE_MAX) return -1;
+    text += line + "\n";
+  }
+  *out = std::move(text);
+  return 0;
+}
+
+namespace {
+
+void report(const SettingsProblem &p) {
+  if (p.kind == SettingsError::InvalidLine)
+    std::fprintf(stderr, "Invalid line in etc/options.cfg: '%s'\n", p.text.c_str());
+  else if (p.kind == SettingsError::UnknownOption)
+    std::fprintf(stderr, "Unrecognized option name in etc/options.cfg: '%s\n", p.text.c_str());
+}
+
+void send(const OptionRow &row, const ControlDevice &control) {
+  if (!row.option) return;
+  OptionRequest req = {row.option->id, option_value(row)};
+  if (control_send(control, CTL_SET_OPTION, &req) < 0) print_error(request_label(CTL_SET_OPTION));
+  std::fprintf(stderr, "Config option '%s=%s' defined\n", row.option->name, row.value_text.c_str());
+}
+
+}  // namespace
+
+void apply_options(const OptionsFile &file, const ControlDevice &control) {
+  // Rows and problems each run in line order; merged, the messages come out
+  // in the order of the file.
+  size_t r = 0, p = 0;
+  while (r < file.rows.size() || p < file.problems.size()) {
+    if (p < file.problems.size() &&
+        (r == file.rows.size() || file.problems[p].line < file.rows[r].line))
+      report(file.problems[p++]);
+    else
+      send(file.rows[r++], control);
+  }
+}
+
+}  // namespace kvl

@@ -1,0 +1,59 @@
+// etc/options.cfg: driver options, one "name=value" per line (value in
+// decimal), as the configurator's options editor writes them. Start-up sends
+// each known option to the driver with Set ioctl.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/control.h"
+#include "settings/option_table.h"
+#include "settings/problem.h"
+
+namespace kvl {
+
+constexpr const char *OPTIONS_CFG = "etc/options.cfg";  // under the installation directory
+constexpr size_t OPTIONS_LINE_MAX = 255;                // a longer line is cut
+
+// One line that names a known option.
+struct OptionRow {
+  int line = 0;                         // 1 for the first line of the file
+  const OptionEntry *option = nullptr;  // the OptionTable row
+  std::string value_text;               // the text after the first "=", as written
+
+  bool operator==(const OptionRow &) const = default;
+};
+
+struct OptionsFile {
+  std::vector<OptionRow> rows;            // file order
+  std::vector<SettingsProblem> problems;  // file order: InvalidLine, UnknownOption
+
+  bool operator==(const OptionsFile &) const = default;
+};
+
+// The value a row sends: value_text as a whole decimal number, 0 when it is
+// not one.
+int option_value(const OptionRow &row);
+
+// Reads the text of the file into *out (replacing what it held). Each line is
+// cut to OPTIONS_LINE_MAX characters, then split at its first "="; the name
+// must match an OptionTable row exactly. Lines without "=" and unknown names
+// become problems and no row. Returns 0, or -1 when there are problems.
+int parse_options_cfg(std::string_view text, OptionsFile *out);
+
+// Writes "name=value_text\n" per row, in order, into *out; problems are not
+// written. Returns 0, or -1 (nothing written) when a row has no option, a
+// value text with a newline or a line longer than OPTIONS_LINE_MAX, since the
+// text would not read back to the same rows.
+int format_options_cfg(const OptionsFile &file, std::string *out);
+
+// Sends each row with CTL_SET_OPTION and reports on standard error, in line
+// order: "Config option 'LINE' defined" after each row (after "Set ioctl:
+// error text" when the driver refused it), "Invalid line in
+// etc/options.cfg: 'LINE'" and "Unrecognized option name in etc/options.cfg:
+// 'NAME" for the problems.
+void apply_options(const OptionsFile &file, const ControlDevice &control);
+
+}  // namespace kvl
