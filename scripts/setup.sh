@@ -4,10 +4,13 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES="build-essential cmake pkg-config libncurses-dev libgtest-dev libgmock-dev
   nlohmann-json3-dev libvterm-dev ncompress gzip tmux"
+# Only ./check needs these: clang and its libFuzzer runtime for the fuzz targets.
+CHECK_PACKAGES="clang libclang-rt-14-dev"
 
+# kvl_install_packages [EXTRA_PACKAGES...]: PACKAGES and the extra ones.
 kvl_install_packages() {
   local missing=() status
-  for p in $PACKAGES; do
+  for p in $PACKAGES "$@"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [ "$status" = "install ok installed" ] || missing+=("$p")
   done
@@ -23,9 +26,22 @@ kvl_install_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# kvl_build BUILD_DIR [cmake options...]
-kvl_build() {
+# kvl_configure BUILD_DIR [cmake options...]
+kvl_configure() {
   local dir=$1; shift
   cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
+}
+
+# kvl_build BUILD_DIR [cmake options...]: configures and builds everything.
+kvl_build() {
+  kvl_configure "$@"
+  cmake --build "$1" -j"$(nproc)"
+}
+
+# kvl_build_fuzz BUILD_DIR: the fuzz targets with clang, and only what they
+# link. The simulator is left out: the targets bring their own fake driver.
+kvl_build_fuzz() {
+  kvl_configure "$1" -DKVL_FUZZ=ON -DKVL_SIMULATOR=OFF \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  cmake --build "$1" -j"$(nproc)" --target kvl_fuzz_targets
 }

@@ -4,7 +4,8 @@
 #include "cardcfg/cardlist.h"
 #include "cardcfg/devices_cfg.h"
 #include "cardcfg/modules.h"
-#include "cardcfg/notice.h"
+#include "cardcfg/asker.h"
+#include "cardcfg/model.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
 #include "hwdb/hwdb.h"
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +24,8 @@ using namespace kvl;
 
 std::vector<HwdbNode> g_nodes;
 std::vector<HwdbMenu> g_menus;
+HwdbModel g_db;
+ConfigModel *g_model = nullptr;
 
 HwdbResource res(int type, int num) {
   HwdbResource r{};
@@ -85,33 +87,46 @@ void install_db() {
   card("KVLPCI1", OPT_NO_ALLOC | OPT_NEEDS_MMPCI, {device("pciaud", 0, {})});
   card("KVLUSB1", OPT_NEEDS_USB, {device("usbaud", 0, {})});
 
-  hwdb_nodes = g_nodes.data();
-  hwdb_node_count = static_cast<int>(g_nodes.size());
-  hwdb_menus = g_menus.data();
-  hwdb_menu_count = static_cast<int>(g_menus.size());
-  hwdb_descr[0] = "isaaud mixmap=line,cd";
-  hwdb_descr_count = 1;
+  g_db.nodes = g_nodes.data();
+  g_db.node_count = static_cast<int>(g_nodes.size());
+  g_db.menus = g_menus.data();
+  g_db.menu_count = static_cast<int>(g_menus.size());
+  g_db.descr[0] = "isaaud mixmap=line,cd";
+  g_db.descr_count = 1;
 
-  std::istringstream lis("isaaud kvlisa\nessaud kvless\ncsaud kvlcs\npd1 kvlpd\npciaud kvlpci\n");
-  std::istringstream dep("kvlsb [kvlisa kvless]\nkvlmpu [kvless kvlcs]\n");
-  if (load_modules_lis(lis) < 0 || load_modules_dep(dep) < 0) std::abort();
-  set_notice_handler([](const char *) {});
+  g_model = new ConfigModel;
+  if (load_modules_lis(g_model->drivers,
+                       "isaaud kvlisa\nessaud kvless\ncsaud kvlcs\npd1 kvlpd\npciaud kvlpci\n") < 0 ||
+      load_modules_dep(g_model->module_deps, "kvlsb [kvlisa kvless]\nkvlmpu [kvless kvlcs]\n", 0) < 0)
+    std::abort();
 }
 
+// Notices are not part of what is tested here.
+class QuietAsker final : public Asker {
+ public:
+  void notice(const std::string &, bool) override {}
+  AskAnswer choose(const AskChoice &c) override { return {ASK_ESCAPE, c.current}; }
+  int enter_text(const std::string &, std::string &, size_t) override { return 0; }
+};
+
 void reset_model() {
-  g_cards = CardList{};
-  g_settings = ConfigSettings{};
-  g_resources = ResourceTables{};
-  g_modules = ModuleList{};
+  g_model->cards = CardList{};
+  g_model->settings = ConfigSettings{};
+  g_model->resources = ResourceTables{};
 }
 
 // Reads text into a fresh model and formats it; false when the writer refused.
 bool read_and_format(const std::string &text, std::string &devices, std::string &modules) {
+  static QuietAsker asker;
   reset_model();
-  std::istringstream in(text);
-  parse_devices_cfg(in);
-  rebuild_and_check_all();
-  return format_device_config(devices, modules) == 0;
+  parse_devices_cfg(*g_model, g_db, asker, text);
+  rebuild_and_check_all(*g_model, g_db, asker);
+  DeviceConfigText out;
+  std::string why;
+  if (format_device_config(*g_model, g_db, &out, &why) != 0) return false;
+  devices = out.devices;
+  modules = out.modules;
+  return true;
 }
 
 }  // namespace
@@ -119,8 +134,7 @@ bool read_and_format(const std::string &text, std::string &devices, std::string 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static bool ready = (install_db(), true);
   (void)ready;
-  g_core = CoreState{};
-  g_core.install_dir = "/opt/kvl";
+  g_model->install_dir = "/opt/kvl";
 
   // The first text written may still drop what the writer does not save (an
   // IRQ 0, a read-data port outside 0x203..0x3fe on "/PNPPORT", an empty
