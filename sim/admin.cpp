@@ -2,6 +2,7 @@
 #include "admin.h"
 
 #include "common/atomic_file.h"
+#include "common/text.h"
 #include "driver/driver.h"
 #include "errnames.h"
 #include "faults.h"
@@ -39,15 +40,6 @@ bool parse_number(const std::string &s, long lo, long hi, int base, long &out) {
   long v = std::strtol(s.c_str(), &end, base);
   if (*end || errno || v < lo || v > hi) return false;
   out = v;
-  return true;
-}
-
-bool read_text(const std::string &path, std::string &text) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::stringstream ss;
-  ss << f.rdbuf();
-  text = ss.str();
   return true;
 }
 
@@ -99,7 +91,7 @@ int prepare_dir(const std::string &dir) {
 
 int admin_init(const std::string &dir, const char *machine_file, const std::string &kvllibdir) {
   std::string text = demo_machine_json();
-  if (machine_file && !read_text(machine_file, text)) return fail_errno(machine_file);
+  if (machine_file && read_text_file(machine_file, text) < 0) return fail_errno(machine_file);
   Machine m;
   std::string err;
   if (machine_parse(text, m, err) < 0)

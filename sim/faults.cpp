@@ -1,6 +1,7 @@
 #include "faults.h"
 
 #include "common/atomic_file.h"
+#include "common/text.h"
 #include "driver/driver.h"
 #include "errnames.h"
 #include "requests.h"
@@ -110,20 +111,11 @@ std::string mirror_line(MirrorFault &x) {
   return buf.data();
 }
 
-bool read_text(const std::string &path, std::string &text) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::stringstream ss;
-  ss << f.rdbuf();
-  text = ss.str();
-  return true;
-}
-
 }  // namespace
 
 void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state) {
   std::string text;
-  if (!read_text(root + SEQSIM_FAULTS_FILE, text)) return;
+  if (read_text_file((root + SEQSIM_FAULTS_FILE).c_str(), text) < 0) return;
   char header[128];
   bool same_machine = seqsim_faults_header(root.c_str(), header, sizeof header) == 0 &&
                       text.compare(0, std::strlen(header), header) == 0;
@@ -154,7 +146,7 @@ int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &
   std::string text = header;
   for (MirrorFault &x : mirror_faults(m, state)) text += mirror_line(x);
   std::string path = root + SEQSIM_FAULTS_FILE, old;
-  if (read_text(path, old) && old == text) return 0;
+  if (read_text_file(path.c_str(), old) == 0 && old == text) return 0;
   return replace_file(path.c_str(), text, false);
 }
 

@@ -47,6 +47,7 @@ int write_device_config(const ConfigModel &model, const HwdbModel &db, Asker &as
 
 // What the writer builds while it goes through the cards.
 struct ConfigWriter {
+  ConfigWriter(const ConfigModel &m, const HwdbModel &d) : model(m), db(d) {}
   const ConfigModel &model;
   const HwdbModel &db;
   std::string out;               // devices.cfg text

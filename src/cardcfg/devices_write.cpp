@@ -119,7 +119,7 @@ void write_device_lines(ConfigWriter &w, const ConfiguredCard &card) {
 int format_device_config(const ConfigModel &model, const HwdbModel &db, DeviceConfigText *out,
                          std::string *why) {
   // The writer's module list is large: kept off the stack.
-  auto w = std::make_unique<ConfigWriter>(ConfigWriter{model, db});
+  auto w = std::make_unique<ConfigWriter>(model, db);
   const ConfigSettings &s = model.settings;
   write_settings(w->out, s);
   bool pnp_written = false;

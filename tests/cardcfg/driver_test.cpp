@@ -51,15 +51,8 @@ class DriverTest : public ::testing::Test {
     auto r = run({bin("kvlsim"), "fault", root(), request, "EIO", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
   }
-  // The journal entries of one request, in order.
   static std::vector<json> journal(const std::string &request) {
-    std::vector<json> out;
-    std::istringstream in(kvltest::read_file(root() + "/journal.jsonl"));
-    std::string line;
-    while (std::getline(in, line))
-      if (!line.empty() && json::parse(line).value("request", "") == request)
-        out.push_back(json::parse(line));
-    return out;
+    return kvltest::journal_requests(root(), request);
   }
 };
 

@@ -43,13 +43,7 @@ class Apply : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.err;
   }
   static std::vector<json> journal(const std::string &request) {
-    std::vector<json> out;
-    std::istringstream in(kvltest::read_file(root() + "/journal.jsonl"));
-    std::string line;
-    while (std::getline(in, line))
-      if (!line.empty() && json::parse(line).value("request", "") == request)
-        out.push_back(json::parse(line));
-    return out;
+    return kvltest::journal_requests(root(), request);
   }
 };
 

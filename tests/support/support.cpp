@@ -157,20 +157,26 @@ RunResult SimMachine::kvlsim(const std::string &cmd, const std::vector<std::stri
   return run(args);
 }
 
-std::vector<nlohmann::json> SimMachine::journal() const {
+std::vector<nlohmann::json> journal_of(const std::string &root) {
   std::vector<nlohmann::json> v;
-  std::ifstream f(root() + "/journal.jsonl");
+  std::ifstream f(root + "/journal.jsonl");
   std::string line;
   while (std::getline(f, line))
     if (!line.empty()) v.push_back(nlohmann::json::parse(line));
   return v;
 }
 
-std::vector<nlohmann::json> SimMachine::requests(const std::string &request) const {
+std::vector<nlohmann::json> journal_requests(const std::string &root, const std::string &request) {
   std::vector<nlohmann::json> v;
-  for (auto &j : journal())
+  for (auto &j : journal_of(root))
     if (j.value("request", "") == request) v.push_back(j);
   return v;
+}
+
+std::vector<nlohmann::json> SimMachine::journal() const { return journal_of(root()); }
+
+std::vector<nlohmann::json> SimMachine::requests(const std::string &request) const {
+  return journal_requests(root(), request);
 }
 
 }  // namespace kvltest

@@ -56,6 +56,11 @@ bool file_exists(const std::string &path);
 // call (e.g. from a test fixture's SetUp).
 const std::string &in_process_machine();
 
+// The journal of the machine at root, one object per request, in order.
+std::vector<nlohmann::json> journal_of(const std::string &root);
+// The journal entries of the machine at root whose "request" equals request.
+std::vector<nlohmann::json> journal_requests(const std::string &root, const std::string &request);
+
 // A simulated machine in a temporary folder: created with "kvlsim init"
 // (the built-in demo machine when machine_json is empty).
 class SimMachine {
