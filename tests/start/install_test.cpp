@@ -1,5 +1,6 @@
 // cmake --install into a temporary prefix: the administrator's configuration
-// survives a second install.
+// survives a second install, and the installed boot script etc/init.d/kvl
+// starts, stops and reports the installation on the demo machine.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -42,6 +43,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
     EXPECT_EQ(p.read(std::string("etc/") + f), shipped(f)) << f;
     EXPECT_FALSE(p.exists(std::string("etc/") + f + ".new")) << f;
   }
+  ASSERT_TRUE(p.exists("etc/init.d/kvl"));
 
   // The administrator's edits and files only the configurator and the
   // control panel write; program and database files damaged.
@@ -90,6 +92,88 @@ TEST(Install, OldCopiesBesideKeptFiles) {
   // mixer.map matches the shipped text: no line for it.
   EXPECT_THAT(r.err, Not(HasSubstr("mixer.map")));
   EXPECT_EQ(p.read("etc/mixer.map.new"), "stale\n");
+}
+
+// An installation on the demo machine, whose /etc/kvl.conf names it.
+struct Booted : Installation {
+  kvltest::SimMachine machine;
+  Booted() {
+    auto r = install();
+    EXPECT_EQ(r.status, 0) << r.err;
+    kvltest::write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + prefix.path() + "\n");
+  }
+  kvltest::RunResult init(const std::vector<std::string> &args, const std::string &script = "") const {
+    std::vector<std::string> argv = {script.empty() ? prefix / "etc/init.d/kvl" : script};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return kvltest::run(argv, {machine.env()});
+  }
+};
+
+TEST(InitScript, VerbsStartStopAndReportTheInstallation) {
+  Booted b;
+  auto r = b.init({"status"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, "Kelvane: not started (no " + (b.prefix / ".status") + ")\n");
+
+  r = b.init({"start"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\nKelvane started OK.\nKelvane: AUDSTART_OK\n");
+  EXPECT_THAT(b.read("logs/audstart.log"), HasSubstr("5 cards installed.\n"));
+  r = b.init({"status"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Kelvane: AUDSTART_OK\n");
+
+  // restart unloads the driver, so start-up configures every card again
+  // (on a driver still running it would only report them).
+  r = b.init({"restart"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\nKelvane started OK.\nKelvane: AUDSTART_OK\n");
+  EXPECT_THAT(b.read("logs/audstart.log"), HasSubstr("Configuring "));
+
+  r = b.init({"stop"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Kelvane: AUDSTOP\n");
+  EXPECT_EQ(b.read(".status"), "AUDSTOP\n");
+  r = b.init({"status"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Kelvane: AUDSTOP\n");
+  // The driver is gone: start-up cannot open the control device.
+  r = kvltest::run({b.prefix / "bin/audcore", "-v", b.prefix.path()}, {b.machine.env()});
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(InitScript, OtherStatusWordsAndUnknownVerbs) {
+  Booted b;
+  b.write(".status", "AUDSTART\n");
+  auto r = b.init({"status"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Kelvane: AUDSTART\n");
+
+  for (const std::vector<std::string> &args :
+       {std::vector<std::string>{}, {"reload"}, {"Start"}, {""}}) {
+    r = b.init(args);
+    std::string verb = args.empty() ? "(none)" : args[0];
+    EXPECT_EQ(r.status, 2) << verb;
+    EXPECT_EQ(r.out, "") << verb;
+    EXPECT_THAT(r.err, HasSubstr("Usage: ")) << verb;
+    EXPECT_THAT(r.err, HasSubstr("{start|stop|restart|status}")) << verb;
+  }
+  EXPECT_EQ(b.read(".status"), "AUDSTART\n");
+}
+
+TEST(InitScript, FindsItsInstallationThroughALink) {
+  Booted b;
+  b.write(".status", "AUDSTART_OK\n");
+  kvltest::TempDir etc;
+  std::filesystem::create_directories(etc / "init.d");
+  std::filesystem::create_symlink(b.prefix / "etc/init.d/kvl", etc / "init.d/kvl");
+  std::filesystem::create_directories(etc / "rc2.d");
+  std::filesystem::create_symlink("../init.d/kvl", etc / "rc2.d/S20kvl");
+  for (const std::string &link : {etc / "init.d/kvl", etc / "rc2.d/S20kvl"}) {
+    auto r = b.init({"status"}, link);
+    EXPECT_EQ(r.status, 0) << link;
+    EXPECT_EQ(r.out, "Kelvane: AUDSTART_OK\n") << link;
+  }
 }
 
 }  // namespace
