@@ -7,15 +7,10 @@ configure_file(mixset.sh ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/mixset COPYONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                    WORLD_READ WORLD_EXECUTE)
 install(PROGRAMS mixset.sh DESTINATION bin RENAME mixset)
-# Both files are configuration: one that the administrator already has is
-# kept.
+# Both files are configuration: one the administrator already has is kept
+# (keep_config.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/keep_config.cmake)
 foreach(cfg devices.cfg mixer.map)
-  install(CODE "
-    set(kvl_cfg \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/etc/${cfg}\")
-    if(NOT EXISTS \"\${kvl_cfg}\")
-      file(INSTALL \"${CMAKE_SOURCE_DIR}/data/etc/${cfg}\" DESTINATION
-           \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/etc\")
-    endif()
-  ")
+  kvl_install_config(${CMAKE_SOURCE_DIR}/data/etc/${cfg} etc/${cfg})
 endforeach()
 # --- end of start-up's shipped files ---

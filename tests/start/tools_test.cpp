@@ -51,11 +51,13 @@ TEST(Tools, AudstartPassesAudcoresExitStatusOn) {
   EXPECT_EQ(s.log(), std::string("Get version: ") + std::strerror(EIO) + "\n");
 }
 
-TEST(Tools, AudstopUnloadsAndAudstartLoadsAgain) {
+TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
   Installed s;
   s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
   auto r = s.tool("audstop", {s.machine.env()});
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(s.status(), "AUDSTOP\n");
   r = s.audcore("-v");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.err, std::string("Open /dev/mixer0: ") + std::strerror(ENODEV) + "\n");
