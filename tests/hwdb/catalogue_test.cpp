@@ -1,6 +1,7 @@
 // The shipped catalogue: the generated files agree with it, and it has the
 // cards the plug-and-play writer's layouts need.
 #include "fixture.h"
+#include "hwdb/hwdb_parse.h"
 #include "support.h"
 #include "tools/catalogue/catalogue.h"
 
@@ -94,6 +95,7 @@ TEST(Catalogue, GeneratedDatabaseLoadsBackEveryCard) {
     nodes += 1 + static_cast<int>(c.node.devices.size());
   }
   EXPECT_EQ(db.node_count, nodes);
+  kvl::hwdb_model_free(&db);
 }
 
 TEST(Catalogue, ModuleListsAndDemoMachineComeFromTheDrivers) {

@@ -21,5 +21,6 @@ int main(int argc, char **argv) {
   kvl::hwdb_dump_model(db, stderr);
   std::fflush(stderr);
   for (int i = 2; i < argc; i++) std::printf("%s %d\n", argv[i], kvl::hwdb_find_card(db, argv[i]));
+  kvl::hwdb_model_free(&db);
   return 0;
 }
