@@ -3,7 +3,8 @@
 # audcore in start-up mode with etc/devices.cfg on its standard input and its
 # standard error kept as logs/audstart.log. WORD is audcore's option word
 # (default -vvv: configuring lines, driver contact and the card report go to
-# the log). The exit status is audcore's.
+# the log). The exit status is audcore's; when audcore leaves any status word
+# but AUDSTART_OK, one console line points to the log.
 #
 # The installation directory comes from the KVLLIBDIR= line of /etc/kvl.conf
 # (default /usr/lib/kvl). With KVL_SIMROOT set, /etc and the driver are those
@@ -39,6 +40,27 @@ fi
 }
 
 mkdir -p "$dir/logs" || exit 1
+log=$dir/logs/audstart.log
 config=$dir/etc/devices.cfg
-[ -r "$config" ] || config=/dev/null
-"$dir/bin/audcore" "$word" "$dir" < "$config" 2> "$dir/logs/audstart.log"
+# A missing devices.cfg is an empty configuration. One that is there but
+# cannot be read is one too, and the log starts with "PATH: error text".
+input=$config
+problem=
+if [ ! -e "$config" ]; then
+  input=/dev/null
+elif ! problem=$(cat -- "$config" 2>&1 >/dev/null); then
+  input=/dev/null
+  problem="$config: ${problem##*: }"
+fi
+{
+  [ -z "$problem" ] || printf '%s\n' "$problem" >&2
+  "$dir/bin/audcore" "$word" "$dir" < "$input"
+} 2> "$log"
+status=$?
+
+# Whatever the reason (a refused card, another driver version, no cards),
+# the console says when the sound system did not come up.
+result=
+[ -r "$dir/.status" ] && IFS= read -r result < "$dir/.status"
+[ "$result" = AUDSTART_OK ] || echo "Kelvane did not start: see $log"
+exit $status

@@ -16,13 +16,15 @@ class Asker;
 
 // Reads devices.cfg text into the model's cards and settings and clears the
 // first-configuration flag. Unknown cards are reported on standard error and
-// skipped; numbers that do not parse leave their field unchanged. Returns the
+// skipped, so are lines with a NUL byte ("etc/devices.cfg: line N contains a
+// NUL byte"); numbers that do not parse leave their field unchanged. Returns the
 // number of card lines that added no card.
 int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text);
 
 // Reads the devices.cfg at path, then rebuilds the resource tables. Returns
 // what parse_devices_cfg returns; -1 when the file cannot be read, after
-// "No earlier configuration detected" on standard error (nothing changed).
+// "No earlier configuration detected" on standard error for a missing file
+// and "PATH: error text" for any other error (nothing changed).
 int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path);
 
 // The texts of a saved configuration.

@@ -6,6 +6,7 @@
 #include "common/common.h"
 #include "hwdb/hwdb.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -100,7 +101,12 @@ int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std
   ConfiguredCard *current = nullptr;
   int skipped = 0;
   std::string_view line;
-  while (next_line(text, line, CFG_PIECE_MAX)) {
+  int n = 0;
+  for (int rc; (rc = next_config_line(text, line, &n, CFG_PIECE_MAX)) != 0;) {
+    if (rc < 0) {
+      std::fprintf(stderr, "%s\n", nul_line_message("etc/devices.cfg", n).c_str());
+      continue;
+    }
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '-') {
       std::string name(line.substr(1, line.find(' ') - 1));
@@ -118,7 +124,8 @@ int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std
 int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path) {
   std::string text;
   if (read_text_file(path, text) < 0) {
-    std::fprintf(stderr, "No earlier configuration detected\n");
+    if (errno == ENOENT) std::fprintf(stderr, "No earlier configuration detected\n");
+    else print_error(path);  // there is one, but it cannot be read
     return -1;
   }
   int skipped = parse_devices_cfg(model, db, asker, text);

@@ -153,7 +153,8 @@ int write_device_config(const ConfigModel &model, const HwdbModel &db, Asker &as
   DeviceConfigText text;
   if (format_device_config(model, db, &text, why) < 0) return -1;
   for (auto [path, body] : {std::pair{devices_path, &text.devices}, {modules_path, &text.modules}}) {
-    if (replace_file(path, *body) < 0) {
+    // 0644: start-up runs the commands of a devices.cfg only nobody else can change.
+    if (replace_file(path, *body, true, 0644) < 0) {
       *why = std::string(path) + ": " + std::strerror(errno);
       return -1;
     }

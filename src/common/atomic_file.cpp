@@ -1,5 +1,6 @@
 #include "common/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -13,6 +14,8 @@ namespace kvl {
 
 namespace {
 
+constexpr int MAX_LINKS = 40;  // as the system's own limit on nested links
+
 int write_all(int fd, std::string_view text) {
   while (!text.empty()) {
     ssize_t n = write(fd, text.data(), text.size());
@@ -25,19 +28,82 @@ int write_all(int fd, std::string_view text) {
   return 0;
 }
 
-mode_t mode_for(const char *path) {
-  struct stat st;
-  if (stat(path, &st) == 0) return st.st_mode & 07777;
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+std::string folder_of(const std::string &path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string name_of(const std::string &path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a save of path writes: path itself, or the final target of the
+// symbolic links it names (which need not exist yet). Returns 0, or -1 with
+// errno set.
+int save_target(const char *path, std::string *target) {
+  std::string p = path;
+  for (int i = 0; i < MAX_LINKS; i++) {
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *target = p;  // a missing file is made here; other errors show when writing
+      return 0;
+    }
+    std::string link(static_cast<size_t>(st.st_size) + 1, '\0');
+    ssize_t n = readlink(p.c_str(), link.data(), link.size());
+    if (n < 0) return -1;
+    link.resize(static_cast<size_t>(n));
+    p = !link.empty() && link[0] == '/' ? link : folder_of(p) + "/" + link;
+  }
+  errno = ELOOP;
+  return -1;
+}
+
+// Removes the temporary files "NAME.tmp.PID" of target whose writer no
+// longer runs; failures are left for the next save.
+void remove_stale_temporaries(const std::string &target) {
+  std::string folder = folder_of(target), prefix = name_of(target) + ".tmp.";
+  DIR *d = opendir(folder.c_str());
+  if (!d) return;
+  while (struct dirent *e = readdir(d)) {
+    std::string_view name = e->d_name;
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
+    std::string_view digits = name.substr(prefix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+      continue;
+    pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
+    if (pid <= 0 || pid == getpid()) continue;
+    if (kill(pid, 0) != 0 && errno == ESRCH) unlinkat(dirfd(d), e->d_name, 0);
+  }
+  closedir(d);
+}
+
+// The permission bits, owner and group of the file being replaced go to the
+// temporary file; a new file gets new_mode. Returns 0, or -1 with errno set.
+int take_attributes(int fd, const struct stat *old, int new_mode) {
+  if (!old) {
+    mode_t mode;
+    if (new_mode >= 0) {
+      mode = static_cast<mode_t>(new_mode) & 07777;
+    } else {
+      mode_t mask = umask(0);
+      umask(mask);
+      mode = 0666 & ~mask;
+    }
+    return fchmod(fd, mode);
+  }
+  struct stat mine;
+  if (fstat(fd, &mine) != 0) return -1;
+  if ((mine.st_uid != old->st_uid || mine.st_gid != old->st_gid) &&
+      fchown(fd, old->st_uid, old->st_gid) != 0)
+    return -1;
+  return fchmod(fd, old->st_mode & 07777);  // after fchown, which clears set-id bits
 }
 
 // The directory entry of the rename reaches the disk too.
 void sync_directory(const std::string &path) {
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  int fd = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
   fsync(fd);
   close(fd);
@@ -45,24 +111,37 @@ void sync_directory(const std::string &path) {
 
 }  // namespace
 
-int replace_file(const char *path, std::string_view text, bool durable) {
-  std::string tmp = std::string(path) + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
+int replace_file(const char *path, std::string_view text, bool durable, int new_mode) {
+  std::string target;
+  if (save_target(path, &target) < 0) return -1;
+  struct stat old;
+  bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && S_ISREG(old.st_mode)) {
+    // What writing in place would check first: may we write this file?
+    int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    close(fd);
+  }
+
+  remove_stale_temporaries(target);
+  std::string tmp = target + ".tmp." + std::to_string(getpid());
+  unlink(tmp.c_str());  // ours from an earlier process of the same id; made afresh
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return -1;
   // Past a file-size limit, write fails with EFBIG instead of killing us.
-  struct sigaction ignore = {}, old = {};
+  struct sigaction ignore = {}, was = {};
   ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  int rc = fchmod(fd, mode_for(path));
+  sigaction(SIGXFSZ, &ignore, &was);
+  int rc = take_attributes(fd, exists ? &old : nullptr, new_mode);
   if (rc == 0) rc = write_all(fd, text);
   if (rc == 0 && durable) rc = fsync(fd);
   int err = errno;
-  sigaction(SIGXFSZ, &old, nullptr);
+  sigaction(SIGXFSZ, &was, nullptr);
   if (close(fd) != 0 && rc == 0) {
     rc = -1;
     err = errno;
   }
-  if (rc == 0 && rename(tmp.c_str(), path) != 0) {
+  if (rc == 0 && rename(tmp.c_str(), target.c_str()) != 0) {
     rc = -1;
     err = errno;
   }
@@ -71,7 +150,7 @@ int replace_file(const char *path, std::string_view text, bool durable) {
     errno = err;
     return -1;
   }
-  if (durable) sync_directory(tmp);
+  if (durable) sync_directory(target);
   return 0;
 }
 

@@ -5,11 +5,21 @@
 
 namespace kvl {
 
-// Replaces the file at path by text: written to a temporary file in the same
-// directory and renamed over path (keeping the old file's permission bits);
-// with durable, the data and the rename are flushed to disk first. Returns 0,
-// or -1 with errno set; then the old file is unchanged and no temporary file
-// is left.
-int replace_file(const char *path, std::string_view text, bool durable = true);
+// Replaces the file at path by text, the way writing it in place would but
+// atomically: text goes to the temporary file "FILE.tmp.PID" beside it (PID
+// the writer's process id), which is renamed over the file.
+// - A symbolic link at path is followed: its final target is replaced and
+//   the link stays.
+// - An existing regular file must open for writing, as it would in place: a
+//   read-only file of someone else is refused (EACCES) and stays.
+// - The replaced file's permission bits, owner and group are kept; when they
+//   cannot be (another owner, as a user who is not root) the save is refused.
+//   A new file gets new_mode, or 0666 less the umask when new_mode is -1.
+// - A temporary file that a killed writer left beside the file is removed
+//   (one whose PID no longer runs).
+// With durable, the data and the rename are flushed to disk first. Returns
+// 0, or -1 with errno set; then the old file is unchanged and no temporary
+// file is left.
+int replace_file(const char *path, std::string_view text, bool durable = true, int new_mode = -1);
 
 }  // namespace kvl

@@ -21,15 +21,35 @@ int parse_number(std::string_view text, int base, int *out) {
 bool next_line(std::string_view &text, std::string_view &line, size_t max) {
   if (text.empty()) return false;
   size_t nl = text.find('\n');
-  size_t len = nl == std::string_view::npos ? text.size() : nl;
+  size_t end = nl == std::string_view::npos ? text.size() : nl;  // the line end
+  size_t len = end > 0 && text[end - 1] == '\r' ? end - 1 : end;  // the text before it
   if (len > max) {
     line = text.substr(0, max);
     text.remove_prefix(max);
     return true;
   }
   line = text.substr(0, len);
-  text.remove_prefix(nl == std::string_view::npos ? len : len + 1);
+  text.remove_prefix(nl == std::string_view::npos ? end : end + 1);
   return true;
+}
+
+int next_config_line(std::string_view &text, std::string_view &line, int *number, size_t max) {
+  if (!next_line(text, line, max)) return 0;
+  ++*number;
+  return line.find('\0') == std::string_view::npos ? 1 : -1;
+}
+
+std::string nul_line_message(std::string_view file, int number) {
+  std::string m(file);
+  appendf(m, ": line %d contains a NUL byte", number);
+  return m;
+}
+
+std::string quote_text(std::string_view text) {
+  if (text.size() <= MESSAGE_QUOTE_MAX) return std::string(text);
+  std::string q(text.substr(0, MESSAGE_QUOTE_MAX));
+  q += "...";
+  return q;
 }
 
 std::string_view rest_after(std::string_view line, std::string_view word) {

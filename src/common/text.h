@@ -29,13 +29,34 @@ void copy_field(char (&field)[N], std::string_view text) {
 // Returns 0, or -1 when text is empty, holds anything else or exceeds an int.
 int parse_number(std::string_view text, int base, int *out);
 
-// Takes the next line off the front of text into line, without its newline.
-// A line longer than max characters is taken in pieces of max characters,
-// the rest being the next line; a piece of exactly max characters followed
-// by its newline takes the newline too. Returns false when text is empty (a
-// last line without newline is still a line).
+// Takes the next line off the front of text into line, without its newline
+// and without one carriage return before it (or at the end of the text), so
+// files saved with CRLF line ends read as their LF twins. A line longer than
+// max characters is taken in pieces of max characters, the rest being the
+// next line; a piece of exactly max characters followed by its line end takes
+// the line end too. Returns false when text is empty (a last line without
+// newline is still a line).
 bool next_line(std::string_view &text, std::string_view &line,
                size_t max = std::string_view::npos);
+
+// next_line for the readers of configuration files, counting lines in
+// *number (1 for the first; a line taken in pieces counts each piece).
+// Returns 1 for a line to use, 0 at the end of the text, and -1 for a line
+// that holds a NUL byte: such a line is refused, the caller reports it with
+// nul_line_message and goes on with the next.
+int next_config_line(std::string_view &text, std::string_view &line, int *number,
+                     size_t max = std::string_view::npos);
+
+// "FILE: line N contains a NUL byte".
+std::string nul_line_message(std::string_view file, int number);
+
+// At most this many characters of a line or command are quoted in a message.
+constexpr size_t MESSAGE_QUOTE_MAX = 200;
+
+// The text a message quotes: text itself, or its first MESSAGE_QUOTE_MAX
+// characters followed by "..." when it is longer, so a huge line in a file
+// gives a readable log line.
+std::string quote_text(std::string_view text);
 
 // The text after word and the single blank that follows it; empty when the
 // line ends with word. word must be a view into line.

@@ -27,11 +27,15 @@ int parse_routing_line(std::string_view line, RoutingRecord *rec, SettingsProble
       *problem = {0, SettingsError::RoutingNotANumber, std::string(word)};
       return -1;
     }
+    if (v < 0 || v > ROUTING_DEVICE_MAX) {
+      *problem = {0, SettingsError::RoutingOutOfRange, std::string(word)};
+      return -1;
+    }
     if (rec->count >= ROUTING_MAX_DEVICES) {
       *problem = {0, SettingsError::RoutingTooMany, std::string(word)};
       return -1;
     }
-    rec->devices[rec->count++] = static_cast<uint8_t>(v & 0xff);
+    rec->devices[rec->count++] = static_cast<uint8_t>(v);
     pos = line.find_first_not_of(' ', end);
     if (pos == std::string_view::npos) break;
   }
@@ -54,11 +58,13 @@ bool operator==(const DspdevsMap &a, const DspdevsMap &b) {
 int parse_dspdevs_map(std::string_view text, DspdevsMap *out) {
   *out = {};
   std::string_view rest = text, line;
-  while (out->count < ROUTING_MODES && next_line(rest, line)) {
+  int n = 0;
+  for (int rc; out->count < ROUTING_MODES && (rc = next_config_line(rest, line, &n)) != 0;) {
     RoutingRecord &rec = out->routes[out->count];
     SettingsProblem problem;
-    if (parse_routing_line(line, &rec, &problem) != 0) {
-      problem.line = out->count + 1;
+    if (rc < 0) problem = {0, SettingsError::NulByte, ""};
+    if (rc < 0 || parse_routing_line(line, &rec, &problem) != 0) {
+      problem.line = n;
       *out = {};
       out->problems.push_back(std::move(problem));
       return -1;
@@ -83,7 +89,11 @@ int format_dspdevs_map(const DspdevsMap &map, std::string *out) {
 
 void apply_routing(const DspdevsMap &map, const ControlDevice &control) {
   if (!map.problems.empty()) {
-    std::fprintf(stderr, "Bad info in dspdevs.map\n");
+    const SettingsProblem &p = map.problems[0];
+    if (p.kind == SettingsError::NulByte)
+      std::fprintf(stderr, "%s\n", nul_line_message(DSPDEVS_MAP, p.line).c_str());
+    else
+      std::fprintf(stderr, "Bad info in dspdevs.map\n");
     return;
   }
   for (int k = 0; k < map.count && k < ROUTING_MODES; k++) {

@@ -18,6 +18,7 @@ namespace kvl {
 constexpr const char *DSPDEVS_MAP = "etc/dspdevs.map";  // under the installation directory
 constexpr int ROUTING_MODES = 3;
 constexpr int ROUTING_MAX_DEVICES = 64;
+constexpr int ROUTING_DEVICE_MAX = 255;  // device numbers are 0..255
 
 struct DspdevsMap {
   int count = 0;  // lines read: routes[k] for k below count holds mode k + 1
@@ -29,9 +30,10 @@ struct DspdevsMap {
 bool operator==(const DspdevsMap &a, const DspdevsMap &b);
 
 // Reads the text of the file into *out (replacing what it held): its first
-// three lines, the rest ignored. Numbers are kept as their low 8 bits. A line
-// that starts with a blank, a word that is no number or a 65th number is a
-// problem, and then nothing is kept (count 0): a bad file routes nothing.
+// three lines, the rest ignored. A line that starts with a blank or holds a
+// NUL byte, a word that is no number, a number outside 0..255 or a 65th
+// number is a problem, and then nothing is kept (count 0): a bad file routes
+// nothing.
 // Returns 0, or -1 when there is a problem.
 int parse_dspdevs_map(std::string_view text, DspdevsMap *out);
 
@@ -41,7 +43,8 @@ int parse_dspdevs_map(std::string_view text, DspdevsMap *out);
 // devices.
 int format_dspdevs_map(const DspdevsMap &map, std::string *out);
 
-// With a problem: "Bad info in dspdevs.map" on standard error, nothing sent.
+// With a problem: "Bad info in dspdevs.map" on standard error ("etc/dspdevs.map:
+// line N contains a NUL byte" for a NUL byte), nothing sent.
 // Otherwise sends each counted route with Set reroute, in order, and prints
 // "/dev/dsp input assignment: " (mode 1) or "/dev/dsp output assignment: "
 // (modes 2 and 3), "%d " per device and a newline; a refused request prints

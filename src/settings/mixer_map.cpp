@@ -9,6 +9,8 @@
 
 namespace kvl {
 
+using namespace std::string_literals;
+
 namespace {
 
 bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -68,7 +70,18 @@ bool has_space(std::string_view s) {
 
 int parse_mixer_map(std::string_view text, MixerMap *out) {
   *out = {};
-  Cursor c{text};
+  // The words are read from the lines the line reader accepts: without their
+  // carriage returns, and a line with a NUL byte left empty (so the line
+  // numbers stay those of the file).
+  std::string clean;
+  std::string_view rest = text, piece;
+  int n = 0;
+  for (int rc; (rc = next_config_line(rest, piece, &n)) != 0;) {
+    if (rc < 0) out->problems.push_back({n, SettingsError::NulByte, ""});
+    else clean += piece;
+    clean += '\n';
+  }
+  Cursor c{clean};
   std::string_view word;
   int line;
   bool levels_ended = false;
@@ -109,9 +122,12 @@ int parse_mixer_map(std::string_view text, MixerMap *out) {
 int format_mixer_map(const MixerMap &map, std::string *out) {
   std::string text;
   for (const MixerEntry &e : map.entries) {
-    if (has_space(e.name)) return -1;
+    if (has_space(e.name) || e.name.find('\0') != std::string::npos) return -1;
     if (e.kind == MixerEntryKind::Command) {
-      if (e.args.find('\n') != std::string::npos) return -1;
+      // A newline or NUL byte would break the line, a carriage return at its
+      // end would be read as part of the line end.
+      if (e.args.find_first_of("\n"s + '\0') != std::string::npos) return -1;
+      if (!e.args.empty() && e.args.back() == '\r') return -1;
       if (!e.args.empty() && (e.args[0] == ' ' || e.args[0] == '\t')) return -1;
       text += "!" + e.name + (e.args.empty() ? "" : " " + e.args) + "\n";
       continue;
@@ -128,7 +144,14 @@ int format_mixer_map(const MixerMap &map, std::string *out) {
   return 0;
 }
 
+void report_nul_lines(const MixerMap &map) {
+  for (const SettingsProblem &p : map.problems)
+    if (p.kind == SettingsError::NulByte)
+      std::fprintf(stderr, "%s\n", nul_line_message(MIXER_MAP, p.line).c_str());
+}
+
 void apply_mixer_levels(const MixerMap &map, const ControlDevice &control) {
+  report_nul_lines(map);
   for (const MixerEntry &e : map.entries) {
     if (e.kind != MixerEntryKind::Levels) continue;
     MixerLevels rec = {};
@@ -141,7 +164,7 @@ void apply_mixer_levels(const MixerMap &map, const ControlDevice &control) {
   }
   for (const SettingsProblem &p : map.problems)
     if (p.kind == SettingsError::BadLevels)
-      std::fprintf(stderr, "Error: Invalid line in mixer.map (%s)\n", p.text.c_str());
+      std::fprintf(stderr, "Error: Invalid line in mixer.map (%s)\n", quote_text(p.text).c_str());
 }
 
 }  // namespace kvl

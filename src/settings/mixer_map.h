@@ -36,12 +36,14 @@ struct MixerEntry {
 
 struct MixerMap {
   std::vector<MixerEntry> entries;        // file order
-  std::vector<SettingsProblem> problems;  // at most one BadLevels
+  std::vector<SettingsProblem> problems;  // NulByte in line order, then at most one BadLevels
 
   bool operator==(const MixerMap &) const = default;
 };
 
-// Reads the text of the file into *out (replacing what it held). The first
+// Reads the text of the file into *out (replacing what it held). A line that
+// holds a NUL byte is refused as a whole (a NulByte problem) and read as an
+// empty line; a carriage return before a newline is white space. The first
 // level entry with a missing or bad level is a problem (at its name's line)
 // and ends the level entries: from the word that failed on, only command
 // entries are taken, other words are passed over. Returns 0, or -1 when
@@ -51,11 +53,16 @@ int parse_mixer_map(std::string_view text, MixerMap *out);
 // Writes one entry per line into *out: "NAME" and the levels as " %04x", or
 // "!PROGRAM ARGS"; problems are not written. Returns 0, or -1 (nothing
 // written) when an entry would not read back the same: an empty name or one
-// with white space, a level name starting with "!", a level outside
-// 0..MIXER_LEVEL_MAX, arguments with a newline or starting with a blank or tab.
+// with white space or a NUL byte, a level name starting with "!", a level
+// outside 0..MIXER_LEVEL_MAX, arguments with a newline or NUL byte, starting
+// with a blank or tab or ending with a carriage return.
 int format_mixer_map(const MixerMap &map, std::string *out);
 
-// Sends each level entry with MIXER_SETLEVELS (number 0), in order. A refused
+// Prints "etc/mixer.map: line N contains a NUL byte" for each NulByte problem.
+void report_nul_lines(const MixerMap &map);
+
+// report_nul_lines, then sends each level entry with MIXER_SETLEVELS
+// (number 0), in order. A refused
 // request prints "Mixer setlevels: error text" on standard error and ends the
 // sending; otherwise a BadLevels problem is then reported as "Error: Invalid
 // line in mixer.map (NAME)". Command entries are not run here.

@@ -17,8 +17,11 @@ int parse_options_cfg(std::string_view text, OptionsFile *out) {
   *out = {};
   int n = 0;
   std::string_view rest = text, piece;
-  while (next_line(rest, piece)) {
-    n++;
+  for (int rc; (rc = next_config_line(rest, piece, &n)) != 0;) {
+    if (rc < 0) {
+      out->problems.push_back({n, SettingsError::NulByte, ""});
+      continue;
+    }
     std::string_view line = piece.substr(0, OPTIONS_LINE_MAX);
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
@@ -39,7 +42,10 @@ int parse_options_cfg(std::string_view text, OptionsFile *out) {
 int format_options_cfg(const OptionsFile &file, std::string *out) {
   std::string text;
   for (const OptionRow &row : file.rows) {
-    if (!row.option || row.value_text.find('\n') != std::string::npos) return -1;
+    if (!row.option) return -1;
+    const std::string &v = row.value_text;
+    if (v.find('\n') != std::string::npos || v.find('\0') != std::string::npos) return -1;
+    if (!v.empty() && v.back() == '\r') return -1;  // it would read as part of the line end
     std::string line = std::string(row.option->name) + "=" + row.value_text;
     if (line.size() > OPTIONS_LINE_MAX) return -1;
     text += line + "\n";
@@ -52,16 +58,19 @@ namespace {
 
 void report(const SettingsProblem &p) {
   if (p.kind == SettingsError::InvalidLine)
-    std::fprintf(stderr, "Invalid line in etc/options.cfg: '%s'\n", p.text.c_str());
+    std::fprintf(stderr, "Invalid line in etc/options.cfg: '%s'\n", quote_text(p.text).c_str());
   else if (p.kind == SettingsError::UnknownOption)
-    std::fprintf(stderr, "Unrecognized option name in etc/options.cfg: '%s\n", p.text.c_str());
+    std::fprintf(stderr, "Unrecognized option name in etc/options.cfg: '%s\n", quote_text(p.text).c_str());
+  else if (p.kind == SettingsError::NulByte)
+    std::fprintf(stderr, "%s\n", nul_line_message(OPTIONS_CFG, p.line).c_str());
 }
 
 void send(const OptionRow &row, const ControlDevice &control) {
   if (!row.option) return;
   OptionRequest req = {row.option->id, option_value(row)};
   if (control_send(control, CTL_SET_OPTION, &req) < 0) print_error(request_label(CTL_SET_OPTION));
-  std::fprintf(stderr, "Config option '%s=%s' defined\n", row.option->name, row.value_text.c_str());
+  std::string line = std::string(row.option->name) + "=" + row.value_text;
+  std::fprintf(stderr, "Config option '%s' defined\n", quote_text(line).c_str());
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ struct OptionRow {
 
 struct OptionsFile {
   std::vector<OptionRow> rows;            // file order
-  std::vector<SettingsProblem> problems;  // file order: InvalidLine, UnknownOption
+  std::vector<SettingsProblem> problems;  // file order: InvalidLine, UnknownOption, NulByte
 
   bool operator==(const OptionsFile &) const = default;
 };
@@ -37,7 +37,8 @@ struct OptionsFile {
 // not one.
 int option_value(const OptionRow &row);
 
-// Reads the text of the file into *out (replacing what it held). Each line is
+// Reads the text of the file into *out (replacing what it held). A line that
+// holds a NUL byte is refused (a NulByte problem); each other line is
 // cut to OPTIONS_LINE_MAX characters, then split at its first "="; the name
 // must match an OptionTable row exactly. Lines without "=" and unknown names
 // become problems and no row. Returns 0, or -1 when there are problems.
@@ -45,15 +46,17 @@ int parse_options_cfg(std::string_view text, OptionsFile *out);
 
 // Writes "name=value_text\n" per row, in order, into *out; problems are not
 // written. Returns 0, or -1 (nothing written) when a row has no option, a
-// value text with a newline or a line longer than OPTIONS_LINE_MAX, since the
-// text would not read back to the same rows.
+// value text with a newline or NUL byte or ending with a carriage return, or
+// a line longer than OPTIONS_LINE_MAX, since the text would not read back to
+// the same rows.
 int format_options_cfg(const OptionsFile &file, std::string *out);
 
 // Sends each row with CTL_SET_OPTION and reports on standard error, in line
 // order: "Config option 'LINE' defined" after each row (after "Set ioctl:
 // error text" when the driver refused it), "Invalid line in
-// etc/options.cfg: 'LINE'" and "Unrecognized option name in etc/options.cfg:
-// 'NAME" for the problems.
+// etc/options.cfg: 'LINE'", "Unrecognized option name in etc/options.cfg:
+// 'NAME" and "etc/options.cfg: line N contains a NUL byte" for the problems.
+// Lines and names are quoted with quote_text.
 void apply_options(const OptionsFile &file, const ControlDevice &control);
 
 }  // namespace kvl

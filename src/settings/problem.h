@@ -14,6 +14,8 @@ enum class SettingsError {
   RoutingLeadingBlank,  // dspdevs.map: the line starts with a blank; text: the line
   RoutingNotANumber,    // dspdevs.map: a word that is no decimal number; text: the word
   RoutingTooMany,       // dspdevs.map: more than 64 numbers; text: the first word too many
+  RoutingOutOfRange,    // dspdevs.map: a number outside 0..255; text: the word
+  NulByte,              // any of the files: the line holds a NUL byte and is refused; no text
 };
 
 struct SettingsProblem {

@@ -1,9 +1,11 @@
 #include "settings/start_steps.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/common.h"
+#include "common/file_trust.h"
 #include "common/text.h"
 #include "settings/dspdevs_map.h"
 #include "settings/mixer_map.h"
@@ -11,9 +13,23 @@
 
 namespace kvl {
 
+namespace {
+
+// Reads DIR/REL into text. Returns 0, or -1 when the file is missing (said
+// nothing) or cannot be read ("PATH: error text" when report is set).
+int read_settings_file(const std::string &dir, const char *rel, std::string &text,
+                       bool report = true) {
+  std::string path = kvl_path(dir, rel);
+  if (read_text_file(path.c_str(), text) == 0) return 0;
+  if (errno != ENOENT && report) print_error(path.c_str());
+  return -1;
+}
+
+}  // namespace
+
 void apply_options_cfg(const std::string &dir, const ControlDevice &control) {
   std::string text;
-  if (read_text_file(kvl_path(dir, OPTIONS_CFG).c_str(), text) < 0) return;
+  if (read_settings_file(dir, OPTIONS_CFG, text) < 0) return;
   OptionsFile file;
   parse_options_cfg(text, &file);
   apply_options(file, control);
@@ -21,29 +37,39 @@ void apply_options_cfg(const std::string &dir, const ControlDevice &control) {
 
 void load_mixer_levels(const std::string &dir, const ControlDevice &control) {
   std::string text;
-  if (read_text_file(kvl_path(dir, MIXER_MAP).c_str(), text) < 0) return;
+  if (read_settings_file(dir, MIXER_MAP, text) < 0) return;
   MixerMap map;
   parse_mixer_map(text, &map);
   apply_mixer_levels(map, control);
 }
 
-void run_mixer_commands(const std::string &dir) {
+void run_mixer_commands(const std::string &dir, bool report_read_problems) {
   std::string text;
-  if (read_text_file(kvl_path(dir, MIXER_MAP).c_str(), text) < 0) return;
+  if (read_settings_file(dir, MIXER_MAP, text, report_read_problems) < 0) return;
   MixerMap map;
   parse_mixer_map(text, &map);
+  if (report_read_problems) report_nul_lines(map);
+  std::string path = kvl_path(dir, MIXER_MAP);
+  int trusted = -1;  // checked at the first command, said once for the file
   for (const MixerEntry &e : map.entries) {
     if (e.kind != MixerEntryKind::Command) continue;
+    if (trusted < 0) {
+      trusted = commands_file_trusted(path.c_str()) == 1;
+      if (!trusted)
+        std::fprintf(stderr, "Not running commands from %s: it can be changed by other users\n",
+                     path.c_str());
+    }
+    if (!trusted) continue;
     std::string command = dir + "/bin/" + e.name + " -q " + e.args + " > /dev/null";
     std::fflush(nullptr);
     if (std::system(command.c_str()) != 0)
-      std::fprintf(stderr, "Command failed: %s\n", command.c_str());
+      std::fprintf(stderr, "Command failed: %s\n", quote_text(command).c_str());
   }
 }
 
 void apply_dspdevs_map(const std::string &dir, const ControlDevice &control) {
   std::string text;
-  if (read_text_file(kvl_path(dir, DSPDEVS_MAP).c_str(), text) < 0) return;
+  if (read_settings_file(dir, DSPDEVS_MAP, text) < 0) return;
   DspdevsMap map;
   parse_dspdevs_map(text, &map);
   apply_routing(map, control);

@@ -34,17 +34,20 @@ int report_cards(CoreRun &run, int *all_ok) {
     std::fprintf(stderr, "Error: No sound devices were installed\n");
   }
 
-  *all_ok = 1;
+  // A driver without cards has not started: no "started OK" for it.
+  *all_ok = ncards > 0;
+  int failed = 0;
   for (int i = 0; i < ncards; i++) {
     CardInfo info = {};
     info.key = i;  // the index goes in where the type key comes back
     if (control_request(run.control, CTL_GET_CARD_INFO, &info) < 0) return -1;
     if (info.key == 0) break;
-    if (info.initialized == 0) *all_ok = 0;
+    if (info.initialized == 0) failed = 1;
     if (run.model.verbosity >= 3) print_card(run, info);
   }
 
-  if (!*all_ok) {
+  if (failed) {
+    *all_ok = 0;
     std::printf("Warning: Some of the devices failed to initialize.\n");
     std::printf("See %s/logs/audstart.log for more info.\n", run.model.install_dir.c_str());
     std::fprintf(stderr, "Warning: Some of the devices failed to initialize\n");

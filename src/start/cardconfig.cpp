@@ -50,8 +50,7 @@ void apply_option_line(CoreRun &run, std::string_view line, const std::vector<st
 int take_number(std::string_view word, int base, int32_t *field) {
   int v;
   if (parse_number(word.substr(1), base, &v) != 0) {
-    std::string w(word);
-    std::fprintf(stderr, "Illegal parm '%s'\n", w.c_str());
+    std::fprintf(stderr, "Illegal parm '%s'\n", quote_text(word).c_str());
     return -1;
   }
   *field = v;
@@ -66,7 +65,7 @@ CardEnd take_card_words(CoreRun &run, std::string_view line, const std::vector<s
                         CardConfigRecord *rec) {
   for (size_t i = 1; i < words.size(); i++) {
     std::string_view w = words[i];
-    if (run.model.verbosity > 0) std::fprintf(stderr, " %.*s", static_cast<int>(w.size()), w.data());
+    if (run.model.verbosity > 0) std::fprintf(stderr, " %s", quote_text(w).c_str());
     char kind = w.empty() ? '\0' : w[0];
     switch (kind) {
       case 'P': if (take_number(w, 16, &rec->port) < 0) return CardEnd::skip; break;
@@ -85,8 +84,7 @@ CardEnd take_card_words(CoreRun &run, std::string_view line, const std::vector<s
         if (w.size() > 1 && w[1] == 'P') return CardEnd::pnp;
         break;
       default: {
-        std::string text(w);
-        std::fprintf(stderr, "Unknown parm '%s'\n", text.c_str());
+        std::fprintf(stderr, "Unknown parm '%s'\n", quote_text(w).c_str());
         return CardEnd::skip;
       }
     }
@@ -98,12 +96,13 @@ CardEnd take_card_words(CoreRun &run, std::string_view line, const std::vector<s
 // when the driver refused the card.
 int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::string_view> &words) {
   std::string driver(words[0]);
+  std::string shown = quote_text(driver);
   int key = driver_key_by_name(run.model.drivers, driver);
   if (key == -1) {
     if (driver == "DUMMY") return 0;
-    std::fprintf(stderr, "No driver found for '%s'.\n", driver.c_str());
+    std::fprintf(stderr, "No driver found for '%s'.\n", shown.c_str());
     std::fprintf(stderr, "It's possibly not available for this operating system yet.\n");
-    std::printf("No driver found for '%s'.\n", driver.c_str());
+    std::printf("No driver found for '%s'.\n", shown.c_str());
     std::printf("It's probably not available for this operating system yet.\n");
     return 0;
   }
@@ -113,7 +112,7 @@ int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::
   copy_field(rec.name, driver);
   rec.dma1 = -1;
   rec.dma2 = -1;
-  if (run.model.verbosity > 0) std::fprintf(stderr, "Configuring %d: %s", key, driver.c_str());
+  if (run.model.verbosity > 0) std::fprintf(stderr, "Configuring %d: %s", key, shown.c_str());
 
   CardEnd end = take_card_words(run, line, words, &rec);
   if (end == CardEnd::add) {
@@ -136,7 +135,13 @@ int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::
 
 int apply_card_config(CoreRun &run, std::string_view text) {
   std::string_view line;
-  while (next_line(text, line)) {
+  int n = 0;
+  for (int rc; (rc = next_config_line(text, line, &n)) != 0;) {
+    if (rc < 0) {
+      std::string path = kvl_path(run.model.install_dir, DEVICES_CFG);
+      std::fprintf(stderr, "%s\n", nul_line_message(path, n).c_str());
+      continue;
+    }
     std::vector<std::string_view> words = split_words(line);
     if (words.empty()) continue;
     std::string_view w0 = words[0];

@@ -1,6 +1,7 @@
 // "/CONTROL" lines: the settings a card gets once it is added (mixer map and
 // card parameters), or a command to run after activation.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,7 +68,15 @@ void apply_control_line(CoreRun &run, std::string_view card) {
   std::vector<std::string_view> words = split_words(control);
   if (words.empty()) return;
   if (words[0] != card) {
-    if (words[0] == "run") queue_command(run, rest_after(control, words[0]));
+    if (words[0] == "run") {
+      if (run.apply.commands_allowed) {
+        queue_command(run, rest_after(control, words[0]));
+      } else if (!run.apply.refusal_told) {
+        std::fprintf(stderr, "Not running commands from %s: it can be changed by other users\n",
+                     kvl_path(run.model.install_dir, DEVICES_CFG).c_str());
+        run.apply.refusal_told = 1;
+      }
+    }
     run.apply.pending_control.clear();
     return;
   }

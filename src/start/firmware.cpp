@@ -79,7 +79,7 @@ int download_firmware(CoreRun &run, std::string_view card, std::string_view rest
   if (fd < 0) {
     int e = errno;
     std::fprintf(stderr, "\nCan't open binary file\n");
-    print_error(file.c_str(), e);
+    print_error(quote_text(file).c_str(), e);
     return -1;
   }
   std::vector<unsigned char> image(kImageBytes);
@@ -87,7 +87,7 @@ int download_firmware(CoreRun &run, std::string_view card, std::string_view rest
   if (got < 0) {
     int e = errno;
     std::fprintf(stderr, "\nBinary file read error\n");
-    print_error(file.c_str(), e);
+    print_error(quote_text(file).c_str(), e);
     close(fd);
     return -1;
   }
@@ -102,7 +102,7 @@ int download_firmware(CoreRun &run, std::string_view card, std::string_view rest
     return -1;
   }
   if (send_image(run, card, image.data(), static_cast<size_t>(got)) < 0) return -1;
-  if (run.model.verbosity > 0) std::fprintf(stderr, " %s downloaded OK", file.c_str());
+  if (run.model.verbosity > 0) std::fprintf(stderr, " %s downloaded OK", quote_text(file).c_str());
   return 0;
 }
 
@@ -113,8 +113,7 @@ void run_card_command(CoreRun &run, std::string_view card, std::string_view comm
     std::printf("No hex downloads any more\n");
     std::fprintf(stderr, "No hex downloads any more\n");
   } else {
-    std::string c(command);
-    std::fprintf(stderr, "\nError: Invalid command %s\n", c.c_str());
+    std::fprintf(stderr, "\nError: Invalid command %s\n", quote_text(command).c_str());
   }
 }
 

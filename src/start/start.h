@@ -28,7 +28,16 @@ struct ApplyState {
   int secure_audio = 0;          // "/SECUREAUDIO": audio files get mode 0622
   int dspx = 0;                  // "/DSPX" or > 16 audio devices: /dev/dsp16..63
   std::string pending_control;   // the last "/CONTROL" text, until cleared
+  // "/CONTROL run" commands run as root: the entry clears this when the
+  // configuration's file or folder can be changed by other users, and then
+  // no command is queued; refusal_told makes the refusal said once.
+  int commands_allowed = 1;
+  int refusal_told = 0;
 };
+
+// The card configuration, as its messages name it: start-up reads the text
+// of this file (under the installation directory) on standard input.
+constexpr const char *DEVICES_CFG = "etc/devices.cfg";
 
 // The commands that control lines queue, run after activation.
 constexpr int MAX_QUEUED_COMMANDS = 320;
@@ -94,18 +103,21 @@ int load_driver_names(CoreRun &run);
 int take_driver_names(CoreRun &run, std::string_view text);
 
 // Get #cards, the card report and the warnings. Sets *all_ok to 0 when a
-// card failed to initialise. Returns 0, or -1 after printing.
+// card failed to initialise or the driver has no card. Returns 0, or -1
+// after printing.
 int report_cards(CoreRun &run, int *all_ok);
 
 // --- Card configuration (cardconfig.cpp, control_line.cpp, command_queue.cpp) ---
 
 // Reads the card configuration text line by line and hands it to the
-// driver, counting the cards added. Returns 0, or -1 after printing when
-// the driver refused a card.
+// driver, counting the cards added. A line with a NUL byte is refused with
+// "DIR/etc/devices.cfg: line N contains a NUL byte". Returns 0, or -1 after
+// printing when the driver refused a card.
 int apply_card_config(CoreRun &run, std::string_view text);
 // Applies the pending control line to the card named card: its mixmap/parm
 // settings when the control line names this card, else queues a "run"
-// control line and clears it.
+// control line (unless commands are not allowed: "Not running commands from
+// DIR/etc/devices.cfg: it can be changed by other users", once) and clears it.
 void apply_control_line(CoreRun &run, std::string_view card);
 // Sends CMD_MIXMAP for "FROM,TO" channel names ("none" as TO); anything else
 // sends nothing. The driver's answer is not checked.
@@ -119,6 +131,10 @@ void set_card_parm(CoreRun &run, std::string_view card, int number, std::string_
 int queue_command(CoreRun &run, std::string_view text);
 // Runs every queued command through the shell, in queue order.
 void run_command_queue(CoreRun &run);
+// Whether the configuration on standard input may queue commands: a regular
+// file and the folder DIR/etc must pass only_owner_can_change; so must
+// anything else (a pipe is the start tool's own).
+bool config_input_trusted(const CoreRun &run);
 
 // --- Firmware download (firmware.cpp) ---
 

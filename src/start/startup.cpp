@@ -21,6 +21,7 @@ int configure_driver(CoreRun &run) {
   load_mixer_levels(run.model.install_dir, run.control);
   std::string text;
   if (read_stream(stdin, text) < 0) print_error("stdin");
+  run.apply.commands_allowed = config_input_trusted(run);
   if (apply_card_config(run, text) < 0) return -1;
   if (run.cards_added == 0) return 1;
 
@@ -67,7 +68,9 @@ int run_startup(CoreRun &run) {
 
   int all_ok = 1;
   if (report_cards(run, &all_ok) < 0) return EXIT_FATAL;
-  run_mixer_commands(run.model.install_dir);
+  // A configured driver skipped the first pass over mixer.map: this pass
+  // tells what is wrong with reading the file.
+  run_mixer_commands(run.model.install_dir, run.driver_status != 0);
   apply_dspdevs_map(run.model.install_dir, run.control);
   if (all_ok) {
     std::printf("\nKelvane started OK.\n");

@@ -5,12 +5,14 @@
 #include "fixture.h"
 #include "support.h"
 
+#include <filesystem>
 #include <sstream>
 
 namespace cardtest {
 namespace {
 
 using namespace kvl;
+using namespace std::string_literals;
 
 void parse(const std::string &text) { parse_devices_cfg(text); }
 
@@ -33,6 +35,7 @@ TEST_F(CardcfgTest, OptionLines) {
       {"/SECUREAUDIO", secure(0), &ConfigSettings::secure_audio, 0},
       {"/SECUREAUDIO off", secure(0), &ConfigSettings::secure_audio, 1},
       {"/SECUREAUDIO OFF", secure(1), &ConfigSettings::secure_audio, 0},
+      {"/SECUREAUDIO OFF\r", secure(1), &ConfigSettings::secure_audio, 0},  // CRLF line end
       {"/SECUREAUDIO  OFF", secure(0), &ConfigSettings::secure_audio, 1},  // empty word
       {"/SECUREAUDIOX OFF", secure(1), &ConfigSettings::secure_audio, 1},
       {"/PNPPORT 20b", {}, &ConfigSettings::pnp_port, 0x20b},
@@ -149,6 +152,23 @@ TEST_F(CardcfgTest, LongLinesAreReadInPieces) {
   parse("-KVLISA1 #t\n" + line + "P240\n" + std::string(5000, 'x') + "\nisaaud ON I9\n");
   EXPECT_EQ(model().cards.cards[0].devices[0].port, -1);
   EXPECT_EQ(model().cards.cards[0].devices[0].irq[0], 9);
+}
+
+TEST_F(CardcfgTest, CrlfLinesReadAsLfAndNulLinesAreRefused) {
+  testing::internal::CaptureStderr();
+  parse("-KVLISA1 #t\r\nisaaud OFF P240\r\nisaaud ON\0 P260\r\n/DMAEXCLUDE 3\r\n"s);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "etc/devices.cfg: line 3 contains a NUL byte\n");
+  ASSERT_EQ(model().cards.count, 1);
+  EXPECT_EQ(model().cards.cards[0].devices[0].enabled, 0);
+  EXPECT_EQ(model().cards.cards[0].devices[0].port, 0x240);
+  EXPECT_EQ(model().settings.dma_exclude, 1 << 3);
+}
+
+TEST_F(CardcfgTest, UnreadableFileIsToldNotTakenForMissing) {
+  std::filesystem::create_directories(dir_ + "/etc/devices.cfg");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(read_devices_cfg(model(), db(), asker(), (dir_ + "/etc/devices.cfg").c_str()), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), dir_ + "/etc/devices.cfg: Is a directory\n");
 }
 
 TEST_F(CardcfgTest, MissingFileKeepsFirstConfiguration) {

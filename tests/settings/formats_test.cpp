@@ -12,6 +12,7 @@
 namespace {
 
 using namespace kvl;
+using namespace std::string_literals;
 using E = SettingsError;
 
 // Rows as "line:name=value_text".
@@ -41,6 +42,11 @@ TEST(OptionsCfg, ParseCases) {
        {{1, E::InvalidLine, std::string(255, 'a')}}},
       {"a value cut at 255", "src_quality=" + std::string(300, '7') + "\n",
        {"1:src_quality=" + std::string(255 - 12, '7')}, {}},
+      {"CRLF line ends, a line with a NUL byte refused",
+       "softkvl_rate=48000\r\nbe_quiet=1\0x\r\n\r\npnp_reset=1\r"s,
+       {"1:softkvl_rate=48000", "4:pnp_reset=1"}, {{2, E::NulByte, ""}, {3, E::InvalidLine, ""}}},
+      {"a NUL byte past the cut still refuses the line",
+       "be_quiet=1" + std::string(300, ' ') + "\0\n"s, {}, {{1, E::NulByte, ""}}},
       {"empty", "", {}, {}},
   };
   for (const Case &c : cases) {
@@ -83,7 +89,8 @@ TEST(OptionsCfg, FormatReadsBackAndRefusesWhatWouldNot) {
 
   std::string longest(255 - 8 - 1, '1');  // "be_quiet=" + value: exactly 255
   OptionRow bad[] = {{1, nullptr, "1"}, {1, find_option("be_quiet"), "1\n2"},
-                     {1, find_option("be_quiet"), longest + "1"}};
+                     {1, find_option("be_quiet"), longest + "1"}, {1, find_option("be_quiet"), "1\r"},
+                     {1, find_option("be_quiet"), "1\0"s}};
   for (const OptionRow &row : bad) {
     text = "kept";
     EXPECT_EQ(format_options_cfg(OptionsFile{{row}, {}}, &text), -1) << row.value_text;
@@ -144,6 +151,9 @@ TEST(MixerMap, ParseCases) {
       {"a sign", "A" + levels(31) + " -1\n", {}, {{1, E::BadLevels, "A"}}},
       {"a level word starting with !", "A !" + levels(31), {"1:!|" + levels(31).substr(1)},
        {{1, E::BadLevels, "A"}}},
+      {"CRLF line ends, a line with a NUL byte refused",
+       "A" + levels(32) + "\r\n!mix\0er a\r\n!mixset a b\r\n"s, {"1:A", "3:!mixset|a b"},
+       {{2, E::NulByte, ""}}},
       {"empty", " \n\t\n", {}, {}},
   };
   for (const Case &c : cases) {
@@ -174,13 +184,13 @@ MixerEntry command_entry(int line, const std::string &program, const std::string
 
 TEST(MixerMap, FormatReadsBackAndRefusesWhatWouldNot) {
   MixerMap m;
-  m.entries = {level_entry(1, std::string(40, 'm')), command_entry(2, "mixset", "vol=75 \r"),
+  m.entries = {level_entry(1, std::string(40, 'm')), command_entry(2, "mixset", "vol=75 \r "),
                command_entry(3, "", "x"), command_entry(4, "y", "\vz"), command_entry(5, "", ""),
                level_entry(6, "AWE")};
   std::string text;
   ASSERT_EQ(format_mixer_map(m, &text), 0);
   std::string tail = " ffff" + levels(31, "%04x", 1);  // level_entry's 0xffff, 0x101, 0x202, ...
-  EXPECT_EQ(text, std::string(40, 'm') + tail + "\n!mixset vol=75 \r\n! x\n!y \vz\n!\nAWE" + tail +
+  EXPECT_EQ(text, std::string(40, 'm') + tail + "\n!mixset vol=75 \r \n! x\n!y \vz\n!\nAWE" + tail +
                       "\n");
   MixerMap back;
   EXPECT_EQ(parse_mixer_map(text, &back), 0);
@@ -189,7 +199,8 @@ TEST(MixerMap, FormatReadsBackAndRefusesWhatWouldNot) {
   MixerEntry bad[] = {level_entry(1, ""), level_entry(1, "!A"), level_entry(1, "a b"),
                       level_entry(1, "a\nb"), command_entry(1, "a b", ""),
                       command_entry(1, "a", " x"), command_entry(1, "a", "\tx"),
-                      command_entry(1, "a", "x\ny")};
+                      command_entry(1, "a", "x\ny"), command_entry(1, "a", "x\r"),
+                      command_entry(1, "a", "x\0y"s), level_entry(1, "a\0"s)};
   bad[0].name = "";
   MixerEntry high = level_entry(1, "A"), low = level_entry(1, "A");
   high.levels[5] = 0x10000;
@@ -228,7 +239,11 @@ TEST(DspdevsMap, ParseCases) {
     std::vector<SettingsProblem> problems;
   } cases[] = {
       {"as the control panel writes it", "3 0 1 \n\n2 \n", {"1: 3 0 1", "2:", "3: 2"}, {}},
-      {"runs of blanks, low 8 bits, no last newline", "0   1\n258", {"1: 0 1", "2: 2"}, {}},
+      {"runs of blanks, no last newline", "0   1\n255", {"1: 0 1", "2: 255"}, {}},
+      {"CRLF line ends", "3 1 \r\n\r\n2\r\n", {"1: 3 1", "2:", "3: 2"}, {}},
+      {"256 is no device", "1\n0 256\n", {}, {{2, E::RoutingOutOfRange, "256"}}},
+      {"nor is -1", "-1 \n", {}, {{1, E::RoutingOutOfRange, "-1"}}},
+      {"a NUL byte", "1\n2\0\n"s, {}, {{2, E::NulByte, ""}}},
       {"a fourth line is not read", "0\n0\n0\nx\n", {"1: 0", "2: 0", "3: 0"}, {}},
       {"one empty line", "\n", {"1:"}, {}},
       {"a letter drops the lines before it too", "0 1\n2 x\n", {},

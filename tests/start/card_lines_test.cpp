@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 
 using starttest::Startup;
 using testing::HasSubstr;
+using namespace std::string_literals;
 
 namespace {
 
@@ -128,6 +132,17 @@ TEST(CardLines, SecureAudioAndPnpDeviceLines) {
   EXPECT_THAT(t.machine.kvlsim("devices").out, HasSubstr("/dev/dsp0 c 0666 14 3\n"));
 }
 
+TEST(CardLines, CrlfLineEndsAndLinesWithANulByte) {
+  Startup s;
+  auto r = s.audcore("", "# Use audset to edit this file.\r\n/SECUREAUDIO OFF\r\n"
+                         "MPU\0" "401 P330 I9\r\nSB16 P220 I5 D1 d5\r\n"s);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, s.install.path() + "/etc/devices.cfg: line 3 contains a NUL byte\n");
+  EXPECT_EQ(r.out, "\nKelvane started OK.\n");
+  EXPECT_EQ(added(s), std::vector<std::string>{"3 SB16 544 5 1 5"});
+  EXPECT_THAT(s.machine.kvlsim("devices").out, HasSubstr("/dev/dsp0 c 0666 14 3\n"));
+}
+
 // The card commands of a run, as "name command byte0 byte1".
 std::vector<std::string> card_settings(const Startup &s) {
   std::vector<std::string> v;
@@ -213,6 +228,60 @@ TEST(ControlLines, OverlongCommandIsRefusedNotCut) {
   EXPECT_EQ(r.status, 0);
   EXPECT_THAT(r.err, HasSubstr("Command too long (over 1023 characters), not queued: echo aaa"));
   EXPECT_FALSE(kvltest::file_exists(s.install / "ran"));
+}
+
+TEST(ControlLines, HugeCommandIsQuotedInTwoHundredCharacters) {
+  Startup s;
+  // 1 MB of "~", each to become the installation directory.
+  auto r = s.audcore("-v", "/CONTROL run " + std::string(1 << 20, '~') + "\nSB16 P220 I5 D1 d5\n");
+  EXPECT_EQ(r.status, 0);
+  std::string dirs;
+  while (dirs.size() < 200) dirs += s.install.path();
+  EXPECT_THAT(r.err, HasSubstr("not queued: " + dirs.substr(0, 200) + "...\n"));
+  EXPECT_LT(r.err.size(), 1000u);
+}
+
+// audcore with the card configuration file itself on standard input, as
+// audstart runs it.
+kvltest::RunResult audcore_from_file(const Startup &s, const std::string &file) {
+  return kvltest::run({"/bin/sh", "-c", "exec \"$0\" \"$@\" < \"$CONFIG\"", kvltest::bin("audcore"),
+                       "", s.install.path()},
+                      {s.machine.env(), "CONFIG=" + file});
+}
+
+TEST(ControlLines, RunLinesOnlyFromAFileOthersCannotChange) {
+  const char *text =
+      "/CONTROL run echo 1 >> ~/ran\nSB16 OPNP\n/CONTROL run echo 2 >> ~/ran\nSB16 P220 I5 D1 d5\n";
+  struct Case {
+    const char *name;
+    mode_t file_mode, folder_mode;
+    bool runs;
+  } cases[] = {
+      {"0644 in 0755", 0644, 0755, true},
+      {"group-writable file", 0664, 0755, false},
+      {"folder writable by others", 0644, 0757, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Startup s;
+    std::string etc = s.install / "etc", file = s.install / "etc/devices.cfg";
+    std::filesystem::create_directories(etc);
+    kvltest::write_file(file, text);
+    ASSERT_EQ(chmod(file.c_str(), c.file_mode), 0);
+    ASSERT_EQ(chmod(etc.c_str(), c.folder_mode), 0);
+    auto r = audcore_from_file(s, file);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\nKelvane started OK.\n");  // the rest of the file applies
+    EXPECT_EQ(added(s).size(), 1u);
+    if (c.runs) {
+      EXPECT_EQ(r.err, "");
+      EXPECT_EQ(kvltest::read_file(s.install / "ran"), "1\n2\n");
+    } else {
+      EXPECT_EQ(r.err, "Not running commands from " + file +
+                           ": it can be changed by other users\n");  // once for the file
+      EXPECT_FALSE(kvltest::file_exists(s.install / "ran"));
+    }
+  }
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
   for (const char *f : {"devices.cfg", "mixer.map", "options.cfg"}) {
     EXPECT_EQ(p.read(std::string("etc/") + f), shipped(f)) << f;
     EXPECT_FALSE(p.exists(std::string("etc/") + f + ".new")) << f;
+    // Only root may change them: start-up runs commands from two of them.
+    auto perms = std::filesystem::status(p.prefix / (std::string("etc/") + f)).permissions();
+    EXPECT_EQ(perms, std::filesystem::perms(0644)) << f;
   }
   ASSERT_TRUE(p.exists("etc/init.d/kvl"));
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,6 +32,7 @@ TEST(OptionsCfg, LinesGoodAndBad) {
     const char *err;
   } cases[] = {
       {"softkvl_rate=48000\n", {{30, 48000}}, "Config option 'softkvl_rate=48000' defined\n"},
+      {"softkvl_rate=48000\r\n", {{30, 48000}}, "Config option 'softkvl_rate=48000' defined\n"},
       {"hdaudio_snoopy=1\nlynxtwo_init_order=-2", {{100010, 1}, {100011, -2}},
        "Config option 'hdaudio_snoopy=1' defined\nConfig option 'lynxtwo_init_order=-2' defined\n"},
       {"be_quiet=yes\n", {{5, 0}}, "Config option 'be_quiet=yes' defined\n"},
@@ -58,8 +61,8 @@ TEST(OptionsCfg, LongLineIsCutAndFailedRequestReported) {
   std::string line = "src_quality=1" + std::string(300, '0');
   s.put("etc/options.cfg", line + "\n");
   auto r = s.audcore("", "");
-  EXPECT_EQ(r.err, "Set ioctl: Invalid argument\nConfig option '" + line.substr(0, 255) +
-                       "' defined\n");
+  EXPECT_EQ(r.err, "Set ioctl: Invalid argument\nConfig option '" + line.substr(0, 200) +
+                       "...' defined\n");
   // Also in configurator mode, before the version check.
   size_t from = s.machine.journal().size();
   s.audcore("c");
@@ -129,6 +132,58 @@ TEST(MixerMap, CommandsRunFromBinAfterTheCardReport) {
                                "/bin/nosuch -q  > /dev/null\n"));
 }
 
+TEST(MixerMap, CommandsOnlyFromAFileOthersCannotChange) {
+  struct Case {
+    const char *name;
+    mode_t file_mode, folder_mode;
+    bool runs;
+  } cases[] = {
+      {"0644 in 0755", 0644, 0755, true},
+      {"group-writable file", 0664, 0755, false},
+      {"group-writable folder", 0644, 0775, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    WithFiles s;
+    s.put("bin/mixset", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/../args\"\n");
+    std::filesystem::permissions(s.install / "bin/mixset", std::filesystem::perms::owner_all);
+    s.put("etc/mixer.map", "!mixset a\nX" + levels(32) + "\n!mixset b\n");
+    ASSERT_EQ(chmod((s.install / "etc/mixer.map").c_str(), c.file_mode), 0);
+    ASSERT_EQ(chmod((s.install / "etc").c_str(), c.folder_mode), 0);
+    auto r = s.audcore("", kCard);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(s.machine.requests("Mixer setlevels").size(), 1u);  // the levels still apply
+    if (c.runs) {
+      EXPECT_EQ(r.err, "");
+      EXPECT_EQ(kvltest::read_file(s.install / "args"), "-q a\n-q b\n");
+    } else {
+      EXPECT_EQ(r.err, "Not running commands from " + s.install.path() +
+                           "/etc/mixer.map: it can be changed by other users\n");
+      EXPECT_FALSE(kvltest::file_exists(s.install / "args"));
+    }
+  }
+}
+
+TEST(SavedSettings, UnreadableFilesAreToldMissingOnesAreNot) {
+  WithFiles s;
+  // A folder where each file should be: there, but it cannot be read.
+  for (const char *f : {"etc/options.cfg", "etc/mixer.map", "etc/dspdevs.map"})
+    std::filesystem::create_directories(s.install / f);
+  auto r = s.audcore("", kCard);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "\nKelvane started OK.\n");  // start-up goes on
+  std::string dir = s.install.path();
+  EXPECT_EQ(r.err, dir + "/etc/options.cfg: Is a directory\n" +  // the mixer.map line once
+                       dir + "/etc/mixer.map: Is a directory\n" +
+                       dir + "/etc/dspdevs.map: Is a directory\n");
+
+  // On a running driver the first pass over mixer.map does not run: the
+  // second tells.
+  r = s.audcore("", "");
+  EXPECT_EQ(r.err, dir + "/etc/options.cfg: Is a directory\n" + dir +
+                       "/etc/mixer.map: Is a directory\n" + dir + "/etc/dspdevs.map: Is a directory\n");
+}
+
 std::vector<std::string> routing(const Startup &s) {
   std::vector<std::string> v;
   for (const auto &j : s.machine.requests("Set reroute")) {
@@ -156,8 +211,9 @@ TEST(DspdevsMap, GoodAndBadFiles) {
       {"three lines, empty middle", "3 1 \n\n2\n", {"1: 3 1", "2:", "3: 2"},
        "/dev/dsp input assignment: 3 1 \n/dev/dsp output assignment: \n"
        "/dev/dsp output assignment: 2 \n"},
-      {"two lines, runs of blanks", "0   1\n258\n", {"1: 0 1", "2: 2"},
-       "/dev/dsp input assignment: 0 1 \n/dev/dsp output assignment: 2 \n"},
+      {"two lines, runs of blanks", "0   1\n255\n", {"1: 0 1", "2: 255"},
+       "/dev/dsp input assignment: 0 1 \n/dev/dsp output assignment: 255 \n"},
+      {"256 is no device", "1\n256\n", {}, "Bad info in dspdevs.map\n"},
       {"a fourth line is ignored", "0\n0\n0\nx\n", {"1: 0", "2: 0", "3: 0"},
        "/dev/dsp input assignment: 0 \n/dev/dsp output assignment: 0 \n"
        "/dev/dsp output assignment: 0 \n"},

@@ -16,7 +16,7 @@ namespace {
 // An installation directory holding the programs and tools under bin/, named
 // by the machine's /etc/kvl.conf (its first KVLLIBDIR= line wins).
 struct Installed : starttest::Startup {
-  Installed() {
+  explicit Installed(const std::string &machine_json = starttest::kMachine) : Startup(machine_json) {
     std::filesystem::create_directories(install / "bin");
     for (const char *p : {"audcore", "audstart", "audstop", "kvlsim"})
       std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
@@ -49,6 +49,47 @@ TEST(Tools, AudstartPassesAudcoresExitStatusOn) {
   auto r = s.tool("audstart", {s.machine.env()});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(s.log(), std::string("Get version: ") + std::strerror(EIO) + "\n");
+  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
+}
+
+TEST(Tools, AudstartSaysOnTheConsoleWhenStartUpDidNotEndOK) {
+  struct Case {
+    const char *name;
+    const char *machine;
+    const char *fault;   // request to fail with EIO, or none
+    const char *config;  // devices.cfg, or none
+    int status;
+  } cases[] = {
+      {"a refused card", starttest::kMachine, "Add card", "SB16 P220 I5 D1 d5\n", 255},
+      {"no devices.cfg", starttest::kMachine, nullptr, nullptr, 0},
+      {"another driver version", R"({"version": "0x039998", "drivers": [{"name": "SB16", "key": 3}]})",
+       nullptr, "SB16 P220 I5 D1 d5\n", 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed s(c.machine);
+    if (c.fault) {
+      ASSERT_EQ(s.machine.kvlsim("fault", {c.fault, "EIO"}).status, 0);
+    }
+    if (c.config) {
+      std::filesystem::create_directories(s.install / "etc");
+      kvltest::write_file(s.install / "etc/devices.cfg", c.config);
+    }
+    auto r = s.tool("audstart", {s.machine.env()});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
+    EXPECT_EQ(s.status(), "AUDSTART\n");
+  }
+}
+
+TEST(Tools, AudstartTellsAnUnreadableDevicesCfgInTheLog) {
+  Installed s;
+  std::filesystem::create_directories(s.install / "etc/devices.cfg");  // there, not readable
+  auto r = s.tool("audstart", {s.machine.env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(s.log(), s.install.path() + "/etc/devices.cfg: Is a directory\n"
+                     "Sound driver contacted OK\n");
+  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
 }
 
 TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
@@ -66,7 +107,7 @@ TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
   // from an empty devices.cfg and ends without a card.
   r = s.tool("audstart", {s.machine.env()});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
   EXPECT_EQ(s.log(), "Sound driver contacted OK\n");
   EXPECT_EQ(s.status(), "AUDSTART\n");
 }

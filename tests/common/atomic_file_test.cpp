@@ -1,0 +1,152 @@
+// replace_file honours the file it replaces: links, write permission, mode,
+// owner and group; and the temporary files of killed writers do not pile up.
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/atomic_file.h"
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvltest::read_file;
+using kvltest::write_file;
+
+constexpr uid_t kNobody = 65534;
+
+// Names in dir, sorted.
+std::vector<std::string> names_in(const std::string &dir) {
+  std::vector<std::string> v;
+  for (const auto &e : fs::directory_iterator(dir)) v.push_back(e.path().filename().string());
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+TEST(ReplaceFile, SymbolicLinksKeepNamingTheFileWritten) {
+  kvltest::TempDir d;
+  fs::create_directories(d / "etc");
+  fs::create_directories(d / "real");
+  write_file(d / "real/devices.cfg", "old\n");
+  fs::create_symlink("../real/devices.cfg", d / "etc/link1");  // relative, and a link to a link
+  fs::create_symlink("link1", d / "etc/devices.cfg");
+  ASSERT_EQ(kvl::replace_file((d / "etc/devices.cfg").c_str(), "new\n"), 0) << std::strerror(errno);
+  EXPECT_TRUE(fs::is_symlink(d / "etc/devices.cfg"));
+  EXPECT_TRUE(fs::is_symlink(d / "etc/link1"));
+  EXPECT_EQ(read_file(d / "real/devices.cfg"), "new\n");
+  EXPECT_EQ(names_in(d / "real"), std::vector<std::string>{"devices.cfg"});
+
+  // A dangling link makes its target, as writing through it would.
+  fs::create_symlink("../real/modules.cfg", d / "etc/modules.cfg");
+  ASSERT_EQ(kvl::replace_file((d / "etc/modules.cfg").c_str(), "pnp\n", false, 0644), 0);
+  EXPECT_TRUE(fs::is_symlink(d / "etc/modules.cfg"));
+  EXPECT_EQ(read_file(d / "real/modules.cfg"), "pnp\n");
+
+  // A loop of links is refused.
+  fs::create_symlink("loop", d / "etc/loop");
+  EXPECT_EQ(kvl::replace_file((d / "etc/loop").c_str(), "x"), -1);
+  EXPECT_EQ(errno, ELOOP);
+}
+
+TEST(ReplaceFile, KeepsModeOwnerAndGroupAndGivesNewFilesTheirMode) {
+  kvltest::TempDir d;
+  std::string path = d / "devices.cfg";
+  write_file(path, "old\n");
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(path.c_str(), 1234, 5678), 0);
+  }
+  ASSERT_EQ(kvl::replace_file(path.c_str(), "new\n"), 0) << std::strerror(errno);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 5678u);
+  }
+  EXPECT_EQ(read_file(path), "new\n");
+
+  std::string fresh = d / "modules.cfg";
+  mode_t mask = umask(0077);
+  ASSERT_EQ(kvl::replace_file(fresh.c_str(), "", true, 0644), 0);
+  umask(mask);
+  ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+// The save of a read-only file by a user who is not root, in a folder that
+// user may write: run in a child that has become nobody when we are root.
+TEST(ReplaceFile, ReadOnlyFileOfAnotherUserIsRefusedAsOpenWouldRefuseIt) {
+  kvltest::TempDir d;
+  ASSERT_EQ(chmod(d.path().c_str(), 0755), 0);
+  std::string etc = d / "etc", path = d / "etc/devices.cfg";
+  fs::create_directories(etc);
+  ASSERT_EQ(chmod(etc.c_str(), 0777), 0);  // the folder is writable: only the file's mode stops it
+  write_file(path, "old\n");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+         setresuid(kNobody, kNobody, kNobody) != 0))
+      _exit(100);
+    if (kvl::replace_file(path.c_str(), "new\n") == 0) _exit(0);
+    _exit(errno == EACCES ? 1 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_NE(WEXITSTATUS(status), 100) << "could not become user " << kNobody;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << "0: saved; 2: another error than EACCES";
+  EXPECT_EQ(read_file(path), "old\n");
+  EXPECT_EQ(names_in(etc), std::vector<std::string>{"devices.cfg"});
+  EXPECT_EQ(std::string(std::strerror(EACCES)), "Permission denied");  // the message callers print
+}
+
+TEST(ReplaceFile, TemporaryFilesOfKilledWritersAreRemovedOthersStay) {
+  kvltest::TempDir d;
+  std::string path = d / "devices.cfg";
+  write_file(path, "old\n");
+
+  // A writer killed in the middle of its save leaves "devices.cfg.tmp.PID".
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    write_file(path + ".tmp." + std::to_string(getpid()), "half wr");
+    raise(SIGKILL);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::string killed = "devices.cfg.tmp." + std::to_string(pid);
+  // One of a writer that still runs, one that this process left under its own
+  // id, and those of another file.
+  std::string running = "devices.cfg.tmp." + std::to_string(getppid());
+  write_file(d / running, "busy");
+  write_file(path + ".tmp." + std::to_string(getpid()), "ours, stale");
+  write_file(d / ("modules.cfg.tmp." + std::to_string(pid)), "other file");
+  ASSERT_EQ(names_in(d.path()).size(), 5u);
+
+  ASSERT_EQ(kvl::replace_file(path.c_str(), "new\n"), 0);
+  EXPECT_EQ(read_file(path), "new\n");
+  EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{"devices.cfg", running,
+                                                          "modules.cfg.tmp." + std::to_string(pid)}));
+  EXPECT_FALSE(kvltest::file_exists(d / killed));
+}
+
+}  // namespace
