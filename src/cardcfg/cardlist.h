@@ -64,6 +64,15 @@ class Asker;
 // (standard error) or a full list (notice "Too many devices").
 int add_card(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *name, int port);
 
+// Removes the card at index; the later cards move up one place. Returns 0,
+// or -1 for an index outside the list (nothing changes).
+int remove_card_at(CardList &list, int index);
+
+// Reorders the cards: the card at place i becomes the one that was at
+// order[i]. order must name every place 0..count - 1 exactly once (n ==
+// count); otherwise returns -1 and nothing changes.
+int permute_cards(CardList &list, const int *order, int n);
+
 // The card's title from its card-name row, or "" when the row is unknown.
 std::string card_title(const HwdbModel &db, const ConfiguredCard &card);
 

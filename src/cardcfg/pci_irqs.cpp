@@ -12,7 +12,7 @@ void query_pci_irqs(ResourceTables &t, const ControlDevice &control) {
   if (!control.no_driver && control_request(control, CTL_GET_PCI_IRQS, &mask) < 0) mask = 0;
   for (int i = 0; i < IRQ_LINES; i++)
     if ((static_cast<uint32_t>(mask) >> i & 1u) && !t.irq[i]) t.irq[i] = HOLDER_PCI;
-  for (int i = 0; i < SYSTEM_IRQ_LINES; i++) t.saved_irq[i] = t.irq[i];
+  for (int i = 0; i < IRQ_LINES; i++) t.saved_irq[i] = t.irq[i];
 }
 
 }  // namespace kvl

@@ -97,7 +97,7 @@ TEST_F(DriverTest, PciIrqsAreMarkedWhereFree) {
   EXPECT_STREQ(tables_.irq[5], "Allocated for a PCI device");
   EXPECT_STREQ(tables_.irq[9], "isaaud");  // a holder keeps its IRQ
   EXPECT_EQ(tables_.irq[7], nullptr);
-  for (int i = 0; i < SYSTEM_IRQ_LINES; i++) EXPECT_EQ(tables_.saved_irq[i], tables_.irq[i]);
+  for (int i = 0; i < IRQ_LINES; i++) EXPECT_EQ(tables_.saved_irq[i], tables_.irq[i]);
   EXPECT_EQ(journal("get PCI IRQs").size(), 1u);
 }
 

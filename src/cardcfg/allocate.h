@@ -1,0 +1,76 @@
+// Resource allocation: each enabled device's I/O port, IRQs and DMA channels
+// are checked against what its database resource allows and against the
+// holder tables; a missing, invalid or taken value is asked for in a
+// selection dialog, or, for a fixed resource, taken from the devices that
+// hold it. All asking goes through the Asker.
+#pragma once
+
+#include <string>
+
+#include "cardcfg/cardlist.h"
+#include "cardcfg/resources.h"
+
+namespace kvl {
+
+struct ConfigModel;
+struct HwdbModel;
+struct HwdbNode;
+struct HwdbResource;
+class Asker;
+
+// One allocation run: the model it changes, the database and the asker.
+struct Allocation {
+  ConfigModel &model;
+  const HwdbModel &db;
+  Asker &asker;
+};
+
+// The slot of a device that a resource fills: port num 1, IRQ or DMA num 1
+// or 2. nullptr for any other resource (it has no slot and is skipped).
+int *resource_slot(CardDevice &dev, const HwdbResource &res);
+
+// The node's resource of restype with num, or nullptr.
+const HwdbResource *find_resource(const HwdbNode &node, int restype, int num);
+
+// Download-file check, then the enabled devices of the card from the last
+// to the first (the last device chooses first).
+void check_card(Allocation &a, int card);
+// The resources of one device in database order.
+void check_device(Allocation &a, int card, int device);
+// Validates one slot and registers it; asks or takes over where needed.
+void check_port(Allocation &a, int card, int device, const HwdbResource &res);
+void check_irq(Allocation &a, int card, int device, const HwdbResource &res);
+void check_dma(Allocation &a, int card, int device, const HwdbResource &res);
+
+// Takes value for the device's slot from every other device that holds it,
+// registers it for the device and asks each of those devices again.
+void take_port(Allocation &a, int card, int device, const HwdbResource &res, int value);
+void take_irq(Allocation &a, int card, int device, const HwdbResource &res, int value);
+void take_dma(Allocation &a, int card, int device, const HwdbResource &res, int value);
+
+// True when base .. base + size - 1 and, with res, each of its extra ranges
+// conflict with no port table entry; addresses from 0x800 up are also
+// compared as their alias (AND 0x7ff), both ways. On a conflict *conflict
+// (when given) is the index of the first conflicting entry.
+bool port_range_free(const ResourceTables &t, int base, int size, const HwdbResource *res,
+                     int *conflict = nullptr);
+
+// Disables the device: off, every slot -1, nothing held.
+void disable_device(Allocation &a, int card, int device);
+
+// The selection dialogs: the value of the slot is asked for, then checked
+// (or taken over) again.
+void select_port(Allocation &a, int card, int device, const HwdbResource &res);
+void select_irq(Allocation &a, int card, int device, const HwdbResource &res);
+void select_dma(Allocation &a, int card, int device, const HwdbResource &res);
+
+// The help screen of the selection dialogs: three sections (the card, the
+// device, the resource), each from a database text or nullptr.
+void show_selection_help(Asker &asker, const std::string &title, const char *word,
+                         const char *card_text, const char *device_text, const char *resource_text);
+
+// Asks for the card's firmware file until it exists or the user cancels;
+// with force, asks even when the file exists.
+void ask_download_file(Allocation &a, int card, int force);
+
+}  // namespace kvl
