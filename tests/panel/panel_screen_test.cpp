@@ -32,10 +32,12 @@ struct Installed {
   explicit Installed(const std::string &dspdevs_map = "") {
     for (const char *d : {"bin", "etc", "logs", "docs"})
       std::filesystem::create_directories(install / d);
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "audpanel"})
+    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "audpanel", "kvltest"})
       std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
     std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg",
                                install / "etc/devices.cfg");
+    std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/docs/README.kvltest",
+                               install / "docs/README.kvltest");
     kvltest::write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + install.path() + "\n");
     if (!dspdevs_map.empty()) kvltest::write_file(map_path(), dspdevs_map);
   }
@@ -359,6 +361,95 @@ TEST(PanelRouting, EmptyKvllibdirKeepsTheDefault) {
   ASSERT_TRUE(s.panel(t)) << t.screen();
   t.press(Key::Enter);
   EXPECT_TRUE(t.wait_for("Cannot write /usr/lib/kvl/etc/dspdevs.map:")) << t.screen();
+}
+
+constexpr int kSelfTestItem = 2;
+const std::string kResults = "KVL Audio Self Test results";
+
+// The self test with the real kvltest: every device plays, the verdict box,
+// then the results window with README.kvltest, the separator lines and the log.
+TEST(PanelSelfTest, AllTestsOkOnTheDemoMachine) {
+  Installed s;
+  s.start();
+  Terminal t;
+  ASSERT_TRUE(s.panel(t)) << t.screen();
+  open_dialog(t, kSelfTestItem);
+  ASSERT_TRUE(t.wait_for("All tests completed successfully.", 20000)) << t.screen();
+  for (const json &dev : json::parse(s.machine.kvlsim("state").out)["audio"])
+    EXPECT_GT(dev.value("played", 0), 0) << dev.dump();
+  EXPECT_EQ(kvltest::read_file(s.install / "logs/kvltest.log").rfind("All tests OK\n"),
+            kvltest::read_file(s.install / "logs/kvltest.log").size() - 13);
+  t.press(Key::Enter);
+  ASSERT_TRUE(Installed::drawn(t, kResults)) << t.screen();
+  EXPECT_THAT(t.row(1), HasSubstr("kvltest checks the sound driver"));
+  EXPECT_TRUE(t.contains("│ Self test log ")) << t.screen();
+  EXPECT_TRUE(t.contains("│ ============= ")) << t.screen();
+  EXPECT_THAT(t.row(22), HasSubstr("[  Ok  ]"));
+  t.press(Key::PageDown, 2);
+  EXPECT_TRUE(t.wait_for("All tests OK")) << t.screen();
+  button(t, 1);
+  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+}
+
+TEST(PanelSelfTest, OpenFaultFailsAndAMissingReadmeIsSaid) {
+  Installed s;
+  s.start();
+  std::filesystem::remove(s.install / "docs/README.kvltest");
+  ASSERT_EQ(s.fault({"--open", "/dev/dsp2", "EBUSY"}).status, 0);
+  Terminal t;
+  ASSERT_TRUE(s.panel(t)) << t.screen();
+  open_dialog(t, kSelfTestItem);
+  ASSERT_TRUE(t.wait_for("One or more errors were detected during the self test", 20000))
+      << t.screen();
+  t.press(Key::Enter);
+  ASSERT_TRUE(Installed::drawn(t, kResults)) << t.screen();
+  EXPECT_THAT(t.row(1), HasSubstr("Failed to open the log file"));
+  EXPECT_THAT(t.row(3), HasSubstr("Self test log"));
+  EXPECT_THAT(kvltest::read_file(s.install / "logs/kvltest.log"),
+              HasSubstr("/dev/dsp2: open for writing: FAILED (Device or resource busy)\n"));
+}
+
+// kvltest alone: the last line and the exit status decide; no earlier line
+// holds "OK", so a run cut short never passes.
+TEST(Kvltest, LastLineAndStatus) {
+  struct Case {
+    const char *name;
+    std::vector<std::string> args;
+    std::string input;
+    bool start;
+    const char *fault;
+    int status;
+    std::string last;
+  } cases[] = {
+      {"full, not asking", {"-C"}, "", true, nullptr, 0, "All tests OK"},
+      {"quick", {"-q", "-C"}, "", true, nullptr, 0, "All tests OK"},
+      {"a tone not heard", {"-q"}, "y\nn\ny\ny\ny\n", true, nullptr, 1, "1 tests FAILED"},
+      {"no audio device", {"-C"}, "", false, nullptr, 1, "1 tests FAILED"},
+      {"driver information refused", {"-C"}, "", true, "KVL_SYSINFO", 1, "1 tests FAILED"},
+      {"bad usage", {"-C", "-x"}, "", false, nullptr, 2, ""},
+  };
+  for (const Case &c : cases) {
+    Installed s;
+    if (c.start) s.start();
+    if (c.fault) {
+      ASSERT_EQ(s.fault({c.fault, "EIO"}).status, 0);
+    }
+    std::vector<std::string> argv = {kvltest::bin("kvltest")};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    auto r = kvltest::run(argv, {s.machine.env()}, c.input);
+    EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.out;
+    if (c.status == 2) {
+      EXPECT_EQ(r.err, "Usage: kvltest [-q] [-C]\n");
+      continue;
+    }
+    ASSERT_FALSE(r.out.empty()) << c.name;
+    std::string body = r.out.substr(0, r.out.size() - 1);
+    size_t cut = body.rfind('\n');
+    EXPECT_EQ(body.substr(cut + 1), c.last) << c.name;
+    EXPECT_EQ(body.substr(0, cut).find("OK"), std::string::npos) << c.name << "\n" << r.out;
+    bool recorded = r.out.find("records a block") != std::string::npos;
+    EXPECT_EQ(recorded, c.start && !c.fault && c.args[0] != "-q") << c.name;
+  }
 }
 
 }  // namespace

@@ -315,4 +315,29 @@ TEST_F(Panel, FailedWriteAfterTheRequests) {
             1);
 }
 
+// The simulator's audio nodes: no device behind a node is ENXIO, as the
+// driver answers; written bytes count as played, reads give silence.
+TEST_F(Panel, AudioNodesCountBytesAndNeedADevice) {
+  kvlsim({"mknod", "/dev/dsp0", "14", "3", "0666"});
+  errno = 0;
+  EXPECT_EQ(sys_open("/dev/dsp0", O_WRONLY), -1);
+  EXPECT_EQ(errno, ENXIO);
+  kvlsim({"addcard", "SB16", "220", "5", "1", "5"});
+  kvlsim({"activate"});
+  int fd = sys_open("/dev/dsp0", O_RDWR);
+  ASSERT_GE(fd, 0);
+  char buf[300];
+  std::memset(buf, 7, sizeof buf);
+  EXPECT_EQ(sys_write(fd, buf, 300), 300);
+  EXPECT_EQ(sys_write(fd, buf, 20), 20);
+  EXPECT_EQ(sys_read(fd, buf, 200), 200);
+  EXPECT_EQ(buf[0], 0);
+  EXPECT_EQ(buf[199], 0);
+  EXPECT_EQ(buf[200], 7);
+  sys_close(fd);
+  json audio = json::parse(run({bin("kvlsim"), "state", root()}).out)["audio"][0];
+  EXPECT_EQ(audio["played"], 320);
+  EXPECT_EQ(audio["recorded"], 200);
+}
+
 }  // namespace
