@@ -3,7 +3,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES="build-essential cmake pkg-config libncurses-dev libgtest-dev libgmock-dev
-  nlohmann-json3-dev libvterm-dev ncompress gzip tmux"
+  nlohmann-json3-dev libvterm-dev ncompress gzip tmux groff-base"
 # Only ./check needs these: clang and its libFuzzer runtime for the fuzz targets.
 CHECK_PACKAGES="clang libclang-rt-14-dev"
 

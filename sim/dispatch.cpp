@@ -165,11 +165,40 @@ int sim_request(const char *root, int, uint32_t code, void *arg) {
   return rc;
 }
 
-int sim_open_check(const char *root, const char *syspath, int major, int) {
+int sim_open_check(const char *root, const char *syspath, int major, int minor) {
   int rc = with_state(root, [&](const Machine &m, SimJson &state, bool *) {
     int fault = fault_for_open(m, state, syspath);
     if (fault) return -fault;
-    if (major == m.major && !state.value("loaded", false)) return -ENODEV;
+    if (major != m.major) return 0;
+    if (!state.value("loaded", false)) return -ENODEV;
+    // A node without an audio device behind it, as the driver answers.
+    int dev = audio_device_of_minor(minor);
+    if (dev >= 0 && dev >= static_cast<int>(state["audio"].size())) return -ENXIO;
+    return 0;
+  });
+  if (rc < 0) {
+    errno = -rc;
+    return -1;
+  }
+  return 0;
+}
+
+int audio_device_of_minor(int minor) {
+  if (minor < 0 || minor > 255) return -1;
+  int cls = minor % 16, index = minor / 16;
+  if (cls >= 3 && cls <= 5) return index;
+  if (cls >= 10 && cls <= 12) return 16 * (cls - 9) + index;
+  return -1;
+}
+
+int sim_audio_io(const char *root, int minor, size_t n, bool played) {
+  int dev = audio_device_of_minor(minor);
+  int rc = with_state(root, [&](const Machine &, SimJson &state, bool *) {
+    if (!state.value("loaded", false)) return -ENODEV;
+    SimJson &audio = state["audio"];
+    if (dev < 0 || dev >= static_cast<int>(audio.size())) return -ENXIO;
+    const char *key = played ? "played" : "recorded";
+    audio[dev][key] = audio[dev].value(key, static_cast<uint64_t>(0)) + n;
     return 0;
   });
   if (rc < 0) {

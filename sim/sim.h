@@ -25,6 +25,16 @@ int sim_request(const char *root, int minor, uint32_t code, void *arg);
 // Returns 0, or -1 with errno set.
 int sim_open_check(const char *root, const char *syspath, int major, int minor);
 
+// The audio device a node's minor number stands for: /dev/dspN, /dev/audioN
+// and /dev/dspWN (classes 3, 4, 5: N = minor / 16) and /dev/dsp16..63
+// (classes 10, 11, 12). -1 for any other node.
+int audio_device_of_minor(int minor);
+
+// Counts n bytes played to (written) or recorded from (read) the audio device
+// of minor in the state ("played", "recorded" of its "audio" entry). Returns
+// 0, or -1 with errno set (ENXIO when the driver has no such device).
+int sim_audio_io(const char *root, int minor, size_t n, bool played);
+
 // Journals a file-system flush. Returns 0 or -1.
 int sim_sync(const char *root);
 

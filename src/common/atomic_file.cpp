@@ -154,4 +154,13 @@ int replace_file(const char *path, std::string_view text, bool durable, int new_
   return 0;
 }
 
+int check_replaceable(const char *path) {
+  std::string tmp = std::string(path) + ".XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) return -1;
+  close(fd);
+  unlink(tmp.c_str());
+  return 0;
+}
+
 }  // namespace kvl

@@ -22,4 +22,10 @@ namespace kvl {
 // file is left.
 int replace_file(const char *path, std::string_view text, bool durable = true, int new_mode = -1);
 
+// Whether replace_file could write beside path: creates the temporary file it
+// would use in path's directory and removes it again, touching nothing else.
+// Returns 0, or -1 with errno set (the directory is missing, not writable or
+// full).
+int check_replaceable(const char *path);
+
 }  // namespace kvl

@@ -96,18 +96,26 @@ int close_fd(int fd) {
   return native::close_fd(fd);
 }
 
-// A device has nothing to read here.
+// An audio device records silence (zero bytes) of the size asked, counted
+// in the state; other devices have nothing to read.
 ssize_t read_fd(int fd, void *buf, size_t n) {
-  if (g_devices.count(fd)) return 0;
-  return native::read_fd(fd, buf, n);
+  auto it = g_devices.find(fd);
+  if (it == g_devices.end()) return native::read_fd(fd, buf, n);
+  if (audio_device_of_minor(it->second.minor) < 0) return 0;
+  if (sim_audio_io(root(), it->second.minor, n, false) < 0) return -1;
+  std::memset(buf, 0, n);
+  return static_cast<ssize_t>(n);
 }
 
-// What is written to /dev/sequencer is captured; other devices take and
-// drop what they are given.
+// What is written to /dev/sequencer is captured, what is played on an audio
+// device counted; other devices take and drop what they are given.
 ssize_t write_fd(int fd, const void *buf, size_t n) {
   auto it = g_devices.find(fd);
   if (it == g_devices.end()) return native::write_fd(fd, buf, n);
   if (it->second.minor == SEQUENCER_MINOR && sim_capture(root(), buf, n) < 0) return -1;
+  if (audio_device_of_minor(it->second.minor) >= 0 &&
+      sim_audio_io(root(), it->second.minor, n, true) < 0)
+    return -1;
   return static_cast<ssize_t>(n);
 }
 

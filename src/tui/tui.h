@@ -5,7 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace kvl {
 
@@ -104,5 +107,36 @@ template <std::size_t N>
 int text_input(const char *prompt, char (&buffer)[N]) {
   return text_input(prompt, buffer, N);
 }
+
+// --- The self-test window (the configurator's and the control panel's) ---
+
+constexpr int SELF_TEST_LIST_CAPACITY = 1000;  // lines of the results window
+constexpr int SELF_TEST_LIST_WIDTH = 78;       // a longer file line gives several list lines
+
+// Adds the lines of the text file at path to list as unselectable items
+// (LIST_ESCAPE), in pieces of at most 78 characters; a file that cannot be
+// read adds the one line "Failed to open the log file".
+void append_file_to_list(ChoiceList *list, const char *path);
+
+// Reads the test's output to its end in pieces of at most 1022 characters and
+// hands each non-empty piece, cut at its newline, to show. Returns 1 when the
+// last piece read holds "OK" (so only the last line decides), else 0.
+int read_self_test_output(std::FILE *in, const std::function<void(const char *)> &show);
+
+struct SelfTestRun {
+  const char *command;   // shell pipeline that runs the test and tees its log
+  const char *ok_label;  // the results window's button
+  const char *readme;    // help text shown above the log
+  const char *log;       // the log the pipeline writes
+};
+
+// Runs the test with its lines as notes, shows "All tests completed
+// successfully." or "One or more errors were detected during the self test"
+// (or "Failed to start the kvltest utility"), then the results window: the
+// help text, an empty line, "Self test log", "=============" and the log.
+void run_self_test_window(const SelfTestRun &run);
+
+// text in single quotes for the shell, a quote inside written '\''.
+std::string shell_quote(std::string_view text);
 
 }  // namespace kvl

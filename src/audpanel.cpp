@@ -1,0 +1,48 @@
+// audpanel: the control panel of a running driver (self test and /dev/dsp
+// routing). Owns the run's PanelState and decides where every message goes:
+// before the text screen on standard error, after it through tui_fatal or
+// once the screen has ended.
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "common/common.h"
+#include "panel/panel.h"
+#include "sys/sys.h"
+#include "tui/tui.h"
+
+namespace {
+
+void explain_open_error() {
+  if (const char *text = kvl::open_error_explanation(errno)) std::fputs(text, stderr);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  kvl::PanelState st;
+  std::string warnings;
+  kvl::panel_option_warnings(argc, argv, &warnings);
+  std::fputs(warnings.c_str(), stderr);
+
+  st.control.fd = kvl::sys_open("/dev/mixer0", O_RDWR);
+  if (st.control.fd < 0) {
+    kvl::print_error("/dev/mixer0");
+    explain_open_error();
+    return 255;
+  }
+  std::string error;
+  if (kvl::load_install_dir(st, &error) != 0) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 255;
+  }
+
+  kvl::tui_start();
+  if (kvl::check_driver(st, &error) != 0) kvl::tui_fatal(error);
+  kvl::control_menu(st);
+  kvl::tui_end();
+  for (const std::string &line : st.after_screen) std::fprintf(stderr, "%s\n", line.c_str());
+  return 0;
+}
