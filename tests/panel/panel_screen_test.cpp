@@ -240,14 +240,17 @@ TEST(PanelRouting, CancelAfterMovesSendsNothing) {
   open_dialog(t, kInputItem);
   ASSERT_TRUE(t.wait_for("/dev/dsp3: ES1371 DAC2")) << t.screen();
   button(t, 2);  // Move Down: 0 3 1
-  ASSERT_TRUE(t.wait_until([&] { return t.row(kDialogRow + 1).find("/dev/dsp3") != std::string::npos; }))
-      << t.screen();
-  EXPECT_TRUE(t.cell(kDialogRow + 1, 2).reverse);  // the highlight follows the device
+  // The highlight follows the device.
+  ASSERT_TRUE(t.wait_until([&] {
+    return t.row(kDialogRow + 1).find("/dev/dsp3") != std::string::npos &&
+           t.cell(kDialogRow + 1, 2).reverse;
+  })) << t.screen();
   button(t, 4);  // Cancel
   ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
   open_dialog(t, kInputItem);
-  ASSERT_TRUE(Installed::drawn(t, "Reorder devices")) << t.screen();
-  EXPECT_THAT(t.row(kDialogRow), HasSubstr("/dev/dsp3: ES1371 DAC2"));
+  ASSERT_TRUE(t.wait_until([&] {
+    return t.row(kDialogRow).find("/dev/dsp3: ES1371 DAC2") != std::string::npos;
+  })) << t.screen();
   button(t, 4);
   ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
   open_dialog(t, 1);  // Cancel changes and Exit
@@ -268,10 +271,12 @@ TEST(PanelRouting, SavedRoutingReachesEveryStart) {
   // Highlight on 1 (the third line), Move Up: 3 1 0, the highlight on 1.
   t.press(Key::Down, 2);
   button(t, 1);
-  ASSERT_TRUE(t.wait_until([&] { return t.row(kDialogRow + 1).find("/dev/dsp1") != std::string::npos; }))
-      << t.screen();
-  EXPECT_TRUE(t.cell(kDialogRow + 1, 2).reverse);
-  EXPECT_THAT(t.row(kDialogRow + 2), HasSubstr("/dev/dsp0: SB16 DSP"));
+  // The list is redrawn row by row: wait for both rows that the move changes.
+  ASSERT_TRUE(t.wait_until([&] {
+    return t.row(kDialogRow + 1).find("/dev/dsp1") != std::string::npos &&
+           t.row(kDialogRow + 2).find("/dev/dsp0: SB16 DSP") != std::string::npos &&
+           t.cell(kDialogRow + 1, 2).reverse;
+  })) << t.screen();
   // Move Down on the last line changes nothing (the saved file shows it).
   t.press(Key::Down);
   button(t, 2);
