@@ -171,16 +171,25 @@ void take_line(Allocation &a, const Line &l, int card, int device, const HwdbRes
   }
 }
 
-void check_line(Allocation &a, const Line &l, int card, int device, const HwdbResource &res) {
+// The device's slot for res, ready to be checked: nullptr when the device
+// has no such slot or is disabled (its slot is then cleared); a fixed
+// resource has taken its default.
+int *slot_to_check(Allocation &a, int card, int device, const HwdbResource &res) {
   CardDevice &dev = device_of(a, card, device);
   int *slot = resource_slot(dev, res);
-  if (!slot) return;
+  if (!slot) return nullptr;
   if (!dev.enabled) {
     *slot = -1;
-    return;
+    return nullptr;
   }
+  if (res.flags & RF_FIXED) *slot = res.def;
+  return slot;
+}
+
+void check_line(Allocation &a, const Line &l, int card, int device, const HwdbResource &res) {
+  int *slot = slot_to_check(a, card, device, res);
+  if (!slot) return;
   bool fixed = res.flags & RF_FIXED;
-  if (fixed) *slot = res.def;
   int v = *slot;
   bool valid = line_allowed(res, v, l.restype == RES_IRQ ? 1 : 0, l.lines);
   if (valid && !l.holder[v]) {
@@ -245,15 +254,9 @@ void disable_device(Allocation &a, int card, int device) {
 }
 
 void check_port(Allocation &a, int card, int device, const HwdbResource &res) {
-  CardDevice &dev = device_of(a, card, device);
-  int *slot = resource_slot(dev, res);
+  int *slot = slot_to_check(a, card, device, res);
   if (!slot) return;
-  if (!dev.enabled) {
-    *slot = -1;
-    return;
-  }
   bool fixed = res.flags & RF_FIXED;
-  if (fixed) *slot = res.def;
   int v = *slot;
   if (port_allowed(res, v) && port_range_free(a.model.resources, v, res.size, &res)) {
     register_port(a, card, device, res, v);

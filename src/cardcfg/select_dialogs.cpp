@@ -138,6 +138,26 @@ Outcome run_dialog(Dialog &d, int *value) {
   }
 }
 
+// Asks the dialog's question. Returns true with *slot set to the chosen
+// value; false when nothing was chosen (no candidate, cancelled, or the
+// device disabled, which is then done).
+bool ask_value(Dialog &d, int card, int device, int *slot) {
+  if (!has_candidates(d)) {
+    no_candidates(d, slot);
+    return false;
+  }
+  add_main_buttons(d);
+  int value = -1;
+  Outcome o = run_dialog(d, &value);
+  if (o == CLOSED) return false;
+  if (o == DISABLE) {
+    disable_device(d.a, card, device);
+    return false;
+  }
+  *slot = value;
+  return true;
+}
+
 std::string holder_name(const Allocation &a, int entry) {
   const HwdbNode *n = hwdb_node(a.db, a.model.resources.ports[entry].node);
   return n ? std::string(field_text(n->name)) : std::string("System");
@@ -174,19 +194,8 @@ void select_port(Allocation &a, int card, int device, const HwdbResource &res) {
     for (long v = res.range_start; v <= res.range_end && room(); v += res.range_step)
       offer(static_cast<int>(v), -2);  // the range form preselects nothing
   }
-  if (!has_candidates(d)) {
-    no_candidates(d, slot);
-    return;
-  }
-  add_main_buttons(d);
-  int value = -1;
-  Outcome o = run_dialog(d, &value);
-  if (o == CLOSED) return;
-  if (o == DISABLE) {
-    disable_device(a, card, device);
-    return;
-  }
-  *slot = value;
+  if (!ask_value(d, card, device, slot)) return;
+  int value = *slot;
   if (port_range_free(a.model.resources, value, res.size, &res)) check_port(a, card, device, res);
   else take_port(a, card, device, res, value);
 }
@@ -218,19 +227,8 @@ void select_line(Allocation &a, int card, int device, const HwdbResource &res, b
       add_candidate(d, text, v, *slot);
     }
   }
-  if (!has_candidates(d)) {
-    no_candidates(d, slot);
-    return;
-  }
-  add_main_buttons(d);
-  int value = -1;
-  Outcome o = run_dialog(d, &value);
-  if (o == CLOSED) return;
-  if (o == DISABLE) {
-    disable_device(a, card, device);
-    return;
-  }
-  *slot = value;
+  if (!ask_value(d, card, device, slot)) return;
+  int value = *slot;
   if (irq) {
     bool held = value >= 0 && value < IRQ_LINES && t.irq[value];
     if (held) take_irq(a, card, device, res, value);
