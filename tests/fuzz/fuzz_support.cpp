@@ -2,6 +2,8 @@
 
 #include "sys/sys.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace kvl {
@@ -13,5 +15,8 @@ int sys_ioctl(int fd, unsigned long, void *) {
 }
 
 void sys_sync() {}
+
+// Firmware files named by a configuration are looked up as they are.
+int sys_stat(const char *path, struct stat *st) { return ::stat(path, st); }
 
 }  // namespace kvl

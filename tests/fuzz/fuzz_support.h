@@ -1,5 +1,5 @@
-// The fake driver the fuzz targets run against: it replaces the system seam,
-// so no target ever reaches a real device or runs sync.
+// The fake driver the fuzz targets run against: it replaces the system seam
+// (ioctl, sync, stat), so no target ever reaches a real device or runs sync.
 #pragma once
 
 namespace kvlfuzz {
