@@ -4,6 +4,7 @@
 // reader fills it and the writer only reads it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cardcfg/cardlist.h"
@@ -13,6 +14,14 @@
 
 namespace kvl {
 
+// What the configurator's detection learns during one run.
+struct DetectState {
+  int autodetect_done = 0;     // plug-and-play detection ran (main menu: "twice")
+  int pnp_seen = 0;            // an ISA plug-and-play card answered: no ISA probing
+  int isa_probe_ran = 0;       // the ISA autodetection ran
+  uint32_t shared_irq_mask = 0;  // IRQs 1..31 that two PCI cards share
+};
+
 struct ConfigModel {
   std::string install_dir;     // the installation directory
   int verbosity = 0;           // number of "v" letters in the option word
@@ -21,6 +30,7 @@ struct ConfigModel {
   CardList cards;
   ConfigSettings settings;
   ResourceTables resources;
+  DetectState detect;
 };
 
 }  // namespace kvl
