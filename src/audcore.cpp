@@ -3,6 +3,7 @@
 // option word chose.
 #include <memory>
 
+#include "configurator/configurator.h"
 #include "start/start.h"
 
 int main(int argc, char **argv) {
@@ -10,8 +11,6 @@ int main(int argc, char **argv) {
   int rc = kvl::start_entry(*run, argc, argv);
   if (rc < 0) return kvl::EXIT_FATAL;
   if (rc > 0) return 0;
-  // Configurator mode ("c", "T") ends after the handshake until the
-  // configurator's menus are wired in here.
-  if (run->configurator) return 0;
+  if (run->configurator) return kvl::run_configurator(*run);
   return kvl::run_startup(*run);
 }

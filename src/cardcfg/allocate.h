@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cardcfg/cardlist.h"
 #include "cardcfg/resources.h"
@@ -68,6 +69,13 @@ void select_dma(Allocation &a, int card, int device, const HwdbResource &res);
 // device, the resource), each from a database text or nullptr.
 void show_selection_help(Asker &asker, const std::string &title, const char *word,
                          const char *card_text, const char *device_text, const char *resource_text);
+
+// Appends a help section to lines: the heading, a line of "=", an empty
+// line, then text's lines ("*** No information available ***" without
+// text; a one-line text gets "(No further information on this subject).")
+// and an empty line.
+void add_help_section(std::vector<std::string> &lines, const std::string &heading,
+                      const char *text);
 
 // Asks for the card's firmware file until it exists or the user cancels;
 // with force, asks even when the file exists.

@@ -21,11 +21,13 @@ class Asker;
 // number of card lines that added no card.
 int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text);
 
-// Reads the devices.cfg at path, then rebuilds the resource tables. Returns
-// what parse_devices_cfg returns; -1 when the file cannot be read, after
-// "No earlier configuration detected" on standard error for a missing file
-// and "PATH: error text" for any other error (nothing changed).
-int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path);
+// Reads the devices.cfg at path, then rebuilds the resource tables; the text
+// read goes to *text_read when given. Returns what parse_devices_cfg
+// returns; -1 with errno set when the file cannot be read, after "No earlier
+// configuration detected" on standard error for a missing file and "PATH:
+// error text" for any other error (nothing changed).
+int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path,
+                     std::string *text_read = nullptr);
 
 // The texts of a saved configuration.
 struct DeviceConfigText {

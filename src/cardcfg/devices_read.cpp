@@ -121,13 +121,17 @@ int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std
   return skipped;
 }
 
-int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path) {
+int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path,
+                     std::string *text_read) {
   std::string text;
   if (read_text_file(path, text) < 0) {
-    if (errno == ENOENT) std::fprintf(stderr, "No earlier configuration detected\n");
-    else print_error(path);  // there is one, but it cannot be read
+    int err = errno;
+    if (err == ENOENT) std::fprintf(stderr, "No earlier configuration detected\n");
+    else print_error(path, err);  // there is one, but it cannot be read
+    errno = err;
     return -1;
   }
+  if (text_read) *text_read = text;
   int skipped = parse_devices_cfg(model, db, asker, text);
   rebuild_and_check_all(model, db, asker);
   return skipped;

@@ -247,6 +247,15 @@ void select_line(Allocation &a, int card, int device, const HwdbResource &res, b
   t.dma_nesting--;
 }
 
+bool file_exists(const std::string &path, int *err) {
+  struct stat st;
+  if (sys_stat(path.c_str(), &st) == 0) return true;
+  *err = errno;
+  return false;
+}
+
+}  // namespace
+
 void add_help_section(std::vector<std::string> &lines, const std::string &heading,
                       const char *text) {
   lines.push_back(heading);
@@ -267,15 +276,6 @@ void add_help_section(std::vector<std::string> &lines, const std::string &headin
   }
   lines.push_back("");
 }
-
-bool file_exists(const std::string &path, int *err) {
-  struct stat st;
-  if (sys_stat(path.c_str(), &st) == 0) return true;
-  *err = errno;
-  return false;
-}
-
-}  // namespace
 
 void select_irq(Allocation &a, int card, int device, const HwdbResource &res) {
   select_line(a, card, device, res, true);

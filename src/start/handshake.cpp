@@ -42,33 +42,59 @@ int driver_handshake(CoreRun &run) {
 
 namespace {
 
-// Splits text at each newline into run.model.drivers.names: the count is the number
-// of newlines plus one, capped at the size of the name table.
-int split_driver_names(CoreRun &run, std::string_view text) {
+// Splits text at each newline into the driver table: the count is the number
+// of newlines plus one, capped at the size of the table; *lines gets the
+// uncapped count. With described, each piece is "NAME:DESCRIPTION" (no
+// colon: an empty description).
+int split_driver_names(CoreRun &run, std::string_view text, bool described, int *lines) {
+  DriverTable &d = run.model.drivers;
   int count = 0;
+  *lines = 0;
   size_t start = 0;
   for (;;) {
     size_t nl = text.find('\n', start);
-    std::string_view name = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-    run.model.drivers.names[count++] = std::string(name);
-    if (nl == std::string_view::npos || count == MAX_DRIVER_NAMES) break;
+    std::string_view piece = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
+    if (count < MAX_DRIVER_NAMES) {
+      size_t colon = described ? piece.find(':') : std::string_view::npos;
+      d.names[count] = std::string(piece.substr(0, colon));
+      d.texts[count] = colon == std::string_view::npos ? "" : std::string(piece.substr(colon + 1));
+      count++;
+    }
+    ++*lines;
+    if (nl == std::string_view::npos || (!described && count == MAX_DRIVER_NAMES)) break;
     start = nl + 1;
   }
-  run.model.drivers.count = count;
+  d.count = count;
+  return count;
+}
+
+int take_names(CoreRun &run, std::string_view text, bool described) {
+  int lines = 0;
+  int count = split_driver_names(run, text, described, &lines);
+  DriverTable &d = run.model.drivers;
+  if (lines > count)
+    std::fprintf(stderr, "Get drivers long: %d drivers reported, the first %d are used\n", lines,
+                 count);
+  if (run.model.verbosity >= 5)
+    std::fprintf(stderr, "%d card level drivers actually installed.\n", lines);
+  if (count < d.slots) d.slots = count;
+  if (run.model.verbosity >= 6)
+    for (int i = 0; i < count; i++) {
+      int key = i < MAX_DRIVER_KEYS ? d.keys[i] : 0;
+      if (described)
+        std::fprintf(stderr, "%3d: %s (%s)\n", key, d.names[i].c_str(), d.texts[i].c_str());
+      else
+        std::fprintf(stderr, "%3d: %s\n", key, d.names[i].c_str());
+    }
   return count;
 }
 
 }  // namespace
 
-int take_driver_names(CoreRun &run, std::string_view text) {
-  int count = split_driver_names(run, text);
-  if (run.model.verbosity >= 5)
-    std::fprintf(stderr, "%d card level drivers actually installed.\n", count);
-  if (count < run.model.drivers.slots) run.model.drivers.slots = count;
-  if (run.model.verbosity >= 6)
-    for (int i = 0; i < count; i++)
-      std::fprintf(stderr, "%3d: %s\n", run.model.drivers.keys[i], run.model.drivers.names[i].c_str());
-  return count;
+int take_driver_names(CoreRun &run, std::string_view text) { return take_names(run, text, false); }
+
+int take_driver_descriptions(CoreRun &run, std::string_view text) {
+  return take_names(run, text, true);
 }
 
 int load_driver_names(CoreRun &run) {
@@ -77,6 +103,13 @@ int load_driver_names(CoreRun &run) {
   // The driver fills at most the request's 4096 bytes; the extra byte keeps
   // the text terminated even when it fills all of them.
   take_driver_names(run, std::string_view(text, std::strlen(text)));
+  return 0;
+}
+
+int load_driver_descriptions(CoreRun &run) {
+  char text[DRIVER_LIST_BYTES + 1] = {};
+  if (control_request(run.control, CTL_GET_DRIVERS_LONG, text) < 0) return -1;
+  take_driver_descriptions(run, std::string_view(text, std::strlen(text)));
   return 0;
 }
 

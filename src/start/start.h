@@ -102,6 +102,16 @@ int load_driver_names(CoreRun &run);
 // Returns the count.
 int take_driver_names(CoreRun &run, std::string_view text);
 
+// The same for the Get drivers long text, whose lines are "NAME:DESCRIPTION":
+// names and descriptions into the driver table, verbosity 6 printing "KEY:
+// NAME (DESCRIPTION)". Past the table's 200 rows the first 200 stay and one
+// line on standard error says so.
+int take_driver_descriptions(CoreRun &run, std::string_view text);
+
+// Get drivers long into the driver table. Returns 0, or -1 after printing
+// "Get drivers long: error text".
+int load_driver_descriptions(CoreRun &run);
+
 // Get #cards, the card report and the warnings. Sets *all_ok to 0 when a
 // card failed to initialise or the driver has no card. Returns 0, or -1
 // after printing.

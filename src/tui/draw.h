@@ -25,7 +25,9 @@ void draw_centred(WINDOW *win, int row, const char *text, int trailing);
 // Writes text at (row, col) up to its first newline, at most max characters and
 // never onto the right frame column; returns the number written.
 int draw_text(WINDOW *win, int row, int col, const char *text, int max);
-// Waits for the next key on win and translates it with translate_key.
+// Waits for the next key on win and translates it with translate_key. When
+// the terminal's input has ended, ends the program through tui_fatal (status
+// 255, "End of terminal input").
 KeyPress read_key(WINDOW *win);
 
 }  // namespace kvl

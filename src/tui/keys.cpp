@@ -2,7 +2,10 @@
 
 #include <curses.h>
 
+#include <cerrno>
+
 #include "tui/draw.h"
+#include "tui/tui.h"
 
 namespace kvl {
 
@@ -43,6 +46,16 @@ KeyPress translate_key(int code) {
   }
 }
 
-KeyPress read_key(WINDOW *win) { return translate_key(wgetch(win)); }
+KeyPress read_key(WINDOW *win) {
+  int code;
+  do {
+    errno = 0;
+    code = wgetch(win);
+  } while (code == ERR && errno == EINTR);
+  // A blocking read that still fails has met the end of the terminal's
+  // input: no key will ever come, and a dialog waiting for one would spin.
+  if (code == ERR) tui_fatal("End of terminal input");
+  return translate_key(code);
+}
 
 }  // namespace kvl

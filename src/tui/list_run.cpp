@@ -103,6 +103,9 @@ int list_run(ChoiceList *list) {
   list->focus = 0;
   list_layout(list);
   settle_current(list);
+  // A full repaint: a line written to standard error since the last dialog
+  // is on the terminal but unknown to curses, and must not stay.
+  clearok(win, TRUE);
   draw_all(win, list);
   int result = LIST_ESCAPE;
   for (;;) {

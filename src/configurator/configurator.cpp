@@ -1,0 +1,100 @@
+// The configurator's entry: what it loads before the screen starts, the
+// driver list of "T", the one-configurator lock, and the screen around the
+// interactive part.
+#include "configurator/configurator.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cardcfg/modules.h"
+#include "cardcfg/resources.h"
+#include "common/common.h"
+#include "configurator/tui_asker.h"
+#include "hwdb/hwdb.h"
+#include "hwdb/hwdb_parse.h"
+#include "start/start.h"
+#include "tui/tui.h"
+
+namespace kvl {
+
+namespace {
+
+// Frees the loaded database however the entry ends.
+struct LoadedDb {
+  HwdbModel db;
+  ~LoadedDb() { hwdb_model_free(&db); }
+};
+
+}  // namespace
+
+int lock_configurator(const std::string &dir, long *holder) {
+  *holder = 0;
+  std::string path = kvl_path(dir, "etc/.audset.lock");
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return -2;
+  if (flock(fd, LOCK_EX | LOCK_NB) < 0) {
+    char text[32] = {};
+    ssize_t n = pread(fd, text, sizeof text - 1, 0);
+    if (n > 0) *holder = std::strtol(text, nullptr, 10);
+    close(fd);
+    return -1;
+  }
+  // The pid is only for the message of a second configurator.
+  std::string pid = std::to_string(static_cast<long>(getpid())) + "\n";
+  if (ftruncate(fd, 0) == 0 && pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+    // A lock without its pid still locks.
+  }
+  return fd;
+}
+
+int run_configurator(CoreRun &run) {
+  ConfigModel &m = run.model;
+  if (run.driver_list) {
+    if (load_driver_descriptions(run) < 0) return EXIT_FATAL;
+  } else {
+    m.drivers.slots = 0;
+    if (read_modules_lis(m) < 0) return EXIT_FATAL;
+  }
+
+  LoadedDb loaded;
+  std::string err;
+  if (hwdb_load(kvl_path(m.install_dir, "etc/config.dat").c_str(), &loaded.db, &err) < 0) {
+    std::fputs(err.c_str(), stderr);
+    return EXIT_FATAL;
+  }
+  if (m.verbosity >= 7) hwdb_dump_model(loaded.db, stderr);
+
+  if (read_modules_dep(m) < 0) return EXIT_FATAL;
+  query_pci_irqs(m.resources, run.control);
+  mark_resource_base(m.resources);
+
+  if (run.driver_list) {
+    print_driver_list(m.drivers, stdout);
+    return 0;
+  }
+
+  long holder = 0;
+  int lock = lock_configurator(m.install_dir, &holder);
+  if (lock == -1) {
+    std::fprintf(stderr, "Another configurator is running (pid %ld)\n", holder);
+    return EXIT_FATAL;
+  }
+
+  TuiAsker asker;
+  Configurator cfg{run, loaded.db, asker, kvl_path(m.install_dir, "etc/devices.cfg"),
+                   kvl_path(m.install_dir, "etc/modules.cfg")};
+  tui_start();
+  if (configure(cfg) < 0) tui_fatal(cfg.devices_path + ": " + std::strerror(errno));
+  tui_end();
+  if (lock >= 0) close(lock);
+  return 0;
+}
+
+}  // namespace kvl

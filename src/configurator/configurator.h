@@ -1,0 +1,59 @@
+// audcore's configurator mode: the card configuration edited in a main menu
+// and saved to etc/devices.cfg and etc/modules.cfg, or, with "T", the
+// installed drivers listed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kvl {
+
+struct CoreRun;
+struct ConfigModel;
+struct DriverTable;
+struct HwdbModel;
+class Asker;
+
+// What the configurator's steps share: the run, the loaded database, the
+// asker that answers for the user and the paths of the saved files.
+struct Configurator {
+  CoreRun &run;
+  const HwdbModel &db;
+  Asker &asker;
+  std::string devices_path;  // DIR/etc/devices.cfg
+  std::string modules_path;  // DIR/etc/modules.cfg
+};
+
+// The configurator's entry after the handshake: loads the database and the
+// driver lists, then runs the menu on the text screen (or, with "T", prints
+// the driver list). Returns the exit status: 0, or 255 after a fatal error
+// (printed with the screen ended).
+int run_configurator(CoreRun &run);
+
+// The interactive part, on whatever answers through cfg.asker: reads the
+// saved configuration (first configuration: detection and the add dialog),
+// runs the main menu and saves until the user saves or leaves. Returns 0, or
+// -1 after printing "PATH: error text" when an existing devices.cfg cannot
+// be read (saving over it would lose it).
+int configure(Configurator &cfg);
+
+// The main menu until the user chooses: 1 to save, 0 to leave without
+// saving (status word "AUDSET_OK" written).
+int main_menu(Configurator &cfg);
+
+// The header lines of the main menu: the seven lines of an empty list, or
+// one title per configured card.
+std::vector<std::string> configured_card_lines(const ConfigModel &model, const HwdbModel &db);
+
+// Writes "NAME DESCRIPTION" per driver table row to out.
+void print_driver_list(const DriverTable &drivers, std::FILE *out);
+
+// Takes the lock of the installation's configurator: DIR/etc/.audset.lock,
+// held while the process lives (the system drops it when the process ends).
+// Returns the lock's descriptor; -1 with *holder the pid of the configurator
+// that holds it (0 when unknown); -2 when the lock file cannot be opened
+// (errno set), in which case the caller goes on without a lock.
+int lock_configurator(const std::string &dir, long *holder);
+
+}  // namespace kvl
