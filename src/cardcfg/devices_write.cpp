@@ -152,7 +152,17 @@ int write_device_config(const ConfigModel &model, const HwdbModel &db, Asker &as
                         const char *devices_path, const char *modules_path, std::string *why) {
   DeviceConfigText text;
   if (format_device_config(model, db, &text, why) < 0) return -1;
-  for (auto [path, body] : {std::pair{devices_path, &text.devices}, {modules_path, &text.modules}}) {
+  const std::pair<const char *, const std::string *> files[] = {
+      {devices_path, &text.devices}, {modules_path, &text.modules}};
+  // Both files are checked before either is replaced, so that a save that
+  // cannot be completed leaves the pair as it was.
+  for (auto [path, body] : files) {
+    if (check_target_replaceable(path) < 0) {
+      *why = std::string(path) + ": " + std::strerror(errno);
+      return -1;
+    }
+  }
+  for (auto [path, body] : files) {
     // 0644: start-up runs the commands of a devices.cfg only nobody else can change.
     if (replace_file(path, *body, true, 0644) < 0) {
       *why = std::string(path) + ": " + std::strerror(errno);

@@ -154,6 +154,18 @@ int replace_file(const char *path, std::string_view text, bool durable, int new_
   return 0;
 }
 
+int check_target_replaceable(const char *path) {
+  struct stat st;
+  if (stat(path, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      errno = EISDIR;
+      return -1;
+    }
+    if (access(path, W_OK) < 0) return -1;  // as opening it for writing would refuse
+  }
+  return check_replaceable(path);
+}
+
 int check_replaceable(const char *path) {
   std::string tmp = std::string(path) + ".XXXXXX";
   int fd = mkstemp(tmp.data());

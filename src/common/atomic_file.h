@@ -28,4 +28,8 @@ int replace_file(const char *path, std::string_view text, bool durable = true, i
 // full).
 int check_replaceable(const char *path);
 
+// check_replaceable, and an existing path must be no folder and writable
+// (EISDIR, EACCES): for saving several files only when each one can be.
+int check_target_replaceable(const char *path);
+
 }  // namespace kvl

@@ -3,13 +3,8 @@
 // interactive part.
 #include "configurator/configurator.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -33,26 +28,6 @@ struct LoadedDb {
 };
 
 }  // namespace
-
-int lock_configurator(const std::string &dir, long *holder) {
-  *holder = 0;
-  std::string path = kvl_path(dir, "etc/.audset.lock");
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return -2;
-  if (flock(fd, LOCK_EX | LOCK_NB) < 0) {
-    char text[32] = {};
-    ssize_t n = pread(fd, text, sizeof text - 1, 0);
-    if (n > 0) *holder = std::strtol(text, nullptr, 10);
-    close(fd);
-    return -1;
-  }
-  // The pid is only for the message of a second configurator.
-  std::string pid = std::to_string(static_cast<long>(getpid())) + "\n";
-  if (ftruncate(fd, 0) == 0 && pwrite(fd, pid.data(), pid.size(), 0) < 0) {
-    // A lock without its pid still locks.
-  }
-  return fd;
-}
 
 int run_configurator(CoreRun &run) {
   ConfigModel &m = run.model;
@@ -80,20 +55,12 @@ int run_configurator(CoreRun &run) {
     return 0;
   }
 
-  long holder = 0;
-  int lock = lock_configurator(m.install_dir, &holder);
-  if (lock == -1) {
-    std::fprintf(stderr, "Another configurator is running (pid %ld)\n", holder);
-    return EXIT_FATAL;
-  }
-
   TuiAsker asker;
   Configurator cfg{run, loaded.db, asker, kvl_path(m.install_dir, "etc/devices.cfg"),
                    kvl_path(m.install_dir, "etc/modules.cfg")};
   tui_start();
   if (configure(cfg) < 0) tui_fatal(cfg.devices_path + ": " + std::strerror(errno));
   tui_end();
-  if (lock >= 0) close(lock);
   return 0;
 }
 

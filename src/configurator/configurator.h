@@ -49,11 +49,4 @@ std::vector<std::string> configured_card_lines(const ConfigModel &model, const H
 // Writes "NAME DESCRIPTION" per driver table row to out.
 void print_driver_list(const DriverTable &drivers, std::FILE *out);
 
-// Takes the lock of the installation's configurator: DIR/etc/.audset.lock,
-// held while the process lives (the system drops it when the process ends).
-// Returns the lock's descriptor; -1 with *holder the pid of the configurator
-// that holds it (0 when unknown); -2 when the lock file cannot be opened
-// (errno set), in which case the caller goes on without a lock.
-int lock_configurator(const std::string &dir, long *holder);
-
 }  // namespace kvl

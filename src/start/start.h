@@ -39,6 +39,11 @@ struct ApplyState {
 // of this file (under the installation directory) on standard input.
 constexpr const char *DEVICES_CFG = "etc/devices.cfg";
 
+// The configurator's lock file under the installation directory: held while
+// a configurator runs, so that a second one refuses to start. When it cannot
+// be created (a read-only etc/) the configurator runs without it.
+constexpr const char *CONFIG_LOCK = "etc/.audset.lock";
+
 // The commands that control lines queue, run after activation.
 constexpr int MAX_QUEUED_COMMANDS = 320;
 constexpr size_t MAX_COMMAND_TEXT = 1023;
@@ -57,11 +62,14 @@ struct CoreRun {
   int driver_list = 0;      // set by "T"
   int driver_status = 0;    // result of Get status
   int cards_added = 0;      // cards the driver accepted from the configuration
+  int config_lock = -1;     // configurator mode: the held lock's descriptor
   ApplyState apply;
   CommandQueue commands;
 };
 
-// What both modes do first: PATH, option word, argument check, the status
+// What both modes do first: PATH, option word, argument check, in
+// configurator mode the lock (another configurator: "Another configurator is
+// running (pid N)", -1, nothing touched), the status
 // word "AUDSTART", the control device (optional in configurator mode) and the
 // handshake when there is a driver. Returns 0 to go on, 1 when the run ends
 // here with status 0 (another driver version, after its lines), -1 after

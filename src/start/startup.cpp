@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/common.h"
+#include "common/file_lock.h"
 #include "common/text.h"
 #include "driver/driver.h"
 #include "start/start.h"
@@ -48,6 +49,16 @@ int start_entry(CoreRun &run, int argc, char **argv) {
   }
 
   run.model.install_dir = argv[2];
+  // One configurator per installation: a second one touches nothing, not
+  // even the status word the first one keeps.
+  if (run.configurator && !run.driver_list) {
+    long holder = 0;
+    run.config_lock = take_file_lock(kvl_path(run.model.install_dir, CONFIG_LOCK).c_str(), &holder);
+    if (run.config_lock == -1) {
+      std::fprintf(stderr, "Another configurator is running (pid %ld)\n", holder);
+      return -1;
+    }
+  }
   write_install_status(run.model.install_dir, "AUDSTART");
   if (control_open(run.control, run.configurator != 0) < 0) return -1;
 

@@ -8,6 +8,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -194,12 +196,14 @@ TEST_F(CardcfgTest, InterruptedSaveKeepsThePreviousFiles) {
   EXPECT_EQ(kvltest::read_file(modpath), "old modules\n");
   EXPECT_EQ(files_in(etc), (std::vector<std::string>{"devices.cfg", "modules.cfg"}));
 
-  // modules.cfg cannot be written: the new devices.cfg stays.
-  std::string missing = dir_ + "/nodir/modules.cfg";
+  // modules.cfg cannot be written: neither file is replaced.
   std::string why;
-  EXPECT_EQ(save(devpath, missing, &why), -1);
-  EXPECT_EQ(why, missing + ": No such file or directory");
-  EXPECT_EQ(kvltest::read_file(devpath).substr(0, 32), "# Use audset to edit this file.\n");
+  for (std::string bad : {dir_ + "/nodir/modules.cfg", etc + "/folder"}) {
+    std::filesystem::create_directories(etc + "/folder");
+    EXPECT_EQ(save(devpath, bad, &why), -1);
+    EXPECT_EQ(why, bad + ": " + std::strerror(bad == etc + "/folder" ? EISDIR : ENOENT));
+    EXPECT_EQ(kvltest::read_file(devpath), "old devices\n");
+  }
   EXPECT_EQ(kvltest::read_file(modpath), "old modules\n");
 }
 

@@ -120,7 +120,13 @@ bool Terminal::start(const std::vector<std::string> &argv, const std::vector<std
   ws.ws_col = static_cast<unsigned short>(cols_);
   pid_ = forkpty(&master_, nullptr, nullptr, &ws);
   if (pid_ < 0) return false;
-  if (pid_ == 0) exec_program(argv, envs);
+  if (pid_ == 0) {
+    if (!stderr_path_.empty()) {
+      int fd = open(stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd >= 0) dup2(fd, 2);
+    }
+    exec_program(argv, envs);
+  }
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   return true;
 }

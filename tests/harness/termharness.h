@@ -52,6 +52,9 @@ class Terminal {
   // Starts argv[0] (a path) with argv; env entries "NAME=value" are added,
   // "NAME=" removes NAME. Returns false when the program cannot be started.
   bool start(const std::vector<std::string> &argv, const std::vector<std::string> &env = {});
+  // Before start: the program's standard error goes to the file at path
+  // (created or truncated) instead of the terminal.
+  void stderr_to(const std::string &path) { stderr_path_ = path; }
 
   void send(const std::string &bytes);  // raw bytes, as typed
   void press(Key k, int times = 1);
@@ -97,6 +100,7 @@ class Terminal {
   int status_ = -1;
   bool eof_ = false;
   Events events_;
+  std::string stderr_path_;
 };
 
 // A program in a pane of rows x cols of a private tmux server (its own socket

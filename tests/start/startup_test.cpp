@@ -56,24 +56,6 @@ TEST(Startup, MissingControlDeviceIsFatalInStartupMode) {
   EXPECT_TRUE(s.machine.journal().empty());
 }
 
-TEST(Startup, MissingControlDeviceLeavesTheConfiguratorWithoutDriver) {
-  Startup s;
-  std::filesystem::remove(s.machine.root() + "/dev/mixer0");
-  auto r = s.audcore("cvvvvvv");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_TRUE(s.machine.journal().empty());  // none of the handshake ran
-}
-
-TEST(Startup, ConfiguratorModeStopsAfterTheHandshake) {
-  Startup s;
-  auto r = s.audcore("c");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(s.requests_since(0),
-            (std::vector<std::string>{"Get version", "Get status", "Get #drivers",
-                                      "Get driver types"}));
-}
-
 TEST(Startup, OtherDriverVersionIsToldAndEndsQuietly) {
   Startup s(R"({"version": "0x039998", "drivers": [{"name": "SB16", "key": 3}]})");
   auto r = s.audcore("-vvvvvv", "SB16 P220 I5 D1 d5\n");

@@ -1,0 +1,14 @@
+// A lock that one process of a kind holds while it runs: an flock on a file
+// that also names the holder's pid. The system drops the lock when the
+// process ends, however it ends.
+#pragma once
+
+namespace kvl {
+
+// Takes the exclusive lock of the file at path (created when missing) and
+// writes this process's pid into it. Returns the descriptor to keep open
+// while the lock is held; -1 when another process holds it, with *holder its
+// pid (0 when unknown); -2 with errno set when the file cannot be opened.
+int take_file_lock(const char *path, long *holder);
+
+}  // namespace kvl
