@@ -38,6 +38,10 @@ int run_configurator(CoreRun &run);
 // be read (saving over it would lose it).
 int configure(Configurator &cfg);
 
+// Writes etc/devices.cfg and etc/modules.cfg. Returns 0, or -1 after the
+// waiting box "Saving failed: PATH: error text" (the edits stay).
+int save_configuration(Configurator &cfg);
+
 // The main menu until the user chooses: 1 to save, 0 to leave without
 // saving (status word "AUDSET_OK" written).
 int main_menu(Configurator &cfg);

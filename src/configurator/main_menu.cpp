@@ -16,6 +16,7 @@
 #include "common/common.h"
 #include "common/text.h"
 #include "configurator/configurator.h"
+#include "configurator/restart.h"
 #include "hwdb/hwdb.h"
 #include "start/start.h"
 #include "sys/sys.h"
@@ -78,6 +79,9 @@ void not_yet(Configurator &cfg) {
   cfg.asker.notice("This function is not available yet", true);
 }
 
+void quick_self_test(Configurator &cfg) { self_test_item(cfg, 1); }
+void full_self_test(Configurator &cfg) { self_test_item(cfg, 0); }
+
 bool always(const Configurator &) { return true; }
 bool several_cards(const Configurator &cfg) { return cfg.run.model.cards.count > 1; }
 bool may_autodetect(const Configurator &cfg) {
@@ -102,25 +106,15 @@ const MenuItem MENU[] = {
     {10, "Security setup", always, not_yet, false},
     {5, "Manual configuration", always, not_yet, true},
     {18, "Configuration options (etc/options.cfg)", always, not_yet, false},
-    {24, "Audio self test (quick test)", always, not_yet, false},
-    {19, "Audio self test (full test)", always, not_yet, false},
-    {22, "Download and install KVL update", always, not_yet, false},
+    {24, "Audio self test (quick test)", always, quick_self_test, false},
+    {19, "Audio self test (full test)", always, full_self_test, false},
+    {22, "Download and install KVL update", always, update_item, false},
 };
 
 const MenuItem *find_item(int code) {
   for (const MenuItem &item : MENU)
     if (item.code == code) return &item;
   return nullptr;
-}
-
-// Saves both files; a failure is shown and the edits stay for another try.
-int save_configuration(Configurator &cfg) {
-  std::string why;
-  if (write_device_config(model_of(cfg), cfg.db, cfg.asker, cfg.devices_path.c_str(),
-                          cfg.modules_path.c_str(), &why) == 0)
-    return 0;
-  cfg.asker.notice("Saving failed: " + why, true);
-  return -1;
 }
 
 // Keeps the file as read beside it when the reader had to skip card lines:
@@ -136,6 +130,15 @@ void keep_file_as_read(const std::string &path, const std::string &text) {
 }
 
 }  // namespace
+
+int save_configuration(Configurator &cfg) {
+  std::string why;
+  if (write_device_config(model_of(cfg), cfg.db, cfg.asker, cfg.devices_path.c_str(),
+                          cfg.modules_path.c_str(), &why) == 0)
+    return 0;
+  cfg.asker.notice("Saving failed: " + why, true);
+  return -1;
+}
 
 std::vector<std::string> configured_card_lines(const ConfigModel &model, const HwdbModel &db) {
   std::vector<std::string> lines;
