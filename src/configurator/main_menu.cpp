@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "configurator/configurator.h"
 #include "configurator/restart.h"
+#include "configurator/screens.h"
 #include "hwdb/hwdb.h"
 #include "start/start.h"
 #include "sys/sys.h"
@@ -75,9 +76,6 @@ void remove_card_action(Configurator &cfg) {
 void reorder_action(Configurator &cfg) {
   reorder_cards_dialog(model_of(cfg), cfg.db, cfg.asker);
 }
-void not_yet(Configurator &cfg) {
-  cfg.asker.notice("This function is not available yet", true);
-}
 
 void quick_self_test(Configurator &cfg) { self_test_item(cfg, 1); }
 void full_self_test(Configurator &cfg) { self_test_item(cfg, 0); }
@@ -103,9 +101,9 @@ const MenuItem MENU[] = {
     {4, "Remove a card/device", always, remove_card_action, true},
     {20, "Reorder card list", several_cards, reorder_action, true},
     {9, "Autodetect soundcards", may_autodetect, autodetect, true},
-    {10, "Security setup", always, not_yet, false},
-    {5, "Manual configuration", always, not_yet, true},
-    {18, "Configuration options (etc/options.cfg)", always, not_yet, false},
+    {10, "Security setup", always, security_setup, false},
+    {5, "Manual configuration", always, manual_configuration, true},
+    {18, "Configuration options (etc/options.cfg)", always, edit_options, false},
     {24, "Audio self test (quick test)", always, quick_self_test, false},
     {19, "Audio self test (full test)", always, full_self_test, false},
     {22, "Download and install KVL update", always, update_item, false},

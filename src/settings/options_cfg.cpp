@@ -8,10 +8,17 @@
 
 namespace kvl {
 
-int option_value(const OptionRow &row) {
+int leading_number(std::string_view text) {
+  size_t n = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+  size_t digits = n;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') digits++;
+  if (digits == n) return 0;
+  std::string_view number = text.substr(text[0] == '+' ? 1 : 0, digits - (text[0] == '+' ? 1 : 0));
   int value;
-  return parse_number(row.value_text, 10, &value) == 0 ? value : 0;
+  return parse_number(number, 10, &value) == 0 ? value : 0;
 }
+
+int option_value(const OptionRow &row) { return leading_number(row.value_text); }
 
 int parse_options_cfg(std::string_view text, OptionsFile *out) {
   *out = {};

@@ -33,8 +33,12 @@ struct OptionsFile {
   bool operator==(const OptionsFile &) const = default;
 };
 
-// The value a row sends: value_text as a whole decimal number, 0 when it is
-// not one.
+// The number text starts with: an optional sign and decimal digits, the
+// rest ignored ("12abc" is 12); 0 when text starts with no number or the
+// number does not fit in 32 bits.
+int leading_number(std::string_view text);
+
+// The value a row sends and the editor shows: leading_number of value_text.
 int option_value(const OptionRow &row);
 
 // Reads the text of the file into *out (replacing what it held). A line that

@@ -211,6 +211,15 @@ TEST(ConfiguratorScreen, CardAddedByHandStartsUp) {
   ASSERT_TRUE(choose(t, "Add new card/device", kAdd)) << t.screen();
   ASSERT_TRUE(choose(t, "Sound Blaster 16 (jumper configured)", "Select I/O port for"))
       << t.screen();
+  // Help: the three sections scroll as lines of their own window.
+  t.press(Key::Tab, 3);
+  t.press(Key::Enter);
+  ASSERT_TRUE(Installed::drawn(t, "Selecting an I/O port")) << t.screen();
+  for (const char *line : {"Soundcard or device", "Sound Blaster 16", "Functionality",
+                           "Sound Blaster 16 digital audio", "Hardware port selection"})
+    EXPECT_TRUE(on_screen(t, line)) << line << "\n" << t.screen();
+  t.press(Key::Escape);
+  ASSERT_TRUE(Installed::drawn(t, "Select I/O port for")) << t.screen();
   ASSERT_TRUE(choose(t, "220 - May be free (not sure)", "Select IRQ for")) << t.screen();
   EXPECT_TRUE(on_screen(t, "(The factory default value is 5)")) << t.screen();
   ASSERT_TRUE(choose(t, " 5 - May be free (not sure)", "Select DMA for")) << t.screen();

@@ -58,12 +58,14 @@ TEST(OptionsCfg, ParseCases) {
   }
 }
 
-TEST(OptionsCfg, ValueIsWholeDecimalOrZero) {
+TEST(OptionsCfg, ValueIsTheLeadingDecimalNumberOrZero) {
   struct Case {
     const char *text;
     int value;
-  } cases[] = {{"48000", 48000}, {"-2", -2}, {"yes", 0}, {"12abc", 0}, {" 5", 0},
-               {"", 0}, {"2147483647", 2147483647}, {"2147483648", 0}, {"0x10", 0}};
+  } cases[] = {{"48000", 48000}, {"-2", -2}, {"+7", 7}, {"yes", 0}, {"12abc", 12},
+               {" 5", 0}, {"", 0}, {"-", 0}, {"2147483647", 2147483647},
+               {"-2147483648", -2147483647 - 1}, {"2147483648", 0}, {"99999999999x", 0},
+               {"0x10", 0}};
   for (const Case &c : cases) {
     OptionRow row{1, find_option("be_quiet"), c.text};
     EXPECT_EQ(option_value(row), c.value) << c.text;
