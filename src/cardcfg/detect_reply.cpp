@@ -28,12 +28,11 @@ int read_port(std::string_view text) {
       hex_digit(text[i + 2]) >= 0)
     i += 2;
   int value = 0;
-  int digits = 0;
-  for (; i < text.size() && hex_digit(text[i]) >= 0; i++, digits++) {
+  for (; i < text.size() && hex_digit(text[i]) >= 0; i++) {
     value = value * 16 + hex_digit(text[i]);
     if (value > ISA_PORT_MAX) return 0;
   }
-  return digits > 0 ? value : 0;
+  return value;
 }
 
 // Whether the card-name table holds key (a text of any length).
