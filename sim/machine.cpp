@@ -169,6 +169,8 @@ void parse_machine(const json &j, Machine &m) {
     c.irq = get_int(e, "irq", 0, w);
     c.dma = get_int(e, "dma", -1, w);
     c.dma2 = get_int(e, "dma2", -1, w);
+    c.has_reply = e.contains("reply") && !e["reply"].is_null();
+    c.reply = get_text(e, "reply", w, false);
     c.devices = parse_devices(e, w);
     m.isa.push_back(c);
   });

@@ -41,6 +41,8 @@ struct SimIsaCard {     // non-plug-and-play ISA card found by its driver's prob
   int irq = 0;
   int dma = -1;
   int dma2 = -1;
+  bool has_reply = false;  // reply: the probe's line for this card instead of "CARD PORT"
+  std::string reply;
   SimDevices devices;
 };
 

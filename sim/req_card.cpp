@@ -60,16 +60,21 @@ int download(SimCall &c, const std::string &name, CardCommandRecord *r) {
 }
 
 // Probes for the non-plug-and-play ISA cards of a driver: one line
-// "CARD PORT" (port in hex) per card present. Returns the number found.
+// "CARD PORT" (port in hex) per card present, or the entry's own reply line.
+// Returns the number found.
 int detect(SimCall &c, const std::string &name, CardCommandRecord *r) {
   if (machine_driver_by_name(c.machine, name) < 0) return -ENXIO;
   std::string reply;
   int found = 0;
   for (const auto &hw : c.machine.isa) {
     if (hw.driver != name) continue;
-    char line[128];
-    std::snprintf(line, sizeof line, " %x\n", static_cast<unsigned>(hw.port));
-    reply += hw.card + line;
+    if (hw.has_reply) {
+      reply += hw.reply + "\n";
+    } else {
+      char line[128];
+      std::snprintf(line, sizeof line, " %x\n", static_cast<unsigned>(hw.port));
+      reply += hw.card + line;
+    }
     found++;
   }
   set_field_text(reinterpret_cast<char *>(r->payload), CARD_COMMAND_PAYLOAD, reply);

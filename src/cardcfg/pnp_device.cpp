@@ -38,6 +38,15 @@ int32_t pnp_id_from_text(std::string_view text) {
   return static_cast<int32_t>(id);
 }
 
+std::string pnp_id_to_text(int32_t id) {
+  uint32_t v = static_cast<uint32_t>(id);
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%c%c%04X", static_cast<char>((v >> 26 & 0x1f) + 64),
+                static_cast<char>((v >> 21 & 0x1f) + 64), static_cast<char>((v >> 16 & 0x1f) + 64),
+                static_cast<unsigned>(v & 0xffff));
+  return text;
+}
+
 int parse_pnp_device(std::string_view text, PnpDeviceRecord *rec) {
   std::memset(rec, 0, sizeof *rec);
   std::vector<std::string_view> words = split_words(text);

@@ -5,6 +5,7 @@
 #include "driver/driver.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace kvl {
@@ -12,6 +13,11 @@ namespace kvl {
 // The 32-bit compressed form of a seven-character identifier such as
 // "CTL0031" ("@" is a zero letter field). Any other length gives 0.
 int32_t pnp_id_from_text(std::string_view text);
+
+// The seven-character text of a 32-bit identifier: each five-bit letter field
+// plus 64, then the low 16 bits as four upper-case hex digits ("%c%c%c%04X").
+// Bit 31 lies outside the fields and is not shown.
+std::string pnp_id_to_text(int32_t id);
 
 // Parses the words after "/PNPDEV": an identifier, then "P<hex>" ports
 // ("P#" or a bad number gives 0), "I<dec>" IRQs (else 2) and "D<dec>" DMA

@@ -118,6 +118,23 @@ TEST(Requests, UnknownCodeIsRefusedAndJournalled) {
   EXPECT_EQ(j[0]["code"], "0x20046399");
 }
 
+// An isa entry's "reply" is its probe line as written; the others keep
+// "CARD PORT".
+TEST(Requests, DetectReplyLinesAsGiven) {
+  SimMachine m(R"({
+    "drivers": [{"name": "a", "key": 7}],
+    "isa": [{"card": "cardA", "driver": "a", "port": "0x220", "reply": "cardA"},
+            {"card": "cardB", "driver": "a", "port": "0x240"},
+            {"card": "cardC", "driver": "a", "port": "0x260", "reply": "cardC   xyz "}]
+  })");
+  kvl::CardCommandRecord r{};
+  std::strcpy(r.name, "a");
+  r.command = kvl::CMD_DETECT;
+  EXPECT_EQ(req(m, kvl::CTL_CARD_COMMAND, &r), 3);
+  EXPECT_STREQ(reinterpret_cast<char *>(r.payload), "cardA\ncardB 240\ncardC   xyz \n");
+  EXPECT_EQ(m.journal().back()["reply"], "cardA\ncardB 240\ncardC   xyz \n");
+}
+
 TEST(Requests, CardCommands) {
   SimMachine m(kTwoDrivers);
   kvl::CardCommandRecord r{};
