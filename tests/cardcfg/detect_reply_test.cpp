@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -89,7 +90,7 @@ TEST(DetectReply, CardNameIsTwoWordsWithinTheField) {
   };
   for (const Case &c : cases) {
     char field[64] = {};
-    std::strncpy(field, c.field, sizeof field);
+    std::memcpy(field, c.field, std::min(std::strlen(c.field), sizeof field));
     PnpCardName n = read_pnp_card_name(field, c.length);
     EXPECT_EQ(n.first, c.first) << c.field;
     EXPECT_EQ(n.second, c.second) << c.field;
@@ -127,7 +128,7 @@ TEST(DetectReply, DetectedCardsAreNamedByTheTable) {
   };
   for (const Case &c : cases) {
     char field[64] = {};
-    std::strncpy(field, c.text, sizeof field);
+    std::memcpy(field, c.text, std::min(std::strlen(c.text), sizeof field));
     EXPECT_EQ(detected_card_name(m, c.id, read_pnp_card_name(field, sizeof field)), c.name)
         << c.text;
   }

@@ -22,14 +22,16 @@ const std::string kAdd = "Select a device to be added";
 const std::vector<std::string> kHandshake = {"Get version", "Get status", "Get #drivers",
                                              "Get driver types"};
 
-// One ISA card (the SB16 at 220, IRQ 5, DMA 1 and 5) and its drivers.
+// One ISA card (the SB16 at 220, IRQ 5, DMA 1 and 5) and its drivers; its FM
+// and MIDI parts answer at their ports, and their drivers' probes report
+// nothing of them (an empty line), as for parts of a card.
 const char *kIsaMachine = R"({
   "version": "0x039999", "major": 14,
   "drivers": [{"name": "SB16", "key": 3}, {"name": "MPU401", "key": 4}, {"name": "OPL3", "key": 5}],
   "isa": [{"card": "SB16", "driver": "SB16", "port": "0x220", "irq": 5, "dma": 1, "dma2": 5,
            "audio": ["SB16 DSP"], "mixers": ["SB16 mixer"]},
-          {"card": "OPL3", "driver": "OPL3", "port": "0x388"},
-          {"card": "MPU401", "driver": "MPU401", "port": "0x330"}]
+          {"card": "OPL3", "driver": "OPL3", "port": "0x388", "reply": ""},
+          {"card": "MPU401", "driver": "MPU401", "port": "0x330", "reply": ""}]
 })";
 
 // Complete card sections: nothing is left to ask when they are read.
@@ -261,6 +263,69 @@ TEST(ConfiguratorDriverList, SixVPrintsBothListsAndAFaultIsFatal) {
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out, "");
   EXPECT_THAT(r.err, HasSubstr("Get drivers long: Input/output error\n"));
+}
+
+}  // namespace
+
+namespace {
+
+// Answers every resource dialog that comes up with its highlighted line
+// until the main menu is drawn; false when it never is.
+bool accept_dialogs_until_menu(Terminal &t, int limit = 30) {
+  for (int i = 0; i < limit; i++) {
+    if (!t.wait_until([&] {
+          return (t.row(0).find("Select ") != std::string::npos || t.row(0).find(kMenu) != std::string::npos) &&
+                 highlighted(t).first > 0;
+        }))
+      return false;
+    if (t.row(0).find(kMenu) != std::string::npos) return true;
+    std::string before = t.screen();
+    t.press(Key::Enter);
+    if (!t.wait_until([&] { return t.screen() != before; })) return false;
+  }
+  return false;
+}
+
+TEST(ConfiguratorScreen, FirstConfigurationDetectsTheDemoMachine) {
+  Installed s;
+  Terminal t;
+  ASSERT_TRUE(s.launch(t));
+  ASSERT_TRUE(accept_dialogs_until_menu(t)) << t.screen();
+  EXPECT_FALSE(on_screen(t, "Autodetect soundcards")) << t.screen();  // detection ran
+  t.press(Key::Enter);  // Save
+  ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
+  EXPECT_EQ(t.exit_status(), 0) << s.err();
+  std::string cfg = s.read("etc/devices.cfg");
+  EXPECT_THAT(cfg, HasSubstr("/PCIIRQ 11\n"));
+  EXPECT_THAT(cfg, HasSubstr("/PNPDEV CTL0031 "));
+  EXPECT_THAT(cfg, HasSubstr("\nPNP\n"));  // the driver's own read-data port
+  EXPECT_TRUE(kvltest::file_exists(s.path("logs/pnpres.dat")));
+  auto r = kvltest::run({s.path("bin/audstart")}, {s.machine.env()});
+  EXPECT_EQ(r.status, 0) << r.out << r.err << s.read("logs/audstart.log");
+  EXPECT_THAT(r.out + s.read("logs/audstart.log"), HasSubstr("Kelvane started OK."));
+}
+
+TEST(ConfiguratorScreen, FirstConfigurationProbesAnIsaOnlyMachine) {
+  Installed s(kIsaMachine);
+  Terminal t;
+  ASSERT_TRUE(s.launch(t));
+  // The probe's port went to the card's first device, the FM synthesizer,
+  // whose fixed port wins; the audio part's values are asked.
+  ASSERT_TRUE(Installed::drawn(t, "Select I/O port for Sound Blaster 16")) << t.screen();
+  ASSERT_TRUE(choose(t, "220 - May be free (not sure)", "Select IRQ for")) << t.screen();
+  ASSERT_TRUE(choose(t, " 5 - May be free (not sure)", "Select DMA for")) << t.screen();
+  ASSERT_TRUE(choose(t, "1  - free", "Select DMA for", "16-bit DMA channel.")) << t.screen();
+  ASSERT_TRUE(choose(t, "5  - free", "Select I/O port for")) << t.screen();
+  ASSERT_TRUE(choose(t, "330 - May be free (not sure)", kMenu)) << t.screen();
+  EXPECT_TRUE(on_screen(t, "Sound Blaster 16 (jumper configured)")) << t.screen();
+  t.press(Key::Enter);  // Save
+  ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
+  EXPECT_EQ(t.exit_status(), 0) << s.err();
+  EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("SB16 ON P220 I5 D1 d5\n"));
+  EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("/IRQEXCLUDE 3 4\n"));
+  auto r = kvltest::run({s.path("bin/audstart")}, {s.machine.env()});
+  EXPECT_EQ(r.status, 0) << r.out << r.err << s.read("logs/audstart.log");
+  EXPECT_THAT(r.out + s.read("logs/audstart.log"), HasSubstr("Kelvane started OK."));
 }
 
 }  // namespace
