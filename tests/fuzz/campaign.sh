@@ -2,9 +2,9 @@
 # campaign.sh [-t SECONDS] BUILD_DIR [TARGET...]
 # Runs each fuzz target of a -DKVL_FUZZ=ON build for SECONDS (default 60)
 # from a scratch copy of its seed corpus, one after the other, and prints a
-# table: inputs run, inputs a second, corpus size at the end, and findings
-# (crash, leak, timeout or out-of-memory inputs, kept in the target's scratch
-# folder). Without TARGET names it runs every target that has seeds. Exits 1
+# table: seconds it ran, inputs run, inputs a second, corpus size at the end,
+# and findings (crash, leak, timeout or out-of-memory inputs, kept in the
+# target's scratch folder; a target stops at its first finding). Without TARGET names it runs every target that has seeds. Exits 1
 # when a target found something or did not run.
 set -eu
 seconds=60
@@ -39,8 +39,10 @@ for name in "$@"; do
   cp "$here/corpus/$name"/* "$scratch/corpus/"
   log=$scratch/log
   rc=0
+  start=$(date +%s)
   "$build/bin/$name" "$scratch/corpus" -max_total_time="$seconds" -timeout=10 \
     -close_fd_mask=3 -artifact_prefix="$scratch/" -print_final_stats=1 >"$log" 2>&1 || rc=$?
+  elapsed=$(($(date +%s) - start))
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   time=$(sed -n 's/^stat::\(average_exec_per_sec\): *//p' "$log" | tail -n 1)
   corpus=$(find "$scratch/corpus" -type f | wc -l)
@@ -54,6 +56,6 @@ for name in "$@"; do
     note="did not run (status $rc, see $log)"
     status=1
   fi
-  printf '%-22s %8s %12s %10s %8s %s\n' "$name" "$seconds" "${runs:--}" "${time:--}" "$corpus" "$note"
+  printf '%-22s %8s %12s %10s %8s %s\n' "$name" "$elapsed" "${runs:--}" "${time:--}" "$corpus" "$note"
 done
 exit $status
