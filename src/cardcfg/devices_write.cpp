@@ -18,8 +18,6 @@ namespace {
 
 constexpr int PNP_PORT_MIN = 0x203;
 constexpr int PNP_PORT_MAX = 0x3fe;
-constexpr int DNLD_BINARY = 1;
-constexpr int DNLD_HEX = 2;
 
 void add_device_module(ConfigWriter &w, const CardDevice &dev) {
   const HwdbNode *node = hwdb_node(w.db, dev.node);

@@ -35,6 +35,13 @@ constexpr int OPT_NEEDS_MMPCI = 0x200;
 constexpr int OPT_NEEDS_ISA = 0x400;
 constexpr int OPT_NEEDS_USB = 0x400000;
 
+// HwdbNode::dnld values. Start-up refuses every Intel hex download with
+// HWDB_HEX_REFUSED, so the catalogue gives such a card a download hint that
+// quotes it.
+constexpr int DNLD_BINARY = 1;
+constexpr int DNLD_HEX = 2;
+constexpr const char *HWDB_HEX_REFUSED = "No hex downloads any more";
+
 struct HwdbHeader {
   char magic[8];            // "KVLCONF"
   int32_t reserved0;

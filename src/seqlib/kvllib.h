@@ -10,7 +10,8 @@
  * chose another size before. One thread, one sequencer per process.
  *
  * Link with -lKVLlib and a wave-table loader providing gusinit and gusload
- * (the package ships a stand-in, -lkvlgus). */
+ * (the package ships a stand-in, -lkvlgus; a loader of your own, declared as
+ * below, is linked before -lKVLlib in its place). */
 #ifndef KVLLIB_H
 #define KVLLIB_H
 
@@ -52,10 +53,18 @@ void KVL_patch_caching(int dev, int chn, int patch, int fd, unsigned char *buf, 
 /* Loads drum patch (a percussion note number) into dev as instrument
  * patch + 128; chn is not used. */
 void KVL_drum_caching(int dev, int chn, int patch, int fd, unsigned char *buf, int buflen);
+/* The two patch writers for a wave-table loader. Both first run the same
+ * consistency check as the calls above, against the library's own buffer:
+ * the first call of the process adopts fd and sets the library up (which
+ * ends the process, status 255, when the driver refuses a set-up request);
+ * a later call with another descriptor prints "KVLlib: seqfd is
+ * inconsistent" on standard error and still writes to the fd it was given.
+ * A negative len is refused with EINVAL. */
 /* Writes len bytes of buf to fd; on failure prints "KVL_write_patch: ..." and
  * ends the process with status 255. */
 void KVL_write_patch(int fd, unsigned char *buf, int len);
-/* Writes len bytes of buf to fd; returns write()'s result, never ends. */
+/* Writes len bytes of buf to fd; returns write()'s result (-1 with errno),
+ * never ends. */
 int KVL_write_patch2(int fd, unsigned char *buf, int len);
 
 /* open, close, write, read and ioctl as the system calls; a negative len is
@@ -72,6 +81,18 @@ int kvllib_ioctl(int fd, unsigned long request, void *arg);
  * as a 40-byte patch record. Both return 0; reserved is not read. */
 int opl3init(int seqfd, int dev);
 int opl3load(int seqfd, int reserved, int dev, int instr);
+
+/* The wave-table patch loader, outside KVLlib. The library calls gusinit
+ * once for every synthesizer it classifies as wave-table, while it sets up,
+ * and gusload on every KVL_patch_caching and KVL_drum_caching call for such a
+ * device: it keeps no cache of its own for them, so a loader that wants one
+ * keeps it. Results are ignored. A loader sends its patches with
+ * KVL_write_patch or KVL_write_patch2. */
+/* Prepares wave-table device dev on the sequencer descriptor seqfd. */
+int gusinit(int seqfd, int dev);
+/* Loads patch (0-127 instruments, 128-255 drums as 128 + note) into device
+ * dev; reserved is 0. */
+int gusload(int seqfd, int reserved, int dev, int patch);
 
 #ifdef __cplusplus
 }

@@ -1,19 +1,9 @@
-/* The outside wave-table patch loader that KVLlib calls; the package ships a
- * stand-in (libkvlgus) so that applications link. Results are ignored. */
+/* The outside wave-table patch loader that KVLlib calls. Its prototypes are
+ * part of the installed header, kvllib.h, so that a loader written for the
+ * package is checked against them. */
 #ifndef KVL_WAVETABLE_H
 #define KVL_WAVETABLE_H
 
-#ifdef __cplusplus
-extern "C" {
-#endif
-
-/* Prepares wave-table device dev on the sequencer descriptor seqfd. */
-int gusinit(int seqfd, int dev);
-/* Loads patch (0-127 instruments, 128-255 drums) into device dev. */
-int gusload(int seqfd, int reserved, int dev, int patch);
-
-#ifdef __cplusplus
-}
-#endif
+#include "kvllib.h"
 
 #endif

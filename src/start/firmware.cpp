@@ -13,6 +13,7 @@
 #include "common/common.h"
 #include "control/control.h"
 #include "driver/driver.h"
+#include "hwdb/hwdb.h"
 #include "start/start.h"
 
 namespace kvl {
@@ -110,8 +111,8 @@ void run_card_command(CoreRun &run, std::string_view card, std::string_view comm
   if (command == "LOADBIN") {
     download_firmware(run, card, rest);
   } else if (command == "LOADHEX") {
-    std::printf("No hex downloads any more\n");
-    std::fprintf(stderr, "No hex downloads any more\n");
+    std::printf("%s\n", HWDB_HEX_REFUSED);
+    std::fprintf(stderr, "%s\n", HWDB_HEX_REFUSED);
   } else {
     std::fprintf(stderr, "\nError: Invalid command %s\n", quote_text(command).c_str());
   }

@@ -1,29 +1,18 @@
-// set_pnp_device and query_pci_irqs against the simulated driver. The seam
-// reads KVL_SIMROOT once per process, so every test re-initialises the same
-// machine directory.
+// set_pnp_device and query_pci_irqs against the simulated driver, in this
+// process (MachineFixture).
 #include "cardcfg/pnp_device.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
 #include "control/control.h"
-#include "support.h"
-#include "sys/sys.h"
+#include "machine_fixture.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-
-#include <cstdlib>
-#include <sstream>
-
 namespace {
 
 using namespace kvl;
-using kvltest::bin;
-using kvltest::run;
 using nlohmann::json;
-
-const std::string &root() { return kvltest::in_process_machine(); }
 
 const char MACHINE[] = R"({
   "drivers": [{"name": "pciaud", "key": 7}],
@@ -31,33 +20,15 @@ const char MACHINE[] = R"({
           {"name": "KVLPCI2", "driver": "pciaud", "irq": 9}]
 })";
 
-class DriverTest : public ::testing::Test {
+class DriverTest : public kvltest::MachineFixture {
  protected:
-  void SetUp() override {
-    kvltest::TempDir tmp;
-    kvltest::write_file(tmp / "machine.json", MACHINE);
-    auto r = run({bin("kvlsim"), "init", root(), tmp / "machine.json"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    tables_ = ResourceTables{};
-    control_ = ControlDevice{};
-    ASSERT_EQ(control_open(control_, false), 0);
-  }
-  void TearDown() override { control_close(control_); }
+  void SetUp() override { start(MACHINE); }
 
-  ControlDevice control_;
   ResourceTables tables_;
-
-  static void fault(const std::string &request) {
-    auto r = run({bin("kvlsim"), "fault", root(), request, "EIO", "1"});
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
-  static std::vector<json> journal(const std::string &request) {
-    return kvltest::journal_requests(root(), request);
-  }
 };
 
 TEST_F(DriverTest, SetPnpDeviceSendsTheRecord) {
-  EXPECT_EQ(set_pnp_device(control_, "CTL0031 P220 P# I5 I# D1 D#"), 0);
+  EXPECT_EQ(set_pnp_device(control, "CTL0031 P220 P# I5 I# D1 D#"), 0);
   auto sent = journal("Set PnP device");
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0]["id"], "CTL0031");
@@ -67,7 +38,7 @@ TEST_F(DriverTest, SetPnpDeviceSendsTheRecord) {
   EXPECT_TRUE(sent[0]["errno"].is_null());
 
   // No identifier: nothing is sent.
-  EXPECT_EQ(set_pnp_device(control_, ""), 0);
+  EXPECT_EQ(set_pnp_device(control, ""), 0);
   EXPECT_EQ(journal("Set PnP device").size(), 1u);
 }
 
@@ -75,7 +46,7 @@ TEST_F(DriverTest, SetPnpDeviceDropsEntriesPastEight) {
   std::string text = "@@@0001";
   for (int i = 1; i <= 9; i++) text += " P" + std::to_string(0x200 + i);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(set_pnp_device(control_, text), 0);
+  EXPECT_EQ(set_pnp_device(control, text), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "PnP device @@@0001: more than 8 ports, IRQs or DMA channels; 1 ignored\n");
   auto sent = journal("Set PnP device");
@@ -85,15 +56,15 @@ TEST_F(DriverTest, SetPnpDeviceDropsEntriesPastEight) {
 }
 
 TEST_F(DriverTest, SetPnpDeviceFailureIsReported) {
-  fault("Set PnP device");
+  fault("Set PnP device", "EIO", 1);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(set_pnp_device(control_, "CTL0031 P220"), -1);
+  EXPECT_EQ(set_pnp_device(control, "CTL0031 P220"), -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Set PnP device: Input/output error\n");
 }
 
 TEST_F(DriverTest, PciIrqsAreMarkedWhereFree) {
   tables_.irq[9] = "isaaud";
-  query_pci_irqs(tables_, control_);
+  query_pci_irqs(tables_, control);
   EXPECT_STREQ(tables_.irq[5], "Allocated for a PCI device");
   EXPECT_STREQ(tables_.irq[9], "isaaud");  // a holder keeps its IRQ
   EXPECT_EQ(tables_.irq[7], nullptr);
@@ -102,15 +73,15 @@ TEST_F(DriverTest, PciIrqsAreMarkedWhereFree) {
 }
 
 TEST_F(DriverTest, PciIrqsWithoutDriverOrOnFailure) {
-  control_.no_driver = 1;
-  query_pci_irqs(tables_, control_);
+  control.no_driver = 1;
+  query_pci_irqs(tables_, control);
   EXPECT_TRUE(journal("get PCI IRQs").empty());
   EXPECT_EQ(tables_.irq[5], nullptr);
 
-  control_.no_driver = 0;
-  fault("get PCI IRQs");
+  control.no_driver = 0;
+  fault("get PCI IRQs", "EIO", 1);
   testing::internal::CaptureStderr();
-  query_pci_irqs(tables_, control_);
+  query_pci_irqs(tables_, control);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "get PCI IRQs: Input/output error\n");
   EXPECT_EQ(tables_.irq[5], nullptr);
 }

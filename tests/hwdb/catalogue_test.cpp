@@ -177,6 +177,10 @@ TEST(Catalogue, MistakesInTheDataAreRefused) {
       {"\"key\": \"CARDB\"", "\"key\": \"CARDA\"", "key used twice"},
       {"\"default\": 7", "\"default\": 9", "the default is not one of the allowed values"},
       {"\"key\": \"CARDB\"", "\"key\": \"CARD-B-KEY-IS-LONG\"", "is longer than 15"},
+      {"\"type\": \"bin\"", "\"type\": \"hex\"", "hex firmware needs a download hint quoting"},
+      {"\"type\": \"bin\", \"driver\": \"DRVA\", \"file\": \"~/bin/x.bin\"",
+       "\"type\": \"hex\", \"driver\": \"DRVA\", \"file\": \"~/bin/x.hex\", \"hint\": \"Needs x.hex.\"",
+       "hex firmware needs a download hint quoting"},
   };
   for (const Case &c : cases) {
     std::string text = hwdbtest::SMALL_CATALOGUE;

@@ -1,7 +1,6 @@
 // The control panel's logic in this process: /etc/kvl.conf, the driver check,
 // the routing list's moves and lines, and what a save sends and writes when
-// the driver or the file system refuses. The seam reads KVL_SIMROOT once per
-// process, so every test re-initialises the same machine directory.
+// the driver or the file system refuses (MachineFixture).
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -14,9 +13,9 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "machine_fixture.h"
 #include "panel/panel.h"
 #include "settings/dspdevs_map.h"
-#include "support.h"
 #include "sys/sys.h"
 
 namespace {
@@ -25,8 +24,6 @@ using namespace kvl;
 using kvltest::bin;
 using kvltest::run;
 using nlohmann::json;
-
-const std::string &root() { return kvltest::in_process_machine(); }
 
 RoutingRecord routing(int mode, std::vector<int> devices) {
   RoutingRecord rec = {};
@@ -148,33 +145,21 @@ TEST(SelfTest, CommandQuotesTheDirectory) {
 }
 
 // The panel against the simulated driver: the driver check and the save.
-class Panel : public ::testing::Test {
+class Panel : public kvltest::MachineFixture {
  protected:
   PanelState st;
   kvltest::TempDir install;
 
   void SetUp() override {
-    auto r = run({bin("kvlsim"), "init", root()});
-    ASSERT_EQ(r.status, 0) << r.err;
+    MachineFixture::SetUp();
     st.install_dir = install.path();
     std::filesystem::create_directories(install / "etc");
-    st.control.fd = sys_open("/dev/mixer0", O_RDWR);
-    ASSERT_GE(st.control.fd, 0);
+    st.control = control;
   }
-  void TearDown() override { sys_close(st.control.fd); }
 
-  static void kvlsim(std::vector<std::string> args) {
-    args.insert(args.begin() + 1, root());
-    args.insert(args.begin(), bin("kvlsim"));
-    auto r = run(args);
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
-  static std::vector<json> journal(const std::string &request) {
-    return kvltest::journal_requests(root(), request);
-  }
   // Two audio devices, then the driver's lists set by hand.
   void driver_lists(std::vector<int> in, std::vector<int> out, std::vector<int> duplex) {
-    kvlsim({"addcard", "SB16", "220", "5", "1", "5"});
+    kvlsim("addcard", {"SB16", "220", "5", "1", "5"});
     int mode = 1;
     for (auto *list : {&in, &out, &duplex}) {
       RoutingRecord rec = routing(mode++, *list);
@@ -198,7 +183,7 @@ TEST_F(Panel, CheckDriverRefusals) {
   for (const Case &c : cases) {
     TearDown();
     SetUp();
-    kvlsim({"fault", c.request, c.errno_name, std::to_string(c.nth)});
+    fault(c.request, c.errno_name, c.nth);
     std::string error;
     EXPECT_EQ(check_driver(st, &error), -1) << c.request;
     EXPECT_EQ(error, c.error);
@@ -214,9 +199,9 @@ TEST_F(Panel, NoAudioDevicePassesWithoutAudioInfo) {
 }
 
 TEST_F(Panel, AudioInfoRefusedIsAnIncompatibleDriver) {
-  kvlsim({"addcard", "SB16", "220", "5", "1", "5"});
-  kvlsim({"activate"});
-  kvlsim({"fault", "SNDCTL_AUDIOINFO", "ENXIO"});
+  kvlsim("addcard", {"SB16", "220", "5", "1", "5"});
+  kvlsim("activate");
+  fault("SNDCTL_AUDIOINFO", "ENXIO", 0);
   std::string error;
   EXPECT_EQ(check_driver(st, &error), -1);
   EXPECT_EQ(error, "SNDCTL_AUDIOINFO: No such device or address\nIncompatible KVL version");
@@ -272,8 +257,8 @@ TEST_F(Panel, RefusedModeKeepsTheDriversListOnItsLine) {
     // Someone else changes the output list behind the panel's back.
     RoutingRecord other = routing(2, {0});
     ASSERT_EQ(control_send(st.control, CTL_SET_REROUTE, &other), 0);
-    kvlsim({"fault", "Set reroute", "EIO", "2"});  // the save's second one
-    if (c.get_refused) kvlsim({"fault", "Get reroute", "EIO"});
+    fault("Set reroute", "EIO", 2);  // the save's second one
+    if (c.get_refused) fault("Get reroute", "EIO", 0);
     st.routes[ROUTE_INPUT] = routing(1, {3, 0, 1});
     st.routes[ROUTE_OUTPUT] = routing(2, {1});
     st.routes[ROUTE_DUPLEX] = routing(3, {1});
@@ -318,12 +303,12 @@ TEST_F(Panel, FailedWriteAfterTheRequests) {
 // The simulator's audio nodes: no device behind a node is ENXIO, as the
 // driver answers; written bytes count as played, reads give silence.
 TEST_F(Panel, AudioNodesCountBytesAndNeedADevice) {
-  kvlsim({"mknod", "/dev/dsp0", "14", "3", "0666"});
+  kvlsim("mknod", {"/dev/dsp0", "14", "3", "0666"});
   errno = 0;
   EXPECT_EQ(sys_open("/dev/dsp0", O_WRONLY), -1);
   EXPECT_EQ(errno, ENXIO);
-  kvlsim({"addcard", "SB16", "220", "5", "1", "5"});
-  kvlsim({"activate"});
+  kvlsim("addcard", {"SB16", "220", "5", "1", "5"});
+  kvlsim("activate");
   int fd = sys_open("/dev/dsp0", O_RDWR);
   ASSERT_GE(fd, 0);
   char buf[300];

@@ -22,6 +22,7 @@ void case_opl_patch_follows_events(void);
 void case_opl_write_failures(void);
 void case_opl_instrument_range(void);
 void case_opl_missing_patch_file(void);
+void case_opl_cache_per_instrument(void);
 void case_opl_default_dir(void);
 void case_kvl_conf(void);
 void case_shipped_patch_files(void);

@@ -298,6 +298,40 @@ void case_opl_instrument_range(void)
     remove_machine();
 }
 
+static void load_5_on_each_device(void)
+{
+    int fd = open_and_init(O_WRONLY);
+    KVL_patch_caching(1, 0, 5, fd, _seqbuf, _seqbuflen);
+    KVL_patch_caching(2, 0, 5, fd, _seqbuf, _seqbuflen);
+    KVL_patch_caching(0, 0, 5, fd, _seqbuf, _seqbuflen);
+    KVL_patch_caching(0, 0, 5, fd, _seqbuf, _seqbuflen);
+}
+
+/* The FM cache is kept per instrument, not per device: the second OPL device
+ * never gets instrument 5. Wave-table devices are not cached by the library:
+ * each call reaches gusload. */
+void case_opl_cache_per_instrument(void)
+{
+    make_machine("GUS\nOPL\nOPL\n");
+    fill_banks();
+    install_patches(128);
+    struct outcome o;
+    run_child(load_5_on_each_device, &o);
+    EXPECT_INT(o.status, 0);
+    EXPECT_STR(o.err, "");
+    EXPECT_INT(read_capture(), PATCH);
+    expect_patch(capture, 0x03FD, 1, 5, std_bank + 5 * RECORD);
+    char log[256];
+    read_machine_file("gus.log", log, sizeof log);
+    int loads = 0, fd, reserved, dev, patch;
+    for (char *line = strtok(log, "\n"); line; line = strtok(NULL, "\n"))
+        if (sscanf(line, "gusload %d %d %d %d", &fd, &reserved, &dev, &patch) == 4 && dev == 0 &&
+            patch == 5)
+            loads++;
+    EXPECT_INT(loads, 2);
+    remove_machine();
+}
+
 static void load_without_drums(void)
 {
     int fd = open_and_init(O_WRONLY);

@@ -29,6 +29,7 @@ static const struct {
     {"opl_write_failures", case_opl_write_failures},
     {"opl_instrument_range", case_opl_instrument_range},
     {"opl_missing_patch_file", case_opl_missing_patch_file},
+    {"opl_cache_per_instrument", case_opl_cache_per_instrument},
     {"opl_default_dir", case_opl_default_dir},
     {"kvl_conf", case_kvl_conf},
     {"shipped_patch_files", case_shipped_patch_files},

@@ -1,7 +1,6 @@
 // The records applied to the simulated driver in this process: what is sent
 // (read back from the journal) and what is printed, in order, also when the
-// driver refuses a request. The seam reads KVL_SIMROOT once per process, so
-// every test re-initialises the same machine directory.
+// driver refuses a request (MachineFixture).
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -11,40 +10,21 @@
 #include <vector>
 
 #include "control/control.h"
+#include "machine_fixture.h"
 #include "settings/dspdevs_map.h"
 #include "settings/mixer_map.h"
 #include "settings/options_cfg.h"
 #include "settings/start_steps.h"
-#include "support.h"
 
 namespace {
 
 using namespace kvl;
-using kvltest::bin;
-using kvltest::run;
 using nlohmann::json;
 
-const std::string &root() { return kvltest::in_process_machine(); }
-
-class Apply : public ::testing::Test {
+// The demo machine. Faults make the nth request of a label fail with EINVAL.
+class Apply : public kvltest::MachineFixture {
  protected:
-  ControlDevice control;
-
-  void SetUp() override {
-    auto r = run({bin("kvlsim"), "init", root()});
-    ASSERT_EQ(r.status, 0) << r.err;
-    ASSERT_EQ(control_open(control, false), 0);
-  }
-  void TearDown() override { control_close(control); }
-
-  // Makes the nth request of this label fail with EINVAL.
-  static void fault(const std::string &label, int nth) {
-    auto r = run({bin("kvlsim"), "fault", root(), label, "EINVAL", std::to_string(nth)});
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
-  static std::vector<json> journal(const std::string &request) {
-    return kvltest::journal_requests(root(), request);
-  }
+  static void fault(const std::string &label, int nth) { MachineFixture::fault(label, "EINVAL", nth); }
 };
 
 TEST_F(Apply, OptionsInFileOrderWithProblemsBetween) {

@@ -88,11 +88,16 @@ void check_node(Report &rep, const Context &cx, const std::string &where, const 
   for (size_t i = 0; i < n.resources.size(); i++)
     check_resource(rep, where + " resource " + std::to_string(i), n.resources[i]);
   if (n.dnld != 0) {
-    if (n.dnld != 1 && n.dnld != 2) rep(where, "unknown firmware type");
+    if (n.dnld != DNLD_BINARY && n.dnld != DNLD_HEX) rep(where, "unknown firmware type");
     check_length(rep, where, "firmware driver", n.dnld_name, sizeof(HwdbNode::dnld_name) - 1);
     check_length(rep, where, "firmware file", n.dnld_file, sizeof(HwdbNode::dnld_file) - 1);
     if (!cx.drivers.count(n.dnld_name)) rep(where, "firmware driver \"" + n.dnld_name + "\" is no driver");
     if (!is_word(n.dnld_file)) rep(where, "firmware file must be one word");
+    // Start-up refuses hex downloads: the card is offered only with a hint
+    // that tells the administrator so, in start-up's own words.
+    if (n.dnld == DNLD_HEX && n.dnld_hint.find(HWDB_HEX_REFUSED) == std::string::npos)
+      rep(where, std::string("hex firmware needs a download hint quoting \"") + HWDB_HEX_REFUSED +
+                     "\"");
   }
   if (!n.control.empty()) {
     std::string first = n.control.substr(0, n.control.find(' '));
