@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -168,11 +169,14 @@ TEST(ConfiguratorScreen, ConfigurationIsRewrittenAtOnceAndOneConfiguratorRuns) {
 
   // Escape leaves the menu with the first item current.
   t.press(Key::Down, 3);
+  ASSERT_TRUE(t.wait_until([&] { return highlighted(t).second.find("Remove a card/device") !=
+                                        std::string::npos; }))
+      << t.screen();
   t.press(Key::Escape);
   ASSERT_TRUE(t.wait_until([&] { return highlighted(t).second.find("Save changes and Exit") !=
                                         std::string::npos; }))
       << t.screen();
-  ASSERT_TRUE(move_to(t, "Cancel changes and Exit"));
+  ASSERT_TRUE(move_to(t, "Cancel changes and Exit")) << t.screen() << s.err();
   t.press(Key::Enter);
   ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
   EXPECT_EQ(t.exit_status(), 0);
@@ -269,14 +273,36 @@ TEST(ConfiguratorDriverList, SixVPrintsBothListsAndAFaultIsFatal) {
 
 namespace {
 
+// Waits until the screen has stayed the same for quiet_ms: a dialog is
+// drawn in several writes, and a key sent in between lands in the next one.
+bool settled(Terminal &t, int quiet_ms = 150) {
+  auto start = std::chrono::steady_clock::now();
+  std::string last = t.screen();
+  auto since = start;
+  for (;;) {
+    t.wait_until([] { return false; }, 25);
+    std::string now = t.screen();
+    auto at = std::chrono::steady_clock::now();
+    if (now != last) {
+      last = now;
+      since = at;
+    } else if (at - since >= std::chrono::milliseconds(quiet_ms)) {
+      return true;
+    }
+    if (at - start > std::chrono::milliseconds(kvltest::WAIT_MS)) return false;
+  }
+}
+
 // Answers every resource dialog that comes up with its highlighted line
 // until the main menu is drawn; false when it never is.
-bool accept_dialogs_until_menu(Terminal &t, int limit = 30) {
+bool accept_dialogs_until_menu(Terminal &t, int limit = 40) {
   for (int i = 0; i < limit; i++) {
     if (!t.wait_until([&] {
-          return (t.row(0).find("Select ") != std::string::npos || t.row(0).find(kMenu) != std::string::npos) &&
+          return (t.row(0).find("Select ") != std::string::npos ||
+                  t.row(0).find(kMenu) != std::string::npos) &&
                  highlighted(t).first > 0;
-        }))
+        }) ||
+        !settled(t))
       return false;
     if (t.row(0).find(kMenu) != std::string::npos) return true;
     std::string before = t.screen();
@@ -290,7 +316,7 @@ TEST(ConfiguratorScreen, FirstConfigurationDetectsTheDemoMachine) {
   Installed s;
   Terminal t;
   ASSERT_TRUE(s.launch(t));
-  ASSERT_TRUE(accept_dialogs_until_menu(t)) << t.screen();
+  ASSERT_TRUE(accept_dialogs_until_menu(t)) << t.screen() << s.err();
   EXPECT_FALSE(on_screen(t, "Autodetect soundcards")) << t.screen();  // detection ran
   t.press(Key::Enter);  // Save
   ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
