@@ -94,6 +94,34 @@ TEST(DriverNames, CountIsCappedAtTheNameTable) {
   EXPECT_EQ(run->model.drivers.slots, kvl::MAX_DRIVER_NAMES);
 }
 
+TEST(DriverNames, LongFormSplitsDescriptionsAndKeepsTheFirst200) {
+  auto run = fresh_run();
+  run->model.verbosity = 6;
+  run->model.drivers.slots = 64;
+  run->model.drivers.keys[0] = 7;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(kvl::take_driver_descriptions(*run, "SB16:Sound Blaster 16\nPLAIN\n"), 3);
+  std::string err = testing::internal::GetCapturedStderr();
+  const kvl::DriverTable &d = run->model.drivers;
+  EXPECT_EQ(d.names[0], "SB16");
+  EXPECT_EQ(d.texts[0], "Sound Blaster 16");
+  EXPECT_EQ(d.names[1], "PLAIN");
+  EXPECT_EQ(d.texts[1], "");
+  EXPECT_EQ(d.names[2], "");  // the piece after the last newline
+  EXPECT_EQ(d.slots, 3);
+  const std::string head = "3 card level drivers actually installed.\n  7: SB16 (Sound Blaster 16)\n";
+  EXPECT_EQ(err.substr(0, head.size()), head);
+
+  std::string text;
+  for (int i = 0; i < 250; i++) text += "d" + std::to_string(i) + ":x\n";
+  run->model.verbosity = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(kvl::take_driver_descriptions(*run, text), kvl::MAX_DRIVER_NAMES);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Get drivers long: 251 drivers reported, the first 200 are used\n");
+  EXPECT_EQ(run->model.drivers.names[199], "d199");
+}
+
 TEST(InstallStatus, ReplacesTheWordAndLeavesNoTemporaryFile) {
   TempDir dir;
   kvltest::write_file(dir / ".status", "AUDSET_OK\nleft over from an older, longer text\n");
