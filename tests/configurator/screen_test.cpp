@@ -7,17 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "support.h"
-#include "termharness.h"
+#include "screen_fixture.h"
 
+using kvltest::choose;
+using kvltest::highlighted;
+using kvltest::Installed;
 using kvltest::Key;
+using kvltest::kMenu;
+using kvltest::move_to;
+using kvltest::on_screen;
 using kvltest::Terminal;
 using testing::HasSubstr;
 using testing::Not;
 
 namespace {
 
-const std::string kMenu = "Kelvane - Config main menu";
 const std::string kAdd = "Select a device to be added";
 const std::vector<std::string> kHandshake = {"Get version", "Get status", "Get #drivers",
                                              "Get driver types"};
@@ -36,86 +40,6 @@ const char *kIsaMachine = R"({
 const std::string kSb16 =
     "-SB16\nOPL3 ON P388\nMPU401 ON P330\nSB16 ON P220 I5 D1 d5\n";
 const std::string kMpu = "-MPU401\nMPU401 ON P300 I9\n";
-
-struct Installed {
-  kvltest::SimMachine machine;
-  kvltest::TempDir install;
-  kvltest::TempDir scratch;
-
-  explicit Installed(const std::string &machine_json = "") : machine(machine_json) {
-    namespace fs = std::filesystem;
-    for (const char *d : {"bin", "etc", "logs", "docs"}) fs::create_directories(install / d);
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim"})
-      fs::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
-    for (const auto &e : fs::directory_iterator(std::string(KVL_DATA_DIR) + "/etc"))
-      fs::copy_file(e.path(), install / ("etc/" + e.path().filename().string()));
-    kvltest::write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + install.path() + "\n");
-  }
-  std::string path(const std::string &rel) const { return install / rel; }
-  std::string read(const std::string &rel) const { return kvltest::read_file(path(rel)); }
-  std::string status() const { return read(".status"); }
-  std::string err() const { return kvltest::read_file(scratch / "stderr"); }
-  std::vector<std::string> requests() const {
-    std::vector<std::string> out;
-    for (const auto &j : machine.journal()) out.push_back(j["request"].get<std::string>());
-    return out;
-  }
-  kvltest::RunResult audcore(const std::string &word, const std::string &input = "") const {
-    return kvltest::run({kvltest::bin("audcore"), word, install.path()},
-                        {machine.env(), "TERM=xterm"}, input);
-  }
-  // Starts the configurator on t, standard error to a file.
-  bool launch(Terminal &t) const {
-    t.stderr_to(scratch / "stderr");
-    return t.start({kvltest::bin("audcore"), "c", install.path()}, {machine.env()});
-  }
-  // The same, waiting for the list titled title.
-  bool start(Terminal &t, const std::string &title) const {
-    return launch(t) && drawn(t, title);
-  }
-
-  // A full-screen list with title is drawn and the cursor stands in it.
-  static bool drawn(Terminal &t, const std::string &title) {
-    int last = t.rows() - 1;
-    return t.wait_until([&] {
-      return t.row(0).find(title) != std::string::npos && t.cell(last, t.cols() - 1).ch == "┘" &&
-             t.cursor().row < last;
-    });
-  }
-};
-
-// The highlighted line of the list on screen: its row and text.
-std::pair<int, std::string> highlighted(const Terminal &t) {
-  for (int r = 1; r < t.rows() - 1; r++)
-    if (t.cell(r, 2).reverse) return {r, t.row(r)};
-  return {-1, ""};
-}
-
-// Moves the highlight down until its line holds text; false when it never does.
-bool move_to(Terminal &t, const std::string &text, int limit = 200) {
-  for (int i = 0; i < limit; i++) {
-    if (!t.wait_until([&] { return highlighted(t).first > 0; })) return false;
-    auto now = highlighted(t);
-    if (now.second.find(text) != std::string::npos) return true;
-    t.press(Key::Down);
-    if (!t.wait_until([&] { return highlighted(t) != now && highlighted(t).first > 0; }))
-      return false;
-  }
-  return false;
-}
-
-// Highlights the line holding text, chooses it with Enter and waits for the
-// list titled next_title with next_text on it.
-bool choose(Terminal &t, const std::string &text, const std::string &next_title,
-            const std::string &next_text = "") {
-  if (!move_to(t, text)) return false;
-  t.press(Key::Enter);
-  return Installed::drawn(t, next_title) && t.wait_for(next_text);
-}
-
-bool on_screen(const Terminal &t, const std::string &text) {
-  return t.screen().find(text) != std::string::npos;
-}
 
 TEST(ConfiguratorScreen, NoConfigurationAndNoDriver) {
   Installed s;

@@ -1,0 +1,111 @@
+// What the configurator's screen tests share: an installation on a simulated
+// machine, and moving through the configurator's lists on a pseudo-terminal.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support.h"
+#include "termharness.h"
+
+namespace kvltest {
+
+inline const std::string kMenu = "Kelvane - Config main menu";
+
+// An installation built from the package's data with the built programs
+// under bin/, named by the machine's /etc/kvl.conf. Its directory is the
+// temporary folder itself, or folder inside it (a name with blanks or quotes
+// shows what the shell is given).
+struct Installed {
+  SimMachine machine;
+  TempDir top;
+  TempDir scratch;
+  std::string dir;
+
+  explicit Installed(const std::string &machine_json = "", const std::string &folder = "")
+      : machine(machine_json), dir(folder.empty() ? top.path() : top / folder) {
+    namespace fs = std::filesystem;
+    for (const char *d : {"bin", "etc", "logs", "docs"}) fs::create_directories(path(d));
+    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvltest", "kvlupdate"})
+      fs::create_symlink(bin(p), path(std::string("bin/") + p));
+    for (const auto &e : fs::directory_iterator(std::string(KVL_DATA_DIR) + "/etc"))
+      fs::copy_file(e.path(), path("etc/" + e.path().filename().string()));
+    write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + dir + "\n");
+  }
+  std::string path(const std::string &rel) const { return dir + "/" + rel; }
+  std::string read(const std::string &rel) const { return read_file(path(rel)); }
+  std::string status() const { return read(".status"); }
+  std::string err() const { return read_file(scratch / "stderr"); }
+  std::vector<std::string> requests() const {
+    std::vector<std::string> out;
+    for (const auto &j : machine.journal()) out.push_back(j["request"].get<std::string>());
+    return out;
+  }
+  RunResult audcore(const std::string &word, const std::string &input = "") const {
+    return run({bin("audcore"), word, dir}, {machine.env(), "TERM=xterm"}, input);
+  }
+  // Runs the installation's bin/TOOL on the machine.
+  RunResult tool(const std::string &name, const std::vector<std::string> &env = {}) const {
+    std::vector<std::string> all = {machine.env()};
+    all.insert(all.end(), env.begin(), env.end());
+    return run({path("bin/" + name)}, all);
+  }
+  // Starts the configurator on t, standard error to a file; env entries are
+  // added to the machine's.
+  bool launch(Terminal &t, const std::vector<std::string> &env = {}) const {
+    t.stderr_to(scratch / "stderr");
+    std::vector<std::string> all = {machine.env()};
+    all.insert(all.end(), env.begin(), env.end());
+    return t.start({bin("audcore"), "c", dir}, all);
+  }
+  // The same, waiting for the list titled title.
+  bool start(Terminal &t, const std::string &title) const { return launch(t) && drawn(t, title); }
+
+  // A full-screen list with title is drawn and the cursor stands in it.
+  static bool drawn(Terminal &t, const std::string &title, int timeout_ms = WAIT_MS) {
+    int last = t.rows() - 1;
+    return t.wait_until(
+        [&] {
+          return t.row(0).find(title) != std::string::npos &&
+                 t.cell(last, t.cols() - 1).ch == "┘" && t.cursor().row < last;
+        },
+        timeout_ms);
+  }
+};
+
+// The highlighted line of the list on screen: its row and text.
+inline std::pair<int, std::string> highlighted(const Terminal &t) {
+  for (int r = 1; r < t.rows() - 1; r++)
+    if (t.cell(r, 2).reverse) return {r, t.row(r)};
+  return {-1, ""};
+}
+
+// Moves the highlight down until its line holds text; false when it never does.
+inline bool move_to(Terminal &t, const std::string &text, int limit = 200) {
+  for (int i = 0; i < limit; i++) {
+    if (!t.wait_until([&] { return highlighted(t).first > 0; })) return false;
+    auto now = highlighted(t);
+    if (now.second.find(text) != std::string::npos) return true;
+    t.press(Key::Down);
+    if (!t.wait_until([&] { return highlighted(t) != now && highlighted(t).first > 0; }))
+      return false;
+  }
+  return false;
+}
+
+// Highlights the line holding text, chooses it with Enter and waits for the
+// list titled next_title with next_text on it.
+inline bool choose(Terminal &t, const std::string &text, const std::string &next_title,
+                   const std::string &next_text = "") {
+  if (!move_to(t, text)) return false;
+  t.press(Key::Enter);
+  return Installed::drawn(t, next_title) && t.wait_for(next_text);
+}
+
+inline bool on_screen(const Terminal &t, const std::string &text) {
+  return t.screen().find(text) != std::string::npos;
+}
+
+}  // namespace kvltest
