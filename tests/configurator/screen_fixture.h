@@ -63,15 +63,15 @@ struct Installed {
   // The same, waiting for the list titled title.
   bool start(Terminal &t, const std::string &title) const { return launch(t) && drawn(t, title); }
 
-  // A full-screen list with title is drawn and the cursor stands in it.
-  static bool drawn(Terminal &t, const std::string &title, int timeout_ms = WAIT_MS) {
+  // A full-screen list with title is on screen and the cursor stands in it.
+  static bool shows(const Terminal &t, const std::string &title) {
     int last = t.rows() - 1;
-    return t.wait_until(
-        [&] {
-          return t.row(0).find(title) != std::string::npos &&
-                 t.cell(last, t.cols() - 1).ch == "┘" && t.cursor().row < last;
-        },
-        timeout_ms);
+    return t.row(0).find(title) != std::string::npos && t.cell(last, t.cols() - 1).ch == "┘" &&
+           t.cursor().row < last;
+  }
+  // Waits until it is.
+  static bool drawn(Terminal &t, const std::string &title, int timeout_ms = WAIT_MS) {
+    return t.wait_until([&] { return shows(t, title); }, timeout_ms);
   }
 };
 
