@@ -9,7 +9,7 @@
 
 #include "screen_fixture.h"
 
-using namespace cfgtest;
+using namespace kvltest;
 using testing::HasSubstr;
 using testing::Not;
 
@@ -29,9 +29,6 @@ struct Demo : Installed {
     if (!launch(t) || !t.wait_for("Warning: some devices are disabled")) return false;
     t.press(Key::Enter);
     return drawn(t, kMenu) && settled(t);
-  }
-  kvltest::RunResult tool(const char *name) const {
-    return kvltest::run({path(std::string("bin/") + name)}, {machine.env()});
   }
   // The journal entries of request, in order.
   std::vector<nlohmann::json> requests_of(const std::string &request) const {

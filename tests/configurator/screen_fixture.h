@@ -1,6 +1,6 @@
-// What the configurator's screen tests share: an installation built from the
-// package's data on a simulated machine, and ways to find, move to and
-// choose lines of the dialog on screen.
+// What the configurator's screen tests share: an installation on a simulated
+// machine, machines and configurations they start from, and moving through
+// the configurator's lists on a pseudo-terminal.
 #pragma once
 
 #include <chrono>
@@ -12,10 +12,7 @@
 #include "support.h"
 #include "termharness.h"
 
-namespace cfgtest {
-
-using kvltest::Key;
-using kvltest::Terminal;
+namespace kvltest {
 
 inline const std::string kMenu = "Kelvane - Config main menu";
 inline const std::string kAdd = "Select a device to be added";
@@ -39,50 +36,65 @@ inline const std::string kSb16 =
     "-SB16\nOPL3 ON P388\nMPU401 ON P330\nSB16 ON P220 I5 D1 d5\n";
 inline const std::string kMpu = "-MPU401\nMPU401 ON P300 I9\n";
 
-struct Installed {
-  kvltest::SimMachine machine;
-  kvltest::TempDir install;
-  kvltest::TempDir scratch;
 
-  explicit Installed(const std::string &machine_json = "") : machine(machine_json) {
+// An installation built from the package's data with the built programs
+// under bin/, named by the machine's /etc/kvl.conf. Its directory is the
+// temporary folder itself, or folder inside it (a name with blanks or quotes
+// shows what the shell is given).
+struct Installed {
+  SimMachine machine;
+  TempDir top;
+  TempDir scratch;
+  std::string dir;
+
+  explicit Installed(const std::string &machine_json = "", const std::string &folder = "")
+      : machine(machine_json), dir(folder.empty() ? top.path() : top / folder) {
     namespace fs = std::filesystem;
-    for (const char *d : {"bin", "etc", "logs", "docs"}) fs::create_directories(install / d);
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim"})
-      fs::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
+    for (const char *d : {"bin", "etc", "logs", "docs"}) fs::create_directories(path(d));
+    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvltest", "kvlupdate"})
+      fs::create_symlink(bin(p), path(std::string("bin/") + p));
     for (const auto &e : fs::directory_iterator(std::string(KVL_DATA_DIR) + "/etc"))
-      fs::copy_file(e.path(), install / ("etc/" + e.path().filename().string()));
-    kvltest::write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + install.path() + "\n");
+      fs::copy_file(e.path(), path("etc/" + e.path().filename().string()));
+    write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + dir + "\n");
   }
-  std::string path(const std::string &rel) const { return install / rel; }
-  std::string read(const std::string &rel) const { return kvltest::read_file(path(rel)); }
+  std::string path(const std::string &rel) const { return dir + "/" + rel; }
+  std::string read(const std::string &rel) const { return read_file(path(rel)); }
   std::string status() const { return read(".status"); }
-  std::string err() const { return kvltest::read_file(scratch / "stderr"); }
+  std::string err() const { return read_file(scratch / "stderr"); }
   std::vector<std::string> requests() const {
     std::vector<std::string> out;
     for (const auto &j : machine.journal()) out.push_back(j["request"].get<std::string>());
     return out;
   }
-  kvltest::RunResult audcore(const std::string &word, const std::string &input = "") const {
-    return kvltest::run({kvltest::bin("audcore"), word, install.path()},
-                        {machine.env(), "TERM=xterm"}, input);
+  RunResult audcore(const std::string &word, const std::string &input = "") const {
+    return run({bin("audcore"), word, dir}, {machine.env(), "TERM=xterm"}, input);
   }
-  // Starts the configurator on t, standard error to a file.
-  bool launch(Terminal &t) const {
+  // Runs the installation's bin/TOOL on the machine.
+  RunResult tool(const std::string &name, const std::vector<std::string> &env = {}) const {
+    std::vector<std::string> all = {machine.env()};
+    all.insert(all.end(), env.begin(), env.end());
+    return run({path("bin/" + name)}, all);
+  }
+  // Starts the configurator on t, standard error to a file; env entries are
+  // added to the machine's.
+  bool launch(Terminal &t, const std::vector<std::string> &env = {}) const {
     t.stderr_to(scratch / "stderr");
-    return t.start({kvltest::bin("audcore"), "c", install.path()}, {machine.env()});
+    std::vector<std::string> all = {machine.env()};
+    all.insert(all.end(), env.begin(), env.end());
+    return t.start({bin("audcore"), "c", dir}, all);
   }
   // The same, waiting for the list titled title.
-  bool start(Terminal &t, const std::string &title) const {
-    return launch(t) && drawn(t, title);
-  }
+  bool start(Terminal &t, const std::string &title) const { return launch(t) && drawn(t, title); }
 
-  // A full-screen list with title is drawn and the cursor stands in it.
-  static bool drawn(Terminal &t, const std::string &title) {
+  // A full-screen list with title is on screen and the cursor stands in it.
+  static bool shows(const Terminal &t, const std::string &title) {
     int last = t.rows() - 1;
-    return t.wait_until([&] {
-      return t.row(0).find(title) != std::string::npos && t.cell(last, t.cols() - 1).ch == "┘" &&
-             t.cursor().row < last;
-    });
+    return t.row(0).find(title) != std::string::npos && t.cell(last, t.cols() - 1).ch == "┘" &&
+           t.cursor().row < last;
+  }
+  // Waits until it is.
+  static bool drawn(Terminal &t, const std::string &title, int timeout_ms = WAIT_MS) {
+    return t.wait_until([&] { return shows(t, title); }, timeout_ms);
   }
 };
 
@@ -93,14 +105,22 @@ inline std::pair<int, std::string> highlighted(const Terminal &t) {
   return {-1, ""};
 }
 
-// Moves the highlight down until its line holds text; false when it never does.
+// The current line of the list on screen: the row the cursor stands on (an
+// unselectable line is current without a highlight) and its text.
+inline std::pair<int, std::string> current_line(const Terminal &t) {
+  int r = t.cursor().row;
+  if (r < 1 || r >= t.rows() - 1) return {-1, ""};
+  return {r, t.row(r)};
+}
+
+// Moves the current line down until it holds text; false when it never does.
 inline bool move_to(Terminal &t, const std::string &text, int limit = 200) {
   for (int i = 0; i < limit; i++) {
-    if (!t.wait_until([&] { return highlighted(t).first > 0; })) return false;
-    auto now = highlighted(t);
+    if (!t.wait_until([&] { return current_line(t).first > 0; })) return false;
+    auto now = current_line(t);
     if (now.second.find(text) != std::string::npos) return true;
     t.press(Key::Down);
-    if (!t.wait_until([&] { return highlighted(t) != now && highlighted(t).first > 0; }))
+    if (!t.wait_until([&] { return current_line(t) != now && current_line(t).first > 0; }))
       return false;
   }
   return false;
@@ -109,7 +129,7 @@ inline bool move_to(Terminal &t, const std::string &text, int limit = 200) {
 // Highlights the line holding text, chooses it with Enter and waits for the
 // list titled next_title with next_text on it.
 inline bool choose(Terminal &t, const std::string &text, const std::string &next_title,
-            const std::string &next_text = "") {
+                   const std::string &next_text = "") {
   if (!move_to(t, text)) return false;
   t.press(Key::Enter);
   return Installed::drawn(t, next_title) && t.wait_for(next_text);
@@ -158,4 +178,4 @@ inline bool accept_dialogs_until_menu(Terminal &t, int limit = 40) {
   return false;
 }
 
-}  // namespace cfgtest
+}  // namespace kvltest

@@ -10,7 +10,7 @@
 
 #include "screen_fixture.h"
 
-using namespace cfgtest;
+using namespace kvltest;
 using kvltest::Key;
 using kvltest::Terminal;
 using testing::HasSubstr;

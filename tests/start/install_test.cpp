@@ -39,7 +39,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
   auto r = p.install();
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.err, Not(HasSubstr("Kept ")));
-  for (const char *f : {"devices.cfg", "mixer.map", "options.cfg"}) {
+  for (const char *f : {"devices.cfg", "mixer.map", "options.cfg", "kvlupdate.conf"}) {
     EXPECT_EQ(p.read(std::string("etc/") + f), shipped(f)) << f;
     EXPECT_FALSE(p.exists(std::string("etc/") + f + ".new")) << f;
     // Only root may change them: start-up runs commands from two of them.
@@ -47,6 +47,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
     EXPECT_EQ(perms, std::filesystem::perms(0644)) << f;
   }
   ASSERT_TRUE(p.exists("etc/init.d/kvl"));
+  EXPECT_EQ(p.read("bin/kvlupdate"), kvltest::read_file(std::string(KVL_SOURCE_DIR) + "/tools/kvlupdate.sh"));
 
   // The administrator's edits and files only the configurator and the
   // control panel write; program and database files damaged.
@@ -54,6 +55,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
   const std::string mixer = "SB16 0000\n!mixset vol=10\n";
   p.write("etc/devices.cfg", devices);
   p.write("etc/mixer.map", mixer);
+  p.write("etc/kvlupdate.conf", "UPDATE_SOURCE=/srv/kvl\n");
   p.write("etc/modules.cfg", "sb16\n");
   p.write("etc/dspdevs.map", "1 0 \n");
   for (const char *f : {"etc/config.dat", "etc/modules.lis", "bin/audstart", "bin/audcore"})
@@ -67,6 +69,8 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
   EXPECT_EQ(p.read("etc/mixer.map.new"), shipped("mixer.map"));
   EXPECT_THAT(r.err, HasSubstr(p.kept_line("etc/devices.cfg")));
   EXPECT_THAT(r.err, HasSubstr(p.kept_line("etc/mixer.map")));
+  EXPECT_EQ(p.read("etc/kvlupdate.conf"), "UPDATE_SOURCE=/srv/kvl\n");
+  EXPECT_EQ(p.read("etc/kvlupdate.conf.new"), shipped("kvlupdate.conf"));
   // options.cfg still holds the shipped text: no copy, no line.
   EXPECT_FALSE(p.exists("etc/options.cfg.new"));
   EXPECT_THAT(r.err + r.out, Not(HasSubstr("Kept " + (p.prefix / "etc/options.cfg"))));
