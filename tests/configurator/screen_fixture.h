@@ -113,30 +113,22 @@ inline std::pair<int, std::string> current_line(const Terminal &t) {
   return {r, t.row(r)};
 }
 
-// Moves the current line down until it holds text; false when it never does.
-inline bool move_to(Terminal &t, const std::string &text, int limit = 200) {
+// Moves the current line down, then up, until it holds text; false when no
+// line does. A move that changes nothing within stuck_ms is an end of the list.
+inline bool move_to(Terminal &t, const std::string &text, int limit = 200, int stuck_ms = 300) {
+  Key way = Key::Down;
   for (int i = 0; i < limit; i++) {
     if (!t.wait_until([&] { return current_line(t).first > 0; })) return false;
     auto now = current_line(t);
     if (now.second.find(text) != std::string::npos) return true;
-    t.press(Key::Down);
-    if (!t.wait_until([&] { return current_line(t) != now && current_line(t).first > 0; }))
-      return false;
+    t.press(way);
+    if (t.wait_until([&] { return current_line(t) != now && current_line(t).first > 0; },
+                     stuck_ms))
+      continue;
+    if (way == Key::Up) return false;
+    way = Key::Up;
   }
   return false;
-}
-
-// Highlights the line holding text, chooses it with Enter and waits for the
-// list titled next_title with next_text on it.
-inline bool choose(Terminal &t, const std::string &text, const std::string &next_title,
-                   const std::string &next_text = "") {
-  if (!move_to(t, text)) return false;
-  t.press(Key::Enter);
-  return Installed::drawn(t, next_title) && t.wait_for(next_text);
-}
-
-inline bool on_screen(const Terminal &t, const std::string &text) {
-  return t.screen().find(text) != std::string::npos;
 }
 
 // Waits until the screen has stayed the same for quiet_ms: a dialog is
@@ -157,6 +149,19 @@ inline bool settled(Terminal &t, int quiet_ms = 150) {
     }
     if (at - start > std::chrono::milliseconds(kvltest::WAIT_MS)) return false;
   }
+}
+
+// Highlights the line holding text, chooses it with Enter and waits for the
+// list titled next_title with next_text on it.
+inline bool choose(Terminal &t, const std::string &text, const std::string &next_title,
+                   const std::string &next_text = "") {
+  if (!move_to(t, text)) return false;
+  t.press(Key::Enter);
+  return Installed::drawn(t, next_title) && t.wait_for(next_text) && settled(t);
+}
+
+inline bool on_screen(const Terminal &t, const std::string &text) {
+  return t.screen().find(text) != std::string::npos;
 }
 
 // Answers every resource dialog that comes up with its highlighted line
