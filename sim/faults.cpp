@@ -113,9 +113,13 @@ std::string mirror_line(MirrorFault &x) {
 
 }  // namespace
 
-void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state) {
-  std::string text;
-  if (read_text_file((root + SEQSIM_FAULTS_FILE).c_str(), text) < 0) return;
+void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state,
+                        std::string &text) {
+  text.clear();
+  if (read_text_file((root + SEQSIM_FAULTS_FILE).c_str(), text) < 0) {
+    text.clear();
+    return;
+  }
   char header[128];
   bool same_machine = seqsim_faults_header(root.c_str(), header, sizeof header) == 0 &&
                       text.compare(0, std::strlen(header), header) == 0;
@@ -140,13 +144,14 @@ void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &stat
   }
 }
 
-int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state) {
+int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state,
+                      const std::string *old) {
   char header[128];
   if (seqsim_faults_header(root.c_str(), header, sizeof header) < 0) return -1;
   std::string text = header;
   for (MirrorFault &x : mirror_faults(m, state)) text += mirror_line(x);
-  std::string path = root + SEQSIM_FAULTS_FILE, old;
-  if (read_text_file(path.c_str(), old) == 0 && old == text) return 0;
+  std::string path = root + SEQSIM_FAULTS_FILE, read;
+  if (old ? *old == text : read_text_file(path.c_str(), read) == 0 && read == text) return 0;
   return replace_file(path.c_str(), text, false);
 }
 
