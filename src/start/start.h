@@ -59,6 +59,7 @@ struct CoreRun {
   int cards_added = 0;      // cards the driver accepted from the configuration
   ApplyState apply;
   CommandQueue commands;
+  MixerMapFile mixer_map;   // etc/mixer.map, read once for both of its passes
 };
 
 // What both modes do first: PATH, option word, argument check, the status
