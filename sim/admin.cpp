@@ -54,17 +54,18 @@ int with_state(const std::string &dir, Fn fn) {
   if (!lock.held()) return fail(lock_problem(dir, errno));
   SimJson state;
   std::string text, mirror, failed;
+  bool mirror_read = false;
   if (state_load(dir, state, text, err) < 0) return fail(err);
   const std::string synths = synths_text(state);
   try {
-    fault_mirror_merge(dir, m, state, mirror);
+    mirror_read = fault_mirror_merge(dir, m, state, mirror);
     err = fn(m, state);
   } catch (const SimJson::exception &e) {
     err = dir + "/state.json: " + e.what();
   }
   if (!err.empty()) return fail(err);
   if (state_save(dir, state, text, &synths, failed) < 0) return fail_errno(failed);
-  if (fault_mirror_save(dir, m, state, &mirror) < 0) return fail_errno(dir + "/faults.txt");
+  if (fault_mirror_save(dir, m, state, mirror_read ? &mirror : nullptr) < 0) return fail_errno(dir + "/faults.txt");
   return 0;
 }
 

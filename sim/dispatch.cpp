@@ -120,12 +120,13 @@ int answer_sequencer(const Machine &m, SimJson &state, uint32_t code, void *arg,
 // -EIO after a line on standard error when the machine cannot be read.
 template <typename Act>
 int with_state(const std::string &root, Act act) {
-  Machine m;
   std::string err;
-  if (machine_load(root, m, err) < 0) {
+  const Machine *machine = machine_cached(root, err);
+  if (!machine) {
     complain(err);
     return -EIO;
   }
+  const Machine &m = *machine;
   SimLock lock(root);
   if (!lock.held()) {
     int e = errno;
@@ -134,6 +135,7 @@ int with_state(const std::string &root, Act act) {
   }
   SimJson state;
   std::string text, mirror;
+  bool mirror_read = false;
   if (state_load(root, state, text, err) < 0) {
     complain(err);
     return -EIO;
@@ -142,7 +144,7 @@ int with_state(const std::string &root, Act act) {
   int rc;
   JournalLine j;
   try {
-    fault_mirror_merge(root, m, state, mirror);
+    mirror_read = fault_mirror_merge(root, m, state, mirror);
     rc = act(m, state, j);
   } catch (const SimJson::exception &e) {  // a state.json edited into a wrong shape
     complain(root + "/state.json: " + e.what());
@@ -150,7 +152,7 @@ int with_state(const std::string &root, Act act) {
   }
   std::string failed;
   if (state_save(root, state, text, &synths, failed) < 0 ||
-      (failed = root + SEQSIM_FAULTS_FILE, fault_mirror_save(root, m, state, &mirror) < 0)) {
+      (failed = root + SEQSIM_FAULTS_FILE, fault_mirror_save(root, m, state, mirror_read ? &mirror : nullptr) < 0)) {
     int e = errno;
     complain(failed + ": " + std::strerror(e));
     journal_failed(j, e);

@@ -25,7 +25,9 @@ int fault_for_open(const Machine &m, SimJson &state, const std::string &syspath)
 // the state's wins, for a fault the mirror line still describes (and, for
 // machine.json's faults, only while the mirror names the machine.json now
 // there). text receives the mirror as read (empty when there is none).
-void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state,
+// Returns false, reading nothing, when machine and state have no fault the C
+// side can meet (then it has counted nothing).
+bool fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state,
                         std::string &text);
 // Rewrites the mirror from the machine and state when its text changes from
 // old (what fault_mirror_merge read; null: read it now). Returns 0, or -1

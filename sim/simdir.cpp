@@ -108,6 +108,27 @@ void state_forget(SimJson &s) {
   if (!s.contains("machine_fault_calls")) s["machine_fault_calls"] = SimJson::object();
 }
 
+namespace {
+
+// The state this process last read or wrote, with the text of state.json it
+// stands for: a request whose state.json still holds that text needs no
+// parse, and one that leaves the state as it was needs no dump.
+struct StateCache {
+  bool valid = false;
+  std::string root, text;
+  SimJson state;
+};
+StateCache g_state;
+
+void remember(const std::string &root, const std::string &text, const SimJson &state) {
+  g_state.valid = !text.empty();
+  g_state.root = root;
+  g_state.text = text;
+  g_state.state = state;
+}
+
+}  // namespace
+
 int state_load(const std::string &root, SimJson &state, std::string &text, std::string &err) {
   std::string path = root + "/state.json";
   text.clear();
@@ -119,6 +140,11 @@ int state_load(const std::string &root, SimJson &state, std::string &text, std::
     err = path + ": cannot be read";
     return -1;
   }
+  if (g_state.valid && g_state.root == root && g_state.text == text) {
+    state = g_state.state;
+    return 0;
+  }
+  g_state.valid = false;
   try {
     state = SimJson::parse(text);
   } catch (const SimJson::exception &e) {
@@ -140,6 +166,7 @@ int state_load(const std::string &root, SimJson &state, std::string &text, std::
       return -1;
     }
   }
+  remember(root, text, state);
   return 0;
 }
 
@@ -152,9 +179,17 @@ std::string synths_text(const SimJson &state) {
 
 int state_save(const std::string &root, const SimJson &state, const std::string &old_text,
                const std::string *old_synths, std::string &path) {
-  std::string text = state.dump(2, ' ', false, SimJson::error_handler_t::replace) + "\n";
   path = root + "/state.json";
-  if (text != old_text && rewrite_in_place(path, text, old_text) < 0) return -1;
+  bool same = g_state.valid && g_state.root == root && g_state.text == old_text &&
+              g_state.state == state;
+  if (!same) {
+    std::string text = state.dump(2, ' ', false, SimJson::error_handler_t::replace) + "\n";
+    if (text != old_text && rewrite_in_place(path, text, old_text) < 0) {
+      g_state.valid = false;
+      return -1;
+    }
+    remember(root, text, state);
+  }
   std::string synths = synths_text(state);
   path = root + SEQSIM_SYNTHS_FILE;
   if ((!old_synths || synths != *old_synths) && write_synths(root, synths) < 0) return -1;
