@@ -132,7 +132,10 @@ bool round_ok(const Scenario &s, int rc) {
   json state = json::parse(read_text(s.dir / "sim/state.json"), nullptr, false);
   int initialised = 0, chunks = 0;
   if (!state.is_discarded())
-    for (const auto &c : state["cards"]) initialised += c.value("initialized", false) ? 1 : 0;
+    for (const auto &c : state["cards"]) {
+      const json &i = c["initialized"];
+      initialised += (i.is_boolean() && i.get<bool>()) || (i.is_number() && i != 0) ? 1 : 0;
+    }
   std::istringstream journal(read_text(s.dir / "sim/journal.jsonl"));
   for (std::string line; std::getline(journal, line);) {
     json j = json::parse(line, nullptr, false);
