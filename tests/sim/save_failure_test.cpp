@@ -154,6 +154,27 @@ TEST(SaveFailure, FileSizeLimitGivesEfbigAndWholeLines) {
   EXPECT_TRUE(all_json);
 }
 
+// A program started under a file-size limit that the machine's files reach
+// during start-up reports the failed request and ends; it is not killed by
+// SIGXFSZ, and the journal stays whole JSON lines.
+TEST(SaveFailure, StartupUnderFileSizeLimitReportsInsteadOfDying) {
+  SimMachine m;  // the demo machine
+  kvltest::TempDir install;
+  std::string config =
+      kvltest::read_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg");
+  ASSERT_FALSE(config.empty());
+  // 2 blocks of 512 bytes: the journal passes 1024 bytes within start-up.
+  auto r = kvltest::run({"/bin/sh", "-c", "ulimit -f 2 && exec \"$0\" -vvv \"$1\"",
+                         kvltest::bin("audcore"), install.path()},
+                        {m.env()}, config);
+  EXPECT_EQ(r.status, 255) << r.err;
+  EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+  bool all_json = false;
+  nlohmann::json last = last_line(m.root(), &all_json);
+  EXPECT_TRUE(all_json);
+  EXPECT_LE(kvltest::read_file(m.root() + "/journal.jsonl").size(), 1024u);
+}
+
 // A lock held by a process that hangs ends the wait with EBUSY and a line
 // naming the machine. (The simulator waits 10 s; here the wait is short.)
 TEST(SaveFailure, HeldLockEndsWaitWithEbusy) {
