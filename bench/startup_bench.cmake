@@ -1,5 +1,4 @@
-# One whole start-up of audcore on the simulator against a bare process start.
+# The whole audstart of an installation on two simulated machines against
+# `true` plus the shell command start-up runs.
 add_executable(startup_bench startup_bench.cpp)
-target_compile_definitions(startup_bench PRIVATE KVL_AUDCORE="$<TARGET_FILE:audcore>"
-                                                 KVL_KVLSIM="$<TARGET_FILE:kvlsim>")
-add_dependencies(startup_bench audcore kvlsim)
+target_link_libraries(startup_bench PRIVATE nlohmann_json::nlohmann_json)

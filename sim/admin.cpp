@@ -51,18 +51,21 @@ int with_state(const std::string &dir, Fn fn) {
   std::string err;
   if (machine_load(dir, m, err) < 0) return fail(err);
   SimLock lock(dir);
-  if (!lock.held()) return fail_errno(dir + "/.lock");
+  if (!lock.held()) return fail(lock_problem(dir, errno));
   SimJson state;
-  if (state_load(dir, state, err) < 0) return fail(err);
+  std::string text, mirror, failed;
+  bool mirror_read = false;
+  if (state_load(dir, state, text, err) < 0) return fail(err);
+  const std::string synths = synths_text(state);
   try {
-    fault_mirror_merge(dir, m, state);
+    mirror_read = fault_mirror_merge(dir, m, state, mirror);
     err = fn(m, state);
   } catch (const SimJson::exception &e) {
     err = dir + "/state.json: " + e.what();
   }
   if (!err.empty()) return fail(err);
-  if (state_save(dir, state) < 0) return fail_errno(dir + "/state.json");
-  if (fault_mirror_save(dir, m, state) < 0) return fail_errno(dir + "/faults.txt");
+  if (state_save(dir, state, text, &synths, failed) < 0) return fail_errno(failed);
+  if (fault_mirror_save(dir, m, state, mirror_read ? &mirror : nullptr) < 0) return fail_errno(dir + "/faults.txt");
   return 0;
 }
 
@@ -109,7 +112,8 @@ int admin_init(const std::string &dir, const char *machine_file, const std::stri
   if (replace_file((dir + "/journal.jsonl").c_str(), "", false) < 0) return fail_errno(dir + "/journal.jsonl");
   SimJson state = state_fresh();
   for (const auto &s : m.synths) state["synths"].push_back(s);
-  if (state_save(dir, state) < 0) return fail_errno(dir + "/state.json");
+  std::string failed;
+  if (state_save(dir, state, "", nullptr, failed) < 0) return fail_errno(failed);
   if (fault_mirror_save(dir, m, state) < 0) return fail_errno(dir + "/faults.txt");
   return 0;
 }

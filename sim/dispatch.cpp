@@ -34,7 +34,8 @@ int answer(const Machine &m, SimJson &state, SimJson &entry, uint32_t code, void
   size_t size = ioc_size(code);
   if (size && !arg) return -EFAULT;
   int fault = journal ? fault_for_request(m, state, code) : 0;
-  SimJson saved = state;
+  SimJson saved;
+  if (fault) saved = state;
   std::vector<unsigned char> record(static_cast<unsigned char *>(arg),
                                     static_cast<unsigned char *>(arg) + size);
   SimCall call{m, state, entry, code, arg};
@@ -72,75 +73,111 @@ int view_fault(void *ctx, unsigned long code) {
   return fault_for_request(v->machine, v->state, static_cast<uint32_t>(code));
 }
 
-int answer_sequencer(const std::string &root, const Machine &m, SimJson &state, uint32_t code,
-                     void *arg, bool journal, bool *broken) {
+// The journal line of a request: an entry the handler filled, or a line
+// seqsim wrote; none for requests that are not journalled.
+struct JournalLine {
+  bool wanted = false;
+  SimJson entry;
+  std::string text;
+};
+
+// Makes the line say the request failed with err.
+void journal_failed(JournalLine &j, int err) {
+  if (!j.text.empty()) {
+    // A sequencer line: taken apart and put together in the same key order.
+    j.entry = SimJson::parse(j.text, nullptr, false);
+    if (j.entry.is_discarded()) return;
+    j.text.clear();
+  }
+  j.entry["result"] = -1;
+  j.entry["errno"] = errno_name(err);
+}
+
+std::string journal_text(const JournalLine &j) {
+  if (!j.text.empty()) return j.text;
+  return j.entry.dump(-1, ' ', false, SimJson::error_handler_t::replace) + "\n";
+}
+
+int answer_sequencer(const Machine &m, SimJson &state, uint32_t code, void *arg, bool journal,
+                     JournalLine &j) {
   SequencerView view{m, state};
   seqsim_driver driver{&view, view_synths, journal ? view_fault : nullptr};
   char line[SEQSIM_LINE_BYTES];
   int rc = seqsim_answer(&driver, code, arg, line);
-  if (journal && line[0] && seqsim_journal_append(root.c_str(), line) < 0) {
-    complain(root + "/journal.jsonl: " + std::strerror(errno));
-    *broken = true;
+  if (journal && line[0]) {
+    j.wanted = true;
+    j.text = line;
   }
   return rc;
 }
 
 // Loads the machine and, under the machine's lock, its state; runs
-// act(machine, state, &broken) and saves the state when act changed it.
-// Returns act's result (a negative errno when the request fails), or -EIO
-// after a line on standard error when the machine cannot be read or written
-// (act sets broken when it could not write the machine).
+// act(machine, state, journal line) and saves the state when act changed it.
+// Then, with the outcome final, appends the journal line: a state that
+// cannot be saved makes the request fail with the save's errno (the journal
+// says so), and a journal line that cannot be written takes the saved state
+// back. Returns act's result (a negative errno when the request fails), or
+// -EIO after a line on standard error when the machine cannot be read.
 template <typename Act>
 int with_state(const std::string &root, Act act) {
-  Machine m;
   std::string err;
-  if (machine_load(root, m, err) < 0) {
+  const Machine *machine = machine_cached(root, err);
+  if (!machine) {
     complain(err);
     return -EIO;
   }
+  const Machine &m = *machine;
   SimLock lock(root);
   if (!lock.held()) {
-    complain(root + "/.lock: " + std::strerror(errno));
-    return -EIO;
+    int e = errno;
+    complain(lock_problem(root, e));
+    return e == EBUSY ? -EBUSY : -EIO;
   }
   SimJson state;
-  if (state_load(root, state, err) < 0) {
+  std::string text, mirror;
+  bool mirror_read = false;
+  if (state_load(root, state, text, err) < 0) {
     complain(err);
     return -EIO;
   }
-  const SimJson before = state;
+  const std::string synths = synths_text(state);
   int rc;
-  bool broken = false;
+  JournalLine j;
   try {
-    fault_mirror_merge(root, m, state);
-    rc = act(m, state, &broken);
+    mirror_read = fault_mirror_merge(root, m, state, mirror);
+    rc = act(m, state, j);
   } catch (const SimJson::exception &e) {  // a state.json edited into a wrong shape
     complain(root + "/state.json: " + e.what());
     return -EIO;
   }
-  if (broken) return -EIO;
-  if (state != before && state_save(root, state) < 0) {
-    complain(root + "/state.json: " + std::strerror(errno));
-    return -EIO;
+  std::string failed;
+  if (state_save(root, state, text, &synths, failed) < 0 ||
+      (failed = root + SEQSIM_FAULTS_FILE, fault_mirror_save(root, m, state, mirror_read ? &mirror : nullptr) < 0)) {
+    int e = errno;
+    complain(failed + ": " + std::strerror(e));
+    journal_failed(j, e);
+    rc = -e;
   }
-  if (fault_mirror_save(root, m, state) < 0) {
-    complain(root + SEQSIM_FAULTS_FILE + ": " + std::strerror(errno));
-    return -EIO;
+  if (j.wanted && seqsim_journal_append(root.c_str(), journal_text(j).c_str()) < 0) {
+    int e = errno;
+    complain(root + SEQSIM_JOURNAL_FILE + ": " + std::strerror(e));
+    SimJson old;
+    std::string now, ignored;
+    if (rc >= 0 && state_load(root, old, now, ignored) == 0 && !text.empty())
+      state_save(root, SimJson::parse(text), now, nullptr, ignored);
+    rc = -e;
   }
   return rc;
 }
 
 int request_locked(const std::string &root, uint32_t code, void *arg, bool journal) {
-  return with_state(root, [&](const Machine &m, SimJson &state, bool *broken) {
-    if (seqsim_is_request(code)) return answer_sequencer(root, m, state, code, arg, journal, broken);
-    SimJson entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
-    int rc = answer(m, state, entry, code, arg, journal);
-    entry["result"] = rc < 0 ? -1 : rc;
-    if (rc < 0) entry["errno"] = errno_name(-rc);
-    if (journal && journal_append(root, entry) < 0) {
-      complain(root + "/journal.jsonl: " + std::strerror(errno));
-      *broken = true;
-    }
+  return with_state(root, [&](const Machine &m, SimJson &state, JournalLine &j) {
+    if (seqsim_is_request(code)) return answer_sequencer(m, state, code, arg, journal, j);
+    j.wanted = journal;
+    j.entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
+    int rc = answer(m, state, j.entry, code, arg, journal);
+    j.entry["result"] = rc < 0 ? -1 : rc;
+    if (rc < 0) j.entry["errno"] = errno_name(-rc);
     return rc;
   });
 }
@@ -166,7 +203,7 @@ int sim_request(const char *root, int, uint32_t code, void *arg) {
 }
 
 int sim_open_check(const char *root, const char *syspath, int major, int minor) {
-  int rc = with_state(root, [&](const Machine &m, SimJson &state, bool *) {
+  int rc = with_state(root, [&](const Machine &m, SimJson &state, JournalLine &) {
     int fault = fault_for_open(m, state, syspath);
     if (fault) return -fault;
     if (major != m.major) return 0;
@@ -193,7 +230,7 @@ int audio_device_of_minor(int minor) {
 
 int sim_audio_io(const char *root, int minor, size_t n, bool played) {
   int dev = audio_device_of_minor(minor);
-  int rc = with_state(root, [&](const Machine &, SimJson &state, bool *) {
+  int rc = with_state(root, [&](const Machine &, SimJson &state, JournalLine &) {
     if (!state.value("loaded", false)) return -ENODEV;
     SimJson &audio = state["audio"];
     if (dev < 0 || dev >= static_cast<int>(audio.size())) return -ENXIO;
@@ -210,11 +247,23 @@ int sim_audio_io(const char *root, int minor, size_t n, bool played) {
 
 int sim_sync(const char *root) {
   SimLock lock(root);
+  if (!lock.held()) {
+    int e = errno;
+    complain(lock_problem(root, e));
+    errno = e;
+    return -1;
+  }
   return journal_append(root, SimJson{{"request", "sync"}});
 }
 
 int sim_capture(const char *root, const void *data, size_t n) {
   SimLock lock(root);
+  if (!lock.held()) {
+    int e = errno;
+    complain(lock_problem(root, e));
+    errno = e;
+    return -1;
+  }
   return capture_append(root, data, n);
 }
 

@@ -7,6 +7,8 @@
 #include "requests.h"
 #include "seqsim.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -113,9 +115,48 @@ std::string mirror_line(MirrorFault &x) {
 
 }  // namespace
 
-void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state) {
-  std::string text;
-  if (read_text_file((root + SEQSIM_FAULTS_FILE).c_str(), text) < 0) return;
+namespace {
+
+// The mirror file this process last read or wrote, to know it again by its
+// identity without reading it: most machines have no fault the C side can
+// meet, and their mirror is the header alone request after request.
+struct MirrorSeen {
+  bool valid = false;
+  std::string path, text;
+  dev_t dev = 0;
+  ino_t ino = 0;
+};
+MirrorSeen g_seen;
+
+void remember_mirror(const std::string &path, const std::string &text) {
+  struct stat st;
+  g_seen.valid = stat(path.c_str(), &st) == 0 && st.st_size == static_cast<off_t>(text.size());
+  g_seen.path = path;
+  g_seen.text = text;
+  g_seen.dev = st.st_dev;
+  g_seen.ino = st.st_ino;
+}
+
+// True when the file at path still is the one seen with this text.
+bool mirror_unchanged(const std::string &path, const std::string &text) {
+  struct stat st;
+  return g_seen.valid && g_seen.path == path && g_seen.text == text &&
+         stat(path.c_str(), &st) == 0 && st.st_dev == g_seen.dev && st.st_ino == g_seen.ino &&
+         st.st_size == static_cast<off_t>(text.size());
+}
+
+}  // namespace
+
+bool fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state,
+                        std::string &text) {
+  text.clear();
+  // Without a fault the C side can meet there is no count to take: the C
+  // side changes the mirror only when one of its lines matches.
+  if (mirror_faults(m, state).empty()) return false;
+  if (read_text_file((root + SEQSIM_FAULTS_FILE).c_str(), text) < 0) {
+    text.clear();
+    return true;
+  }
   char header[128];
   bool same_machine = seqsim_faults_header(root.c_str(), header, sizeof header) == 0 &&
                       text.compare(0, std::strlen(header), header) == 0;
@@ -138,16 +179,24 @@ void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &stat
       break;
     }
   }
+  return true;
 }
 
-int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state) {
+int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state,
+                      const std::string *old) {
   char header[128];
   if (seqsim_faults_header(root.c_str(), header, sizeof header) < 0) return -1;
   std::string text = header;
   for (MirrorFault &x : mirror_faults(m, state)) text += mirror_line(x);
-  std::string path = root + SEQSIM_FAULTS_FILE, old;
-  if (read_text_file(path.c_str(), old) == 0 && old == text) return 0;
-  return replace_file(path.c_str(), text, false);
+  std::string path = root + SEQSIM_FAULTS_FILE, read;
+  if (old ? *old == text : mirror_unchanged(path, text) ||
+                               (read_text_file(path.c_str(), read) == 0 && read == text)) {
+    if (!old) remember_mirror(path, text);
+    return 0;
+  }
+  if (replace_file(path.c_str(), text, false) < 0) return -1;
+  remember_mirror(path, text);
+  return 0;
 }
 
 }  // namespace kvl

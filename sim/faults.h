@@ -24,10 +24,15 @@ int fault_for_open(const Machine &m, SimJson &state, const std::string &syspath)
 // Takes the calls the C seam counted into state: a count in the mirror above
 // the state's wins, for a fault the mirror line still describes (and, for
 // machine.json's faults, only while the mirror names the machine.json now
-// there).
-void fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state);
-// Rewrites the mirror from the machine and state when its text changes.
-// Returns 0, or -1 with errno set.
-int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state);
+// there). text receives the mirror as read (empty when there is none).
+// Returns false, reading nothing, when machine and state have no fault the C
+// side can meet (then it has counted nothing).
+bool fault_mirror_merge(const std::string &root, const Machine &m, SimJson &state,
+                        std::string &text);
+// Rewrites the mirror from the machine and state when its text changes from
+// old (what fault_mirror_merge read; null: read it now). Returns 0, or -1
+// with errno set.
+int fault_mirror_save(const std::string &root, const Machine &m, const SimJson &state,
+                      const std::string *old = nullptr);
 
 }  // namespace kvl

@@ -1,6 +1,7 @@
 // kvlsim commands that show a machine: its state, its journal, its /dev.
 #include "admin.h"
 #include "sim.h"
+#include "simdir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,9 +46,21 @@ std::string link_target(const std::string &dir, const std::string &syspath, cons
 
 }  // namespace
 
-int admin_state(const std::string &dir) { return print_file(dir + "/state.json"); }
+// Prints a file of the machine under the shared lock, since the simulator
+// rewrites state.json in place. A lock file that cannot be made (a read-only
+// machine) is no reason not to print; a busy lock is.
+int print_locked(const std::string &dir, const std::string &file) {
+  SimLock lock(dir, true);
+  if (!lock.held() && errno == EBUSY) {
+    std::fprintf(stderr, "kvlsim: %s\n", lock_problem(dir, EBUSY).c_str());
+    return 1;
+  }
+  return print_file(dir + file);
+}
 
-int admin_journal(const std::string &dir) { return print_file(dir + "/journal.jsonl"); }
+int admin_state(const std::string &dir) { return print_locked(dir, "/state.json"); }
+
+int admin_journal(const std::string &dir) { return print_locked(dir, "/journal.jsonl"); }
 
 int admin_devices(const std::string &dir) {
   std::string devdir = dir + "/dev";

@@ -243,31 +243,36 @@ bool same_file(const MachineCache &c, const std::string &path, const struct stat
 
 }  // namespace
 
-int machine_load(const std::string &root, Machine &m, std::string &err) {
+const Machine *machine_cached(const std::string &root, std::string &err) {
   static MachineCache cache;
   std::string path = root + "/machine.json";
-  std::ifstream f(path, std::ios::binary);
   struct stat st;
+  if (stat(path.c_str(), &st) == 0 && same_file(cache, path, st)) return &cache.machine;
+  std::ifstream f(path, std::ios::binary);
   if (!f || stat(path.c_str(), &st) != 0) {
     err = path + ": cannot be read";
-    return -1;
-  }
-  if (same_file(cache, path, st)) {
-    m = cache.machine;
-    return 0;
+    return nullptr;
   }
   std::stringstream ss;
   ss << f.rdbuf();
+  Machine m;
   if (machine_parse(ss.str(), m, err) < 0) {
     err = path + ": " + err;
-    return -1;
+    return nullptr;
   }
   cache.path = path;
   cache.dev = st.st_dev;
   cache.ino = st.st_ino;
   cache.size = st.st_size;
   cache.mtime = st.st_mtim;
-  cache.machine = m;
+  cache.machine = std::move(m);
+  return &cache.machine;
+}
+
+int machine_load(const std::string &root, Machine &m, std::string &err) {
+  const Machine *cached = machine_cached(root, err);
+  if (!cached) return -1;
+  m = *cached;
   return 0;
 }
 

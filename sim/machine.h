@@ -90,6 +90,11 @@ int machine_parse(const std::string &text, Machine &m, std::string &err);
 // reason.
 int machine_load(const std::string &root, Machine &m, std::string &err);
 
+// The same without a copy: the machine this process last read, parsed again
+// only when machine.json was replaced or edited (its identity, size or time
+// changed). Valid until the next call; nullptr with err set on failure.
+const Machine *machine_cached(const std::string &root, std::string &err);
+
 // The built-in demo machine's JSON text.
 const char *demo_machine_json();
 

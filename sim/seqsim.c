@@ -6,12 +6,14 @@
 #include <fcntl.h>
 #include <inttypes.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #define NODE_MAGIC "KVLSIM-CHR"
@@ -86,20 +88,37 @@ int seqsim_node_read(const char *file, int *major, int *minor)
     return 0;
 }
 
-/* Writes all of p to fd, going on after a signal. */
-static int write_all(int fd, const char *p, size_t n)
+int seqsim_write_all(int fd, const void *data, size_t n, off_t offset)
 {
+    struct sigaction ignore, saved;
+    memset(&ignore, 0, sizeof ignore);
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &saved);
+    const char *p = data;
+    int rc = 0;
     while (n > 0) {
-        ssize_t w = write(fd, p, n);
+        ssize_t w = offset < 0 ? write(fd, p, n) : pwrite(fd, p, n, offset);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
-            return -1;
+            rc = -1;
+            break;
         }
         p += w;
         n -= (size_t)w;
+        if (offset >= 0)
+            offset += w;
     }
-    return 0;
+    int e = errno;
+    sigaction(SIGXFSZ, &saved, NULL);
+    errno = e;
+    return rc;
+}
+
+static int write_all(int fd, const char *p, size_t n)
+{
+    return seqsim_write_all(fd, p, n, -1);
 }
 
 /* Closes fd; -1 with the first error when rc was already -1 or close fails. */
@@ -133,17 +152,37 @@ int seqsim_node_create(const char *file, int major, int minor, mode_t perms)
 
 int seqsim_lock(const char *root)
 {
+    return seqsim_lock_wait(root, 0, SEQSIM_LOCK_WAIT_MS);
+}
+
+int seqsim_lock_wait(const char *root, int shared, int wait_ms)
+{
     char path[PATH_MAX];
     if (seqsim_path(root, SEQSIM_LOCK_FILE, path, sizeof path) < 0)
         return -1;
     int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return -1;
-    while (flock(fd, LOCK_EX) < 0) {
-        if (errno == EINTR)
-            continue;
-        close_keeping(fd, -1);
-        return -1;
+    /* Polled rather than blocking, so a hung holder ends the wait; the pause
+     * grows from 50 microseconds to 1.6 ms, short next to a request. */
+    struct timespec start, now, pause = {0, 50000};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) < 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            close_keeping(fd, -1);
+            return -1;
+        }
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        long long waited = (now.tv_sec - start.tv_sec) * 1000LL +
+                           (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (waited >= wait_ms) {
+            close(fd);
+            errno = EBUSY;
+            return -1;
+        }
+        nanosleep(&pause, NULL);
+        if (pause.tv_nsec < 1000000)
+            pause.tv_nsec *= 2;
     }
     return fd;
 }
@@ -162,7 +201,35 @@ static int append_file(const char *root, const char *file, const void *data, siz
     int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return -1;
-    return close_keeping(fd, write_all(fd, data, n));
+    struct sigaction ignore, saved;
+    memset(&ignore, 0, sizeof ignore);
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &saved);
+    const char *p = data;
+    size_t written = 0;
+    int rc = 0;
+    while (written < n) {
+        ssize_t w = write(fd, p + written, n - written);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0) {
+            /* Nothing of a cut write stays: the file ends where it ended
+             * (the caller holds the lock, so the bytes at the end are ours). */
+            int e = errno;
+            off_t end = lseek(fd, 0, SEEK_END);
+            if (written > 0 && end >= (off_t)written)
+                (void)!ftruncate(fd, end - (off_t)written);
+            errno = e;
+            rc = -1;
+            break;
+        }
+        written += (size_t)w;
+    }
+    int e = errno;
+    sigaction(SIGXFSZ, &saved, NULL);
+    errno = e;
+    return close_keeping(fd, rc);
 }
 
 int seqsim_journal_append(const char *root, const char *line)

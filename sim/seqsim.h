@@ -49,17 +49,28 @@ int seqsim_node_read(const char *file, int *major, int *minor);
 /* Creates a node file (EEXIST when something is there). */
 int seqsim_node_create(const char *file, int major, int minor, mode_t perms);
 
-/* The machine's lock: an exclusive flock on DIR/.lock, held while state,
- * journal, capture or faults mirror change. Returns the descriptor to pass
+/* The machine's lock: a flock on DIR/.lock, exclusive while state, journal,
+ * capture or faults mirror change, shared while they are only read. A lock
+ * held by another process for longer than the wait fails with EBUSY, so a
+ * hung process does not hang every other one. Returns the descriptor to pass
  * to seqsim_unlock. */
+#define SEQSIM_LOCK_WAIT_MS 10000
 int seqsim_lock(const char *root);
+int seqsim_lock_wait(const char *root, int shared, int wait_ms);
 void seqsim_unlock(int fd);
 
 /* Appends one journal line (ending in a newline) to DIR/journal.jsonl, or
  * bytes written to the sequencer to DIR/sequencer.capture. The caller holds
- * the lock. */
+ * the lock. The bytes go in whole or not at all: a write cut short (disk
+ * full, EFBIG beyond the file-size limit, reported instead of SIGXFSZ) is
+ * taken back. */
 int seqsim_journal_append(const char *root, const char *line);
 int seqsim_capture_append(const char *root, const void *data, size_t n);
+
+/* Writes all n bytes to fd at offset (-1: at the descriptor's offset, or
+ * appended), going on after a signal. SIGXFSZ is ignored meanwhile, so a
+ * file-size limit gives EFBIG instead of killing the process. */
+int seqsim_write_all(int fd, const void *data, size_t n, off_t offset);
 
 /* DIR/sequencer.synths, present while the driver is loaded: the names of the
  * synthesizers it offers, one per line ("\n" after each). Returns their

@@ -1,31 +1,68 @@
 #include "simdir.h"
 
 #include "common/atomic_file.h"
+#include "common/text.h"
 #include "seqsim.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
 namespace kvl {
 
 namespace {
 
 // The synthesizers the loaded driver offers, one per line, for the C seam
-// (seqsim_synths_read).
-int write_synths(const std::string &root, const SimJson &state) {
+// (seqsim_synths_read); no file while it is unloaded. Rare, so replaced by
+// rename.
+int write_synths(const std::string &root, const std::string &text) {
   std::string path = root + SEQSIM_SYNTHS_FILE;
-  if (!state.value("loaded", false)) {
+  if (text == "-") {
     if (unlink(path.c_str()) < 0 && errno != ENOENT) return -1;
     return 0;
   }
-  std::string text;
-  for (const auto &s : state["synths"]) text += s.get<std::string>() + "\n";
   return replace_file(path.c_str(), text, false);
 }
+
+// Rewrites the file at path with text in place. The room is taken first, so
+// a full disk or the file-size limit fails before a byte is overwritten; a
+// write that fails later puts old back.
+int rewrite_in_place(const std::string &path, const std::string &text, const std::string &old) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  int rc = 0;
+  if (text.size() > old.size()) {
+    struct sigaction ignore {}, saved{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &saved);
+    int err = posix_fallocate(fd, 0, static_cast<off_t>(text.size()));
+    sigaction(SIGXFSZ, &saved, nullptr);
+    if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
+      errno = err;
+      rc = -1;
+    }
+  }
+  if (rc == 0 && (seqsim_write_all(fd, text.data(), text.size(), 0) < 0 ||
+                  ftruncate(fd, static_cast<off_t>(text.size())) < 0)) {
+    int e = errno;
+    if (seqsim_write_all(fd, old.data(), old.size(), 0) == 0)
+      (void)!ftruncate(fd, static_cast<off_t>(old.size()));
+    errno = e;
+    rc = -1;
+  }
+  int e = errno;
+  if (close(fd) < 0 && rc == 0) return -1;
+  errno = e;
+  return rc;
+}
+
+}  // namespace
+
+namespace {
 
 bool same_kind(const SimJson &a, const SimJson &b) {
   if (a.is_number_integer() || b.is_number_integer())
@@ -35,9 +72,15 @@ bool same_kind(const SimJson &a, const SimJson &b) {
 
 }  // namespace
 
-SimLock::SimLock(const std::string &root) : fd_(seqsim_lock(root.c_str())) {}
+SimLock::SimLock(const std::string &root, bool shared)
+    : fd_(seqsim_lock_wait(root.c_str(), shared, SEQSIM_LOCK_WAIT_MS)) {}
 
 SimLock::~SimLock() { seqsim_unlock(fd_); }
+
+std::string lock_problem(const std::string &root, int err) {
+  if (err == EBUSY) return root + " is busy (locked by another process)";
+  return root + SEQSIM_LOCK_FILE + ": " + std::strerror(err);
+}
 
 SimJson state_fresh() {
   SimJson s = SimJson::object();
@@ -65,10 +108,31 @@ void state_forget(SimJson &s) {
   if (!s.contains("machine_fault_calls")) s["machine_fault_calls"] = SimJson::object();
 }
 
-int state_load(const std::string &root, SimJson &state, std::string &err) {
+namespace {
+
+// The state this process last read or wrote, with the text of state.json it
+// stands for: a request whose state.json still holds that text needs no
+// parse, and one that leaves the state as it was needs no dump.
+struct StateCache {
+  bool valid = false;
+  std::string root, text;
+  SimJson state;
+};
+StateCache g_state;
+
+void remember(const std::string &root, const std::string &text, const SimJson &state) {
+  g_state.valid = !text.empty();
+  g_state.root = root;
+  g_state.text = text;
+  g_state.state = state;
+}
+
+}  // namespace
+
+int state_load(const std::string &root, SimJson &state, std::string &text, std::string &err) {
   std::string path = root + "/state.json";
-  std::ifstream f(path, std::ios::binary);
-  if (!f) {
+  text.clear();
+  if (read_text_file(path.c_str(), text) < 0) {
     if (errno == ENOENT) {
       state = state_fresh();
       return 0;
@@ -76,10 +140,13 @@ int state_load(const std::string &root, SimJson &state, std::string &err) {
     err = path + ": cannot be read";
     return -1;
   }
-  std::stringstream ss;
-  ss << f.rdbuf();
+  if (g_state.valid && g_state.root == root && g_state.text == text) {
+    state = g_state.state;
+    return 0;
+  }
+  g_state.valid = false;
   try {
-    state = SimJson::parse(ss.str());
+    state = SimJson::parse(text);
   } catch (const SimJson::exception &e) {
     err = path + ": " + e.what();
     return -1;
@@ -99,13 +166,34 @@ int state_load(const std::string &root, SimJson &state, std::string &err) {
       return -1;
     }
   }
+  remember(root, text, state);
   return 0;
 }
 
-int state_save(const std::string &root, const SimJson &state) {
-  std::string text = state.dump(2, ' ', false, SimJson::error_handler_t::replace) + "\n";
-  if (replace_file((root + "/state.json").c_str(), text, false) < 0) return -1;
-  return write_synths(root, state);
+std::string synths_text(const SimJson &state) {
+  if (!state.value("loaded", false)) return "-";
+  std::string text;
+  for (const auto &s : state["synths"]) text += s.get<std::string>() + "\n";
+  return text;
+}
+
+int state_save(const std::string &root, const SimJson &state, const std::string &old_text,
+               const std::string *old_synths, std::string &path) {
+  path = root + "/state.json";
+  bool same = g_state.valid && g_state.root == root && g_state.text == old_text &&
+              g_state.state == state;
+  if (!same) {
+    std::string text = state.dump(2, ' ', false, SimJson::error_handler_t::replace) + "\n";
+    if (text != old_text && rewrite_in_place(path, text, old_text) < 0) {
+      g_state.valid = false;
+      return -1;
+    }
+    remember(root, text, state);
+  }
+  std::string synths = synths_text(state);
+  path = root + SEQSIM_SYNTHS_FILE;
+  if ((!old_synths || synths != *old_synths) && write_synths(root, synths) < 0) return -1;
+  return 0;
 }
 
 int journal_append(const std::string &root, const SimJson &entry) {

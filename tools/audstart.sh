@@ -6,13 +6,18 @@
 # the log). The exit status is audcore's; when audcore leaves any status word
 # but AUDSTART_OK, one console line points to the log.
 #
-# The installation directory comes from the KVLLIBDIR= line of /etc/kvl.conf
-# (default /usr/lib/kvl). With KVL_SIMROOT set, /etc and the driver are those
+# The installation directory comes from the first absolute KVLLIBDIR= line of
+# /etc/kvl.conf (default /usr/lib/kvl), read as KVLlib reads it. With KVL_SIMROOT set, /etc and the driver are those
 # of that simulated machine and the driver is loaded with kvlsim.
 set -u
 prog=audstart
 word=${1:--vvv}
-here=$(cd "$(dirname "$0")" && pwd)
+# The folder this script lies in (kvlsim and kvlconf.sh lie beside it).
+case $0 in
+  */*) here=${0%/*} ;;
+  *) here=$(command -v -- "$0") && here=${here%/*} ;;
+esac
+. "$here/kvlconf.sh"
 
 if [ -z "${KVL_SIMROOT:-}" ]; then
   echo "$prog: cannot load the sound driver on this system: this build has no kernel driver." >&2
@@ -21,33 +26,35 @@ if [ -z "${KVL_SIMROOT:-}" ]; then
 fi
 
 conf=$KVL_SIMROOT/etc/kvl.conf
-dir=/usr/lib/kvl
-if [ -r "$conf" ]; then
-  # The first KVLLIBDIR= line wins; its value is taken verbatim.
-  line=$(grep -m 1 '^KVLLIBDIR=' "$conf")
-  value=${line#KVLLIBDIR=}
-  [ -n "$value" ] && dir=$value
-fi
+kvl_install_dir "$conf"
 
 if [ ! -x "$dir/bin/audcore" ]; then
   echo "$prog: $dir/bin/audcore not found (KVLLIBDIR in $conf)" >&2
   exit 1
 fi
 
-"$here/kvlsim" load "$KVL_SIMROOT" || {
-  echo "$prog: loading the sound driver failed" >&2
-  exit 1
-}
+# The simulated driver keeps sequencer.synths exactly while it is loaded:
+# then there is nothing to load and no process is started for it.
+if [ ! -e "$KVL_SIMROOT/sequencer.synths" ]; then
+  "$here/kvlsim" load "$KVL_SIMROOT" || {
+    echo "$prog: loading the sound driver failed" >&2
+    exit 1
+  }
+fi
 
-mkdir -p "$dir/logs" || exit 1
+[ -d "$dir/logs" ] || mkdir -p "$dir/logs" || exit 1
 log=$dir/logs/audstart.log
 config=$dir/etc/devices.cfg
 # A missing devices.cfg is an empty configuration. One that is there but
 # cannot be read is one too, and the log starts with "PATH: error text".
+# Only a file that the shell cannot vouch for is tried with cat, for the
+# error text.
 input=$config
 problem=
 if [ ! -e "$config" ]; then
   input=/dev/null
+elif [ -f "$config" ] && [ -r "$config" ]; then
+  :
 elif ! problem=$(cat -- "$config" 2>&1 >/dev/null); then
   input=/dev/null
   problem="$config: ${problem##*: }"

@@ -1,13 +1,17 @@
 #!/bin/sh
 # audstop: stops the sound system by unloading the driver, which forgets its
 # configuration and cards, and writes AUDSTOP into .status of the
-# installation that /etc/kvl.conf names (KVLLIBDIR=, default /usr/lib/kvl),
+# installation that /etc/kvl.conf names (as audstart reads it),
 # so the status word no longer says the sound system runs. With KVL_SIMROOT
 # set, the simulated machine's driver is unloaded with kvlsim and its
 # etc/kvl.conf is read.
 set -u
 prog=audstop
-here=$(cd "$(dirname "$0")" && pwd)
+case $0 in
+  */*) here=${0%/*} ;;
+  *) here=$(command -v -- "$0") && here=${here%/*} ;;
+esac
+. "$here/kvlconf.sh"
 
 if [ -z "${KVL_SIMROOT:-}" ]; then
   echo "$prog: cannot unload the sound driver on this system: this build has no kernel driver." >&2
@@ -20,14 +24,7 @@ fi
   exit 1
 }
 
-conf=$KVL_SIMROOT/etc/kvl.conf
-dir=/usr/lib/kvl
-if [ -r "$conf" ]; then
-  # The first KVLLIBDIR= line wins; its value is taken verbatim (as audstart).
-  line=$(grep -m 1 '^KVLLIBDIR=' "$conf")
-  value=${line#KVLLIBDIR=}
-  [ -n "$value" ] && dir=$value
-fi
+kvl_install_dir "$KVL_SIMROOT/etc/kvl.conf"
 
 # Only an installation gets the word. It is replaced atomically, as audcore
 # does: a reader never sees a half-written word. A failure is reported and

@@ -15,14 +15,6 @@ namespace {
 constexpr size_t LIST_LINE_MAX = 999;
 constexpr const char CORE_MODULE[] = "audkern";
 
-// Reads a list file under etc/. Returns 0, or -1 after "PATH: error text".
-int read_list(const std::string &dir, const char *rel, std::string &text) {
-  std::string path = kvl_path(dir, rel);
-  if (read_text_file(path.c_str(), text) == 0) return 0;
-  print_error(path.c_str());
-  return -1;
-}
-
 ModuleDep *find_dep(ModuleDepTable &deps, std::string_view module) {
   for (int i = 0; i < deps.count; i++)
     if (field_text(deps.entries[i].name) == module) return &deps.entries[i];
@@ -66,7 +58,7 @@ int load_modules_lis(DriverTable &drivers, std::string_view text) {
 
 int read_modules_lis(ConfigModel &model) {
   std::string text;
-  if (read_list(model.install_dir, "etc/modules.lis", text) < 0) return -1;
+  if (read_install_file(model.install_dir, "etc/modules.lis", text, false) < 0) return -1;
   return load_modules_lis(model.drivers, text);
 }
 
@@ -122,7 +114,7 @@ int load_modules_dep(ModuleDepTable &deps, std::string_view text_in, int verbosi
 
 int read_modules_dep(ConfigModel &model) {
   std::string text;
-  if (read_list(model.install_dir, "etc/modules.dep", text) < 0) return -1;
+  if (read_install_file(model.install_dir, "etc/modules.dep", text, false) < 0) return -1;
   return load_modules_dep(model.module_deps, text, model.verbosity);
 }
 

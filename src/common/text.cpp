@@ -1,5 +1,7 @@
 #include "common/text.h"
 
+#include "common/common.h"
+
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -75,6 +77,16 @@ int read_text_file(const char *path, std::string &text) {
   std::fclose(f);
   errno = e;
   return rc;
+}
+
+int read_install_file(const std::string &dir, const char *rel, std::string &text,
+                      bool missing_quiet) {
+  std::string path = kvl_path(dir, rel);
+  if (read_text_file(path.c_str(), text) == 0) return 0;
+  int e = errno;
+  if (e != ENOENT || !missing_quiet) print_error(path.c_str(), e);
+  errno = e;
+  return -1;
 }
 
 void appendf(std::string &out, const char *fmt, ...) {

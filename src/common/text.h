@@ -65,6 +65,12 @@ std::string_view rest_after(std::string_view line, std::string_view word);
 // Reads the whole file at path into text. Returns 0, or -1 with errno set.
 int read_text_file(const char *path, std::string &text);
 
+// Reads the installation's file DIR/REL into text. Returns 0, or -1 after
+// "DIR/REL: error text" on standard error; a missing file (ENOENT) is said
+// only when missing_quiet is false. errno stays that of the failure.
+int read_install_file(const std::string &dir, const char *rel, std::string &text,
+                      bool missing_quiet);
+
 // Reads in to its end into text. Returns 0, or -1 with errno set on a read
 // error (text then holds what was read).
 int read_stream(std::FILE *in, std::string &text);

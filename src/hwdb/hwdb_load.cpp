@@ -21,6 +21,18 @@ namespace {
 
 constexpr int BLOCK = 2048;
 
+// Lets a pipe hold up to 1 MB where the system allows it, so that the
+// database crosses it in a few large transfers instead of many 64 KB ones
+// (each a switch between writer and reader). Nothing changes where it does
+// not.
+void widen_pipe(int fd) {
+#ifdef F_SETPIPE_SZ
+  fcntl(fd, F_SETPIPE_SZ, 1 << 20);
+#else
+  (void)fd;
+#endif
+}
+
 // Waits for pid. True when it exited with status 0.
 bool exited_ok(pid_t pid) {
   int status = 0;
@@ -54,6 +66,7 @@ bool exited_ok(pid_t pid) {
     std::perror("pipe2");
     _exit(255);
   }
+  widen_pipe(b[1]);
   pid_t dec = fork();
   if (dec < 0) {
     std::perror("fork2");
@@ -129,6 +142,7 @@ int hwdb_load(const char *path, HwdbModel *model, std::string *err) {
     *err = std::string("pipe: ") + std::strerror(errno) + "\n";
     return -1;
   }
+  widen_pipe(a[1]);
   pid_t feeder = fork();
   if (feeder < 0) {
     *err = std::string("fork: ") + std::strerror(errno) + "\n";

@@ -44,7 +44,8 @@ int hwdb_parse_bytes(const void *data, size_t n, const char *path, HwdbModel *mo
 int hwdb_validate(const HwdbModel &m, const uint32_t *offsets, const char *path,
                   std::string *err);
 
-// Releases what hwdb_parse allocated and empties the model.
+// Releases what hwdb_parse allocated and empties the model. The sections'
+// sizes come from the model's counts, which must be as hwdb_parse left them.
 void hwdb_model_free(HwdbModel *model);
 
 // Writes the model to out in the diagnostic dump format.

@@ -108,8 +108,9 @@ static int kvl_init_lib(void)
 
 /* Checks the caller's view of descriptor, buffer and size (warnings only),
  * adopts the first descriptor, and sets the library up on first use; ends
- * the process when that fails. */
-static void sanity_check(int fd, unsigned char *buf, int buflen)
+ * the process when that fails. Kept out of line: the event path calls it
+ * only when the view differs from the library's state (see consistent). */
+__attribute__((noinline, cold)) static void sanity_check(int fd, unsigned char *buf, int buflen)
 {
     if (fd != seqfd) {
         if (seqfd == -1)
@@ -125,6 +126,14 @@ static void sanity_check(int fd, unsigned char *buf, int buflen)
         fprintf(stderr, "KVLlib: Library initialization failed\n");
         exit(-1);
     }
+}
+
+/* The state of every buffer call after the first: the caller's descriptor,
+ * buffer and size are the library's and it is set up, so the check has
+ * nothing to say. Compared inline, so the event path makes no call. */
+static inline int consistent(int fd, const unsigned char *buf, int buflen)
+{
+    return fd == seqfd && buf == _seqbuf && buflen == _seqbuflen && initialized;
 }
 
 int KVL_init(int fd, int buflen)
@@ -162,7 +171,8 @@ void KVL_seqbuf_dump(int fd, unsigned char *buf, int buflen)
 
 void KVL_seq_needbuf(int len, int fd, unsigned char *buf, int buflen)
 {
-    sanity_check(fd, buf, buflen);
+    if (__builtin_expect(!consistent(fd, buf, buflen), 0))
+        sanity_check(fd, buf, buflen);
     if ((long long)_seqbufptr + len > _seqbuflen) {
         (void)kvl_cseam_write(seqfd, _seqbuf, waiting_bytes());
         _seqbufptr = 0;
@@ -171,7 +181,8 @@ void KVL_seq_needbuf(int len, int fd, unsigned char *buf, int buflen)
 
 void KVL_seq_advbuf(int len, int fd, unsigned char *buf, int buflen)
 {
-    sanity_check(fd, buf, buflen);
+    if (__builtin_expect(!consistent(fd, buf, buflen), 0))
+        sanity_check(fd, buf, buflen);
     long long next = (long long)_seqbufptr + len;
     _seqbufptr = next > INT_MAX ? INT_MAX : next < INT_MIN ? INT_MIN : (int)next;
 }

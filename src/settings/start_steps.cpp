@@ -16,13 +16,20 @@ namespace kvl {
 namespace {
 
 // Reads DIR/REL into text. Returns 0, or -1 when the file is missing (said
-// nothing) or cannot be read ("PATH: error text" when report is set).
-int read_settings_file(const std::string &dir, const char *rel, std::string &text,
-                       bool report = true) {
-  std::string path = kvl_path(dir, rel);
-  if (read_text_file(path.c_str(), text) == 0) return 0;
-  if (errno != ENOENT && report) print_error(path.c_str());
-  return -1;
+// nothing) or cannot be read ("PATH: error text").
+int read_settings_file(const std::string &dir, const char *rel, std::string &text) {
+  return read_install_file(dir, rel, text, true);
+}
+
+// Reads and parses mixer.map the first time a pass asks for it.
+const MixerMap *mixer_map_of(const std::string &dir, MixerMapFile &file) {
+  if (!file.read) {
+    file.read = true;
+    std::string text;
+    file.present = read_settings_file(dir, MIXER_MAP, text) == 0;
+    if (file.present) parse_mixer_map(text, &file.map);
+  }
+  return file.present ? &file.map : nullptr;
 }
 
 }  // namespace
@@ -35,23 +42,21 @@ void apply_options_cfg(const std::string &dir, const ControlDevice &control) {
   apply_options(file, control);
 }
 
-void load_mixer_levels(const std::string &dir, const ControlDevice &control) {
-  std::string text;
-  if (read_settings_file(dir, MIXER_MAP, text) < 0) return;
-  MixerMap map;
-  parse_mixer_map(text, &map);
-  apply_mixer_levels(map, control);
+void load_mixer_levels(const std::string &dir, const ControlDevice &control, MixerMapFile &file) {
+  const MixerMap *map = mixer_map_of(dir, file);
+  if (!map) return;
+  apply_mixer_levels(*map, control);
+  file.nul_lines_told = true;
 }
 
-void run_mixer_commands(const std::string &dir, bool report_read_problems) {
-  std::string text;
-  if (read_settings_file(dir, MIXER_MAP, text, report_read_problems) < 0) return;
-  MixerMap map;
-  parse_mixer_map(text, &map);
-  if (report_read_problems) report_nul_lines(map);
+void run_mixer_commands(const std::string &dir, MixerMapFile &file) {
+  const MixerMap *map = mixer_map_of(dir, file);
+  if (!map) return;
+  if (!file.nul_lines_told) report_nul_lines(*map);
+  file.nul_lines_told = true;
   std::string path = kvl_path(dir, MIXER_MAP);
   int trusted = -1;  // checked at the first command, said once for the file
-  for (const MixerEntry &e : map.entries) {
+  for (const MixerEntry &e : map->entries) {
     if (e.kind != MixerEntryKind::Command) continue;
     if (trusted < 0) {
       trusted = commands_file_trusted(path.c_str()) == 1;

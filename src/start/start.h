@@ -65,6 +65,7 @@ struct CoreRun {
   int config_lock = -1;     // configurator mode: the held lock's descriptor
   ApplyState apply;
   CommandQueue commands;
+  MixerMapFile mixer_map;   // etc/mixer.map, read once for both of its passes
 };
 
 // What both modes do first: PATH, option word, argument check, in

@@ -19,7 +19,7 @@ namespace {
 // 0, 1 when the configuration added no card (start-up ends quietly), -1 after
 // printing a fatal error.
 int configure_driver(CoreRun &run) {
-  load_mixer_levels(run.model.install_dir, run.control);
+  load_mixer_levels(run.model.install_dir, run.control, run.mixer_map);
   std::string text;
   if (read_stream(stdin, text) < 0) print_error("stdin");
   run.apply.commands_allowed = config_input_trusted(run);
@@ -79,9 +79,9 @@ int run_startup(CoreRun &run) {
 
   int all_ok = 1;
   if (report_cards(run, &all_ok) < 0) return EXIT_FATAL;
-  // A configured driver skipped the first pass over mixer.map: this pass
-  // tells what is wrong with reading the file.
-  run_mixer_commands(run.model.install_dir, run.driver_status != 0);
+  // A configured driver skipped the first pass over mixer.map: then this
+  // pass reads the file and tells what is wrong with it.
+  run_mixer_commands(run.model.install_dir, run.mixer_map);
   apply_dspdevs_map(run.model.install_dir, run.control);
   if (all_ok) {
     std::printf("\nKelvane started OK.\n");

@@ -32,7 +32,7 @@ struct Installed {
   explicit Installed(const std::string &dspdevs_map = "") {
     for (const char *d : {"bin", "etc", "logs", "docs"})
       std::filesystem::create_directories(install / d);
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "audpanel", "kvltest"})
+    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvlconf.sh", "audpanel", "kvltest"})
       std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
     std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg",
                                install / "etc/devices.cfg");

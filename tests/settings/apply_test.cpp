@@ -106,8 +106,9 @@ TEST_F(Apply, StartStepsSkipMissingFilesAndReadPresentOnes) {
   kvltest::TempDir dir;
   testing::internal::CaptureStderr();
   apply_options_cfg(dir.path(), control);
-  load_mixer_levels(dir.path(), control);
-  run_mixer_commands(dir.path());
+  MixerMapFile mixer_map;
+  load_mixer_levels(dir.path(), control, mixer_map);
+  run_mixer_commands(dir.path(), mixer_map);
   apply_dspdevs_map(dir.path(), control);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(kvltest::read_file(root() + "/journal.jsonl").find("Set"), std::string::npos);

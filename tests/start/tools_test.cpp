@@ -18,7 +18,7 @@ namespace {
 struct Installed : starttest::Startup {
   explicit Installed(const std::string &machine_json = starttest::kMachine) : Startup(machine_json) {
     std::filesystem::create_directories(install / "bin");
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim"})
+    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvlconf.sh"})
       std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
     kvltest::write_file(machine.root() + "/etc/kvl.conf",
                         "# sound system\nKVLLIBDIR=" + install.path() + "\nKVLLIBDIR=/nowhere\n");
@@ -110,6 +110,35 @@ TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
   EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
   EXPECT_EQ(s.log(), "Sound driver contacted OK\n");
   EXPECT_EQ(s.status(), "AUDSTART\n");
+}
+
+// Both tools read /etc/kvl.conf as KVLlib does: the first line naming an
+// absolute KVLLIBDIR wins, and a NUL byte elsewhere does no harm. audstop
+// writes AUDSTOP into the .status of the installation it found.
+TEST(Tools, KvlConfIsReadAsKvllibReadsIt) {
+  Installed s;
+  const std::string dir = s.install.path();
+  using namespace std::string_literals;
+  const struct {
+    std::string conf;
+    bool found;
+  } cases[] = {
+      {"KVLLIBDIR=" + dir + "\n", true},
+      {"KVLLIBDIR=" + dir, true},  // no final newline
+      {"KVLLIBDIR=relative\nKVLLIBDIR=\nKVLLIBDIR=" + dir + "\n", true},
+      {"KVLLIBDIR=" + dir + "\n# \0 a NUL on a later line\n"s, true},
+      {"# a NUL \0 on an earlier line\nKVLLIBDIR="s + dir + "\n", true},
+      {" KVLLIBDIR=" + dir + "\nKVLLIBDIR=/nowhere\n", false},
+      {"KVLLIBDIR=/" + std::string(300, 'x') + "\nKVLLIBDIR=" + dir + "\n", true},
+      {"", false},
+  };
+  for (const auto &c : cases) {
+    std::filesystem::remove(s.install / ".status");
+    kvltest::write_file(s.machine.root() + "/etc/kvl.conf", c.conf);
+    auto r = s.tool("audstop", {s.machine.env()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(kvltest::file_exists(s.install / ".status"), c.found) << c.conf;
+  }
 }
 
 TEST(Tools, WithoutSimulatedMachineTheToolsRefuse) {
