@@ -83,11 +83,14 @@ int req_audioinfo(SimCall &c) {
   const SimJson &a = audio[dev];
   std::memset(r, 0, sizeof *r);
   r->dev = dev;
-  set_field_text(r->name, sizeof r->name, a["name"].get<std::string>());
+  // value() and not operator[]: a hand-edited entry may lack a key, which
+  // the const operator[] must never be asked for.
+  std::string name = a.value("name", std::string());
+  set_field_text(r->name, sizeof r->name, name);
   r->iformats = AFMT_U8 | AFMT_S16_LE;
-  r->oformats = AFMT_U8 | AFMT_S16_LE | (a["ac3"].get<bool>() ? AFMT_AC3 : 0);
-  r->max_channels = a["channels"].get<int>();
-  c.entry["name"] = a["name"];
+  r->oformats = AFMT_U8 | AFMT_S16_LE | (a.value("ac3", false) ? AFMT_AC3 : 0);
+  r->max_channels = a.value("channels", 0);
+  c.entry["name"] = name;
   return 0;
 }
 

@@ -80,8 +80,9 @@ int seqsim_node_read(const char *file, int *major, int *minor)
     char again[64];
     if (sscanf(text, NODE_MAGIC " %d %d", &ma, &mi) != 2 || ma < 0 || mi < 0)
         return -1;
-    snprintf(again, sizeof again, NODE_MAGIC " %d %d\n", ma, mi);
-    if (strcmp(again, text) != 0)
+    /* Compared with the bytes read, so NUL bytes after the text count too. */
+    int len = snprintf(again, sizeof again, NODE_MAGIC " %d %d\n", ma, mi);
+    if (len != n || memcmp(again, text, (size_t)n) != 0)
         return -1;
     *major = ma;
     *minor = mi;

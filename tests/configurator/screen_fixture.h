@@ -51,7 +51,7 @@ struct Installed {
       : machine(machine_json), dir(folder.empty() ? top.path() : top / folder) {
     namespace fs = std::filesystem;
     for (const char *d : {"bin", "etc", "logs", "docs"}) fs::create_directories(path(d));
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvltest", "kvlupdate"})
+    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvltest", "kvlupdate", "kvlconf.sh"})
       fs::create_symlink(bin(p), path(std::string("bin/") + p));
     for (const auto &e : fs::directory_iterator(std::string(KVL_DATA_DIR) + "/etc"))
       fs::copy_file(e.path(), path("etc/" + e.path().filename().string()));

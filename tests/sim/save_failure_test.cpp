@@ -199,7 +199,7 @@ TEST(SaveFailure, HeldLockEndsWaitWithEbusy) {
   EXPECT_EQ(fd, -1);
   EXPECT_EQ(err, EBUSY);
   EXPECT_GE(waited, std::chrono::milliseconds(300));
-  EXPECT_LT(waited, std::chrono::seconds(3));
+  EXPECT_LT(waited, std::chrono::seconds(10));
   EXPECT_EQ(kvl::lock_problem(m.root(), err), m.root() + " is busy (locked by another process)");
   // A reader's shared lock waits for the writer just the same.
   EXPECT_EQ(seqsim_lock_wait(m.root().c_str(), 1, 50), -1);

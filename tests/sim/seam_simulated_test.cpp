@@ -77,10 +77,14 @@ TEST_F(SimSeam, NodesAreFilesThatStatAsCharacterDevices) {
   EXPECT_EQ(kvl::sys_stat("/dev/dsp1", &st), -1);
   EXPECT_EQ(errno, ENOENT);
 
-  // A file that only resembles a node stays a regular file.
-  kvltest::write_file(root() + "/dev/fake", "KVLSIM-CHR 14 3 extra\n");
-  ASSERT_EQ(kvl::sys_stat("/dev/fake", &st), 0);
-  EXPECT_TRUE(S_ISREG(st.st_mode));
+  // A file that only resembles a node stays a regular file, also when it
+  // differs by NUL bytes after the node's text.
+  for (std::string text : {std::string("KVLSIM-CHR 14 3 extra\n"),
+                           std::string("KVLSIM-CHR 14 3\n\0\0", 18)}) {
+    kvltest::write_file(root() + "/dev/fake", text);
+    ASSERT_EQ(kvl::sys_stat("/dev/fake", &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << text.size();
+  }
 }
 
 TEST_F(SimSeam, LinksToDevResolveInsideTheMachine) {
