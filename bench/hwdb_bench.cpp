@@ -8,6 +8,7 @@
 #include "hwdb/hwdb.h"
 #include "hwdb/hwdb_parse.h"
 #include "hwdb/hwdb_scramble.h"
+#include "bench_catalogue.h"
 #include "tools/catalogue/catalogue.h"
 
 #include <fcntl.h>
@@ -27,39 +28,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Card i: an ISA card with three devices, the texts shared by groups of cards
-// so that the table of texts stays within its 1024 entries.
-kvl::CatCard make_card(int i) {
-  kvl::CatCard c;
-  c.key = "BENCH" + std::to_string(i);
-  c.title = "Benchmark card " + std::to_string(i);
-  c.node.name = "bench";
-  c.node.bus = 1;
-  c.node.opt = kvl::OPT_NEEDS_ISA;
-  c.node.descr = "Benchmark card family " + std::to_string(i % 200);
-  for (int d = 0; d < 3; d++) {
-    kvl::CatNode n;
-    n.name = "DRV" + std::to_string(d);
-    n.bus = 1;
-    n.type = 1;
-    n.num = d + 1;
-    n.descr = "Device kind " + std::to_string((i + d) % 300);
-    kvl::CatResource io;
-    io.restype = kvl::RES_IO;
-    io.values = {0x220, 0x240, 0x260, 0x280};
-    io.count = 4;
-    io.def = 0x220 + 0x20 * (i % 4);
-    io.size = 16;
-    io.descr = "Port of kind " + std::to_string(d);
-    kvl::CatResource irq;
-    irq.restype = kvl::RES_IRQ;
-    irq.count = 1;
-    irq.mask = 0x4a0;
-    irq.def = 5;
-    n.resources = {io, irq};
-    c.node.devices.push_back(n);
-  }
-  return c;
+// Each device: four listed ports and an IRQ, each with its own text.
+std::vector<kvl::CatResource> device_resources(int i, int d) {
+  kvl::CatResource io;
+  io.restype = kvl::RES_IO;
+  io.values = {0x220, 0x240, 0x260, 0x280};
+  io.count = 4;
+  io.def = 0x220 + 0x20 * (i % 4);
+  io.size = 16;
+  io.descr = "Port of kind " + std::to_string(d);
+  kvl::CatResource irq;
+  irq.restype = kvl::RES_IRQ;
+  irq.count = 1;
+  irq.mask = 0x4a0;
+  irq.def = 5;
+  return {io, irq};
 }
 
 std::string slurp(const std::string &path) {
@@ -91,10 +74,7 @@ double time_uncompress(const std::string &z) {
 
 // Times one database size; false when a load fails.
 bool bench_cards(int cards, int rounds) {
-  kvl::Catalogue cat;
-  for (int d = 0; d < 3; d++)
-    cat.drivers.push_back({"DRV" + std::to_string(d), "m" + std::to_string(d), d + 1, "", {}});
-  for (int i = 0; i < cards; i++) cat.cards.push_back(make_card(i));
+  kvl::Catalogue cat = bench::make_catalogue("BENCH", cards, device_resources);
   std::string err;
   if (kvl::catalogue_check(cat, &err) != 0) {
     std::fprintf(stderr, "%s", err.c_str());

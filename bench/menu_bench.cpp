@@ -11,6 +11,8 @@
 #include "hwdb/hwdb.h"
 #include "hwdb/hwdb_parse.h"
 #include "start/start.h"
+#include "bench_catalogue.h"
+#include "bench_stats.h"
 #include "tools/catalogue/catalogue.h"
 
 #include <algorithm>
@@ -25,47 +27,28 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 constexpr int kCards = 2000;
 constexpr int kConfigured = 10;
-constexpr int kDevices = 3;
+constexpr int kDevices = bench::kCardDevices;
 
-// Card i: three devices, each with a port anywhere in 0x100..0x3f0 and the
-// first one with an IRQ, so that 10 configured cards fit without a question.
-kvl::CatCard make_card(int i) {
-  kvl::CatCard c;
-  c.key = "MENU" + std::to_string(i);
-  c.title = "Menu benchmark card " + std::to_string(i);
-  c.node.name = "bench";
-  c.node.bus = 1;
-  c.node.opt = kvl::OPT_NEEDS_ISA;
-  c.node.descr = "Benchmark card family " + std::to_string(i % 200);
-  for (int d = 0; d < kDevices; d++) {
-    kvl::CatNode n;
-    n.name = "DRV" + std::to_string(d);
-    n.bus = 1;
-    n.type = 1;
-    n.num = d + 1;
-    n.descr = "Device kind " + std::to_string((i + d) % 300);
-    kvl::CatResource io;
-    io.restype = kvl::RES_IO;
-    io.range_start = 0x100;
-    io.range_end = 0x3f0;
-    io.range_step = 0x10;
-    io.def = 0x100;
-    io.size = 16;
-    n.resources.push_back(io);
-    if (d == 0) {
-      kvl::CatResource irq;
-      irq.restype = kvl::RES_IRQ;
-      irq.count = 1;
-      irq.mask = 0xdeb8;
-      irq.def = 5;
-      n.resources.push_back(irq);
-    }
-    c.node.devices.push_back(n);
-  }
-  return c;
+// Each device: a port anywhere in 0x100..0x3f0, the first one an IRQ too, so
+// that 10 configured cards fit without a question.
+std::vector<kvl::CatResource> device_resources(int, int d) {
+  kvl::CatResource io;
+  io.restype = kvl::RES_IO;
+  io.range_start = 0x100;
+  io.range_end = 0x3f0;
+  io.range_step = 0x10;
+  io.def = 0x100;
+  io.size = 16;
+  if (d != 0) return {io};
+  kvl::CatResource irq;
+  irq.restype = kvl::RES_IRQ;
+  irq.count = 1;
+  irq.mask = 0xdeb8;
+  irq.def = 5;
+  return {io, irq};
 }
 
 // devices.cfg with the first 10 cards, every value valid and free.
@@ -145,19 +128,11 @@ double load_alone(const std::string &dir) {
   return took;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
   int rounds = std::max(argc > 1 ? std::atoi(argv[1]) : 11, 11);
-  kvl::Catalogue cat;
-  for (int d = 0; d < kDevices; d++)
-    cat.drivers.push_back({"DRV" + std::to_string(d), "m" + std::to_string(d), d + 1, "", {}});
-  for (int i = 0; i < kCards; i++) cat.cards.push_back(make_card(i));
+  kvl::Catalogue cat = bench::make_catalogue("MENU", kCards, device_resources);
   std::string err;
   if (kvl::catalogue_check(cat, &err) != 0) {
     std::fprintf(stderr, "%s", err.c_str());
@@ -184,20 +159,14 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "menu_bench: %d questions before the menu\n", asker.other);
     return 1;
   }
-  std::vector<double> menu, load, ratio;
-  for (int r = 0; r < rounds; r++) {
-    double m = start_to_menu(dir, asker);
+  bench::Rounds r;
+  for (int i = 0; i < rounds; i++) {
     double l = load_alone(dir);
-    menu.push_back(m);
-    load.push_back(l);
-    ratio.push_back(m / l);
+    double m = start_to_menu(dir, asker);
+    r.add(l, m);
   }
-  std::printf("start to main menu  min %.3f ms  median %.3f ms\n",
-              *std::min_element(menu.begin(), menu.end()), median(menu));
-  std::printf("hwdb_load alone     min %.3f ms  median %.3f ms\n",
-              *std::min_element(load.begin(), load.end()), median(load));
-  std::printf("ratio (%d rounds)   min %.3f  median %.3f  (goal: under 1.10)\n", rounds,
-              *std::min_element(ratio.begin(), ratio.end()), median(ratio));
+  r.print("start to main menu / hwdb_load", "ms");
+  std::printf("goal: ratio under 1.10\n");
   std::filesystem::remove_all(dir);
   return 0;
 }

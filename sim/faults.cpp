@@ -100,7 +100,8 @@ std::vector<MirrorFault> mirror_faults(const Machine &m, const SimJson &state) {
   for (size_t i = 0; i < faults.size(); i++) {
     const SimJson &f = faults[i];
     if (!f.is_object()) continue;
-    add("s" + std::to_string(i), f.value("request", ""), f.value("open", ""), f.value("errno", ""),
+    std::string key = std::to_string(i);
+    add("s" + key, f.value("request", ""), f.value("open", ""), f.value("errno", ""),
         f.value("nth", 0), f.contains("calls") ? counted(f["calls"]) : 0);
   }
   return out;

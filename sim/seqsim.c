@@ -202,34 +202,15 @@ static int append_file(const char *root, const char *file, const void *data, siz
     int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return -1;
-    struct sigaction ignore, saved;
-    memset(&ignore, 0, sizeof ignore);
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGXFSZ, &ignore, &saved);
-    const char *p = data;
-    size_t written = 0;
-    int rc = 0;
-    while (written < n) {
-        ssize_t w = write(fd, p + written, n - written);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w < 0) {
-            /* Nothing of a cut write stays: the file ends where it ended
-             * (the caller holds the lock, so the bytes at the end are ours). */
-            int e = errno;
-            off_t end = lseek(fd, 0, SEEK_END);
-            if (written > 0 && end >= (off_t)written)
-                (void)!ftruncate(fd, end - (off_t)written);
-            errno = e;
-            rc = -1;
-            break;
-        }
-        written += (size_t)w;
+    /* The caller holds the lock, so the end now is where our bytes start. */
+    off_t start = lseek(fd, 0, SEEK_END);
+    int rc = seqsim_write_all(fd, data, n, -1);
+    if (rc < 0 && start >= 0) {
+        /* Nothing of a cut write stays: the file ends where it ended. */
+        int e = errno;
+        (void)!ftruncate(fd, start);
+        errno = e;
     }
-    int e = errno;
-    sigaction(SIGXFSZ, &saved, NULL);
-    errno = e;
     return close_keeping(fd, rc);
 }
 

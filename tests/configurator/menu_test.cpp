@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "../cardcfg/fixture.h"
+#include "model_fixture.h"
 #include "cardcfg/cardlist.h"
 #include "start/start.h"
 
@@ -17,18 +17,10 @@ using cardtest::Db;
 
 constexpr int SAVE = 1, CANCEL = 2, ADD = 3, REORDER = 20, AUTODETECT = 9;
 
-class MenuTest : public ::testing::Test {
+class MenuTest : public cfgtest::ConfiguratorTest {
  protected:
-  kvltest::TempDir dir_;
-  std::unique_ptr<CoreRun> run_ = std::make_unique<CoreRun>();
-  Db db_;
-  const HwdbModel *view_ = nullptr;
-  kvltest::ScriptAsker asker_;
-
   void SetUp() override {
-    std::filesystem::create_directories(dir_ / "etc");
-    run_->model.install_dir = dir_.path();
-    run_->control.no_driver = 1;
+    ConfiguratorTest::SetUp();
     db_.card("ONE", "Card one", 0, {db_.device("one", 0)});
     db_.card("TWO", "Card two", 0, {db_.device("two", 0)});
     // An IRQ that no dialog can offer: every pass counts a failure.
@@ -40,15 +32,6 @@ class MenuTest : public ::testing::Test {
     // The driver lists name the devices' drivers for modules.cfg.
     kvltest::write_file(dir_ / "etc/modules.lis", "");
   }
-  const HwdbModel &hw() {
-    if (!view_) view_ = &db_.model();
-    return *view_;
-  }
-  Configurator cfg() {
-    return {*run_, hw(), asker_, dir_ / "etc/devices.cfg", dir_ / "etc/modules.cfg"};
-  }
-  void add(const char *key) { ASSERT_GT(add_card(run_->model, hw(), asker_, key, 0), 0); }
-  void answer(int code) { asker_.answers.push_back({code, 0}); }
   std::string status() const { return kvltest::read_file(dir_ / ".status"); }
   std::vector<int> codes(const AskChoice &c) const {
     std::vector<int> out;

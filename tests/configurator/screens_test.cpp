@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "../cardcfg/fixture.h"
+#include "model_fixture.h"
 #include "cardcfg/cardlist.h"
 #include "configurator/configurator.h"
 #include "settings/option_table.h"
@@ -31,18 +31,10 @@ HwdbResource masked(HwdbResource r, uint32_t mask) {
   return r;
 }
 
-class ScreensTest : public ::testing::Test {
+class ScreensTest : public cfgtest::ConfiguratorTest {
  protected:
-  kvltest::TempDir dir_;
-  std::unique_ptr<CoreRun> run_ = std::make_unique<CoreRun>();
-  Db db_;
-  const HwdbModel *view_ = nullptr;
-  kvltest::ScriptAsker asker_;
-
   void SetUp() override {
-    std::filesystem::create_directories(dir_ / "etc");
-    run_->model.install_dir = dir_.path();
-    run_->control.no_driver = 1;
+    ConfiguratorTest::SetUp();
     int audio = db_.device("aud", 0,
                            {listed(cardtest::port_res(1, 16), {0x220, 0x240}),
                             masked(cardtest::irq_res(1), 1 << 5 | 1 << 7),
@@ -55,15 +47,6 @@ class ScreensTest : public ::testing::Test {
     db_.node(card).dnld = 1;
     db_.card("PCI", "PCI card", OPT_NO_ALLOC, {db_.device("pcidev", 0)});
   }
-  const HwdbModel &hw() {
-    if (!view_) view_ = &db_.model();
-    return *view_;
-  }
-  Configurator cfg() {
-    return {*run_, hw(), asker_, dir_ / "etc/devices.cfg", dir_ / "etc/modules.cfg"};
-  }
-  ConfiguredCard &card(int c) { return run_->model.cards.cards[c]; }
-  void add(const char *key) { ASSERT_GT(add_card(run_->model, hw(), asker_, key, 0), 0); }
   // The ISA card with every value set: FM at 388, MIDI at 330, audio 220, 5, 1, 5.
   void add_isa() {
     add("ISA");
@@ -73,7 +56,6 @@ class ScreensTest : public ::testing::Test {
     d[2].port = 0x220, d[2].irq[0] = 5, d[2].dma[0] = 1, d[2].dma[1] = 5;
     std::strcpy(card(run_->model.cards.count - 1).download_path, "/fw/isa.bin");
   }
-  void answer(int code, int current = 0) { asker_.answers.push_back({code, current}); }
   std::vector<std::string> texts(const AskChoice &c) const {
     std::vector<std::string> out;
     for (const AskItem &i : c.items) out.push_back(i.text);
