@@ -23,7 +23,7 @@ std::string hex32(uint32_t v) {
 bool card_known(const SimCall &c, const std::string &name) {
   if (machine_driver_by_name(c.machine, name) >= 0) return true;
   for (const auto &card : c.state["cards"])
-    if (card["name"].get<std::string>() == name) return true;
+    if (card.value("name", std::string()) == name) return true;
   return false;
 }
 

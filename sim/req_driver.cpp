@@ -80,12 +80,14 @@ int req_get_card_info(SimCall &c) {
   const SimJson &cards = c.state["cards"];
   std::memset(ci, 0, sizeof *ci);
   if (c.state["status"].get<int>() && index >= 0 && index < static_cast<int>(cards.size())) {
+    // value(): a hand-edited card may lack a key, which the const
+    // operator[] must never be asked for.
     const SimJson &card = cards[index];
-    ci->key = card["key"].get<int>();
-    ci->port = card["port"].get<int>();
-    ci->irq = card["irq"].get<int>();
-    ci->dma1 = card["dma1"].get<int>();
-    ci->dma2 = card["dma2"].get<int>();
+    ci->key = card.value("key", 0);
+    ci->port = card.value("port", 0);
+    ci->irq = card.value("irq", 0);
+    ci->dma1 = card.value("dma1", -1);
+    ci->dma2 = card.value("dma2", -1);
     ci->initialized = card.value("initialized", 0);
   }
   c.entry["key"] = ci->key;

@@ -70,6 +70,37 @@ bool same_kind(const SimJson &a, const SimJson &b) {
   return a.type() == b.type();
 }
 
+// The entries of the state's lists that requests read by key. A hand-written
+// entry may lack one of these keys (it takes the value here) but must be an
+// object, and a key present must be of this kind: requests read entries
+// without asking for each key first.
+const SimJson &entry_prototypes() {
+  static const SimJson p = {
+      {"cards", {{"key", 0}, {"driver", ""}, {"name", ""}, {"port", 0}, {"irq", 0}, {"dma1", -1}, {"dma2", -1}}},
+      {"headers", {{"name", ""}, {"description", ""}}},
+      {"audio", {{"name", ""}, {"channels", 0}, {"ac3", false}, {"card", 0}}},
+  };
+  return p;
+}
+
+// Fills and checks the entries of the lists above; "" or the problem.
+std::string check_entries(SimJson &state) {
+  const SimJson &protos = entry_prototypes();
+  for (auto list = protos.begin(); list != protos.end(); ++list) {
+    SimJson &entries = state[list.key()];
+    for (size_t i = 0; i < entries.size(); i++) {
+      SimJson &e = entries[i];
+      std::string where = "\"" + list.key() + "\" entry " + std::to_string(i);
+      if (!e.is_object()) return where + " is not an object";
+      for (auto k = list.value().begin(); k != list.value().end(); ++k) {
+        if (!e.contains(k.key())) e[k.key()] = k.value();
+        else if (!same_kind(e[k.key()], k.value())) return where + ": \"" + k.key() + "\" has the wrong type";
+      }
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 SimLock::SimLock(const std::string &root, bool shared)
@@ -165,6 +196,11 @@ int state_load(const std::string &root, SimJson &state, std::string &text, std::
       err = path + ": \"" + it.key() + "\" has the wrong type";
       return -1;
     }
+  }
+  std::string problem = check_entries(state);
+  if (!problem.empty()) {
+    err = path + ": " + problem;
+    return -1;
   }
   remember(root, text, state);
   return 0;

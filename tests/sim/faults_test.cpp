@@ -77,11 +77,28 @@ TEST(Faults, UnloadedDriverAnswersNothing) {
   EXPECT_EQ(kvltest::read_file(m.root() + "/sequencer.synths"), "OPL\n");
 }
 
+// A hand-written state.json whose entries lack keys: the requests read the
+// keys' plain values instead of reading past the entry.
+TEST(Faults, EntriesWithoutKeysReadDefaults) {
+  SimMachine m;
+  kvltest::write_file(m.root() + "/state.json",
+                      R"({"loaded": true, "status": 1, "cards": [{"driver": "SB16", "port": 544}],
+                          "audio": [{"channels": 2}]})");
+  kvl::CardInfo ci{};
+  ci.key = 0;  // the index on input
+  EXPECT_EQ(req(m, kvl::CTL_GET_CARD_INFO, &ci), 0);
+  EXPECT_EQ(ci.port, 544);
+  EXPECT_EQ(ci.irq, 0);
+  EXPECT_EQ(ci.dma1, -1);
+}
+
 TEST(Faults, DamagedFilesFailRequestsWithEio) {
   const std::pair<const char *, const char *> damaged[] = {
       {"machine.json", "{ \"drivers\": ["},
       {"state.json", "{ \"drivers\": ["},
       {"state.json", R"({"loaded": true, "status": "one"})"},
+      {"state.json", R"({"loaded": true, "cards": [7]})"},
+      {"state.json", R"({"loaded": true, "audio": [{"name": 3}]})"},
   };
   for (auto [file, text] : damaged) {
     SimMachine m;
