@@ -174,9 +174,11 @@ int seqsim_lock_wait(const char *root, int shared, int wait_ms)
             return -1;
         }
         clock_gettime(CLOCK_MONOTONIC, &now);
-        long long waited = (now.tv_sec - start.tv_sec) * 1000LL +
-                           (now.tv_nsec - start.tv_nsec) / 1000000;
-        if (waited >= wait_ms) {
+        /* In nanoseconds: rounding the two parts apart could end the wait
+         * up to a millisecond early. */
+        long long waited_ns = (now.tv_sec - start.tv_sec) * 1000000000LL +
+                              (now.tv_nsec - start.tv_nsec);
+        if (waited_ns >= wait_ms * 1000000LL) {
             close(fd);
             errno = EBUSY;
             return -1;
