@@ -5,8 +5,6 @@
 // median of (start to menu) / (hwdb_load): the configurator's own work is
 // the part above 1.
 #include "cardcfg/asker.h"
-#include "cardcfg/modules.h"
-#include "cardcfg/resources.h"
 #include "configurator/configurator.h"
 #include "hwdb/hwdb.h"
 #include "hwdb/hwdb_parse.h"
@@ -98,15 +96,7 @@ double start_to_menu(const std::string &dir, MenuAsker &asker) {
   run->control.no_driver = 1;
   auto t0 = Clock::now();
   kvl::HwdbModel db;
-  std::string err;
-  if (kvl::read_modules_lis(run->model) < 0 ||
-      kvl::hwdb_load((dir + "/etc/config.dat").c_str(), &db, &err) < 0 ||
-      kvl::read_modules_dep(run->model) < 0) {
-    std::fprintf(stderr, "menu_bench: %s\n", err.c_str());
-    std::exit(1);
-  }
-  kvl::query_pci_irqs(run->model.resources, run->control);
-  kvl::mark_resource_base(run->model.resources);
+  if (kvl::load_configurator_data(*run, &db) < 0) std::exit(1);
   kvl::Configurator cfg{*run, db, asker, dir + "/etc/devices.cfg", dir + "/etc/modules.cfg"};
   kvl::configure(cfg);
   double took = ms(asker.reached - t0);

@@ -109,19 +109,33 @@ void sync_directory(const std::string &path) {
   close(fd);
 }
 
+// What a save of path checks before it writes anything: the file it
+// writes (links followed) and, when that exists, its attributes in *old;
+// it must not be a folder, and a regular file must open for writing, as it
+// would when written in place. Returns 0, or -1 with errno set.
+int prepare_target(const char *path, std::string *target, struct stat *old, bool *exists) {
+  if (save_target(path, target) < 0) return -1;
+  *exists = stat(target->c_str(), old) == 0;
+  if (!*exists) return 0;
+  if (S_ISDIR(old->st_mode)) {
+    errno = EISDIR;
+    return -1;
+  }
+  if (S_ISREG(old->st_mode)) {
+    int fd = open(target->c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    close(fd);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int replace_file(const char *path, std::string_view text, bool durable, int new_mode) {
   std::string target;
-  if (save_target(path, &target) < 0) return -1;
   struct stat old;
-  bool exists = stat(target.c_str(), &old) == 0;
-  if (exists && S_ISREG(old.st_mode)) {
-    // What writing in place would check first: may we write this file?
-    int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    close(fd);
-  }
+  bool exists;
+  if (prepare_target(path, &target, &old, &exists) < 0) return -1;
 
   remove_stale_temporaries(target);
   std::string tmp = target + ".tmp." + std::to_string(getpid());
@@ -155,15 +169,11 @@ int replace_file(const char *path, std::string_view text, bool durable, int new_
 }
 
 int check_target_replaceable(const char *path) {
-  struct stat st;
-  if (stat(path, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      errno = EISDIR;
-      return -1;
-    }
-    if (access(path, W_OK) < 0) return -1;  // as opening it for writing would refuse
-  }
-  return check_replaceable(path);
+  std::string target;
+  struct stat old;
+  bool exists;
+  if (prepare_target(path, &target, &old, &exists) < 0) return -1;
+  return check_replaceable(target.c_str());
 }
 
 int check_replaceable(const char *path) {

@@ -28,8 +28,9 @@ int replace_file(const char *path, std::string_view text, bool durable = true, i
 // full).
 int check_replaceable(const char *path);
 
-// check_replaceable, and an existing path must be no folder and writable
-// (EISDIR, EACCES): for saving several files only when each one can be.
+// The checks replace_file makes before it writes (links followed, no folder
+// in the way, an existing file writable), then check_replaceable beside the
+// file it would write: for saving several files only when each one can be.
 int check_target_replaceable(const char *path);
 
 }  // namespace kvl

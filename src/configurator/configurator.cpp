@@ -29,27 +29,30 @@ struct LoadedDb {
 
 }  // namespace
 
-int run_configurator(CoreRun &run) {
+int load_configurator_data(CoreRun &run, HwdbModel *db) {
   ConfigModel &m = run.model;
   if (run.driver_list) {
-    if (load_driver_descriptions(run) < 0) return EXIT_FATAL;
+    if (load_driver_descriptions(run) < 0) return -1;
   } else {
     m.drivers.slots = 0;
-    if (read_modules_lis(m) < 0) return EXIT_FATAL;
+    if (read_modules_lis(m) < 0) return -1;
   }
-
-  LoadedDb loaded;
   std::string err;
-  if (hwdb_load(kvl_path(m.install_dir, "etc/config.dat").c_str(), &loaded.db, &err) < 0) {
+  if (hwdb_load(kvl_path(m.install_dir, "etc/config.dat").c_str(), db, &err) < 0) {
     std::fputs(err.c_str(), stderr);
-    return EXIT_FATAL;
+    return -1;
   }
-  if (m.verbosity >= 7) hwdb_dump_model(loaded.db, stderr);
-
-  if (read_modules_dep(m) < 0) return EXIT_FATAL;
+  if (m.verbosity >= 7) hwdb_dump_model(*db, stderr);
+  if (read_modules_dep(m) < 0) return -1;
   query_pci_irqs(m.resources, run.control);
   mark_resource_base(m.resources);
+  return 0;
+}
 
+int run_configurator(CoreRun &run) {
+  ConfigModel &m = run.model;
+  LoadedDb loaded;
+  if (load_configurator_data(run, &loaded.db) < 0) return EXIT_FATAL;
   if (run.driver_list) {
     print_driver_list(m.drivers, stdout);
     return 0;

@@ -31,6 +31,12 @@ struct Configurator {
 // (printed with the screen ended).
 int run_configurator(CoreRun &run);
 
+// What the configurator loads before its screen: the driver table (from the
+// driver with "T", else etc/modules.lis), etc/config.dat into *db (the
+// caller frees it with hwdb_model_free), etc/modules.dep, the PCI IRQs and
+// the system's resource base. Returns 0, or -1 after printing why.
+int load_configurator_data(CoreRun &run, HwdbModel *db);
+
 // The interactive part, on whatever answers through cfg.asker: reads the
 // saved configuration (first configuration: detection and the add dialog),
 // runs the main menu and saves until the user saves or leaves. Returns 0, or

@@ -29,16 +29,6 @@ struct OptionEdit {
   bool set = false;
 };
 
-// A typed value: an optional sign and decimal digits, all of the entry,
-// within 32 bits.
-bool typed_value(const std::string &text, int *out) {
-  std::string_view digits = text;
-  if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) digits.remove_prefix(1);
-  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
-    return false;
-  return parse_number(text[0] == '+' ? std::string_view(text).substr(1) : text, 10, out) == 0;
-}
-
 // Fills the table from the file's text; lines without "=" are reported.
 void take_file(std::vector<OptionEdit> &table, std::string_view text) {
   OptionsFile file;
@@ -106,7 +96,8 @@ void edit_options(Configurator &cfg) {
     std::string prompt;
     appendf(prompt, "Enter value for %s=", e.option->name);
     int value;
-    if (cfg.asker.enter_text(prompt, input, VALUE_INPUT_SIZE) && typed_value(input, &value)) {
+    if (cfg.asker.enter_text(prompt, input, VALUE_INPUT_SIZE) &&
+        parse_option_value(input, &value) == 0) {
       e.value = value;
       e.set = true;
     }

@@ -49,13 +49,6 @@ int run_tool_or_say(Configurator &cfg, const char *tool) {
   return -1;
 }
 
-// The test pipeline: kvltest's lines on its standard output, kept in the log.
-std::string kvltest_command(const std::string &dir, int quick) {
-  std::string d = shell_quote(dir);
-  return "(" + d + "/bin/kvltest" + (quick ? " -q" : "") + " -C 2>&1) | tee " + d +
-         "/logs/kvltest.log";
-}
-
 }  // namespace
 
 void self_test_item(Configurator &cfg, int quick) {
@@ -66,11 +59,7 @@ void self_test_item(Configurator &cfg, int quick) {
   if (run_tool_or_say(cfg, "audstop") < 0) return;
   if (run_tool_or_say(cfg, "audstart") < 0) return;
 
-  const std::string &dir = install_dir(cfg);
-  std::string command = kvltest_command(dir, quick);
-  std::string readme = kvl_path(dir, "docs/README.kvltest");
-  std::string log = kvl_path(dir, "logs/kvltest.log");
-  run_self_test_window({command.c_str(), "  Ok  ", readme.c_str(), log.c_str()});
+  run_kvltest_window(install_dir(cfg), quick ? "-q -C" : "-C");
 }
 
 void update_item(Configurator &cfg) {

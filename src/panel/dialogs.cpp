@@ -30,7 +30,7 @@ int menu_discard(PanelState &) {
 }
 
 int menu_self_test(PanelState &st) {
-  run_self_test(st);
+  run_kvltest_window(st.install_dir, "-C");
   return MENU_STAY;
 }
 
@@ -128,18 +128,6 @@ void reorder_devices(const ControlDevice &control, RoutingRecord &rec) {
         break;
     }
   }
-}
-
-std::string self_test_command(std::string_view dir) {
-  std::string d = shell_quote(dir);
-  return d + "/bin/kvltest -C 2>&1 | tee " + d + "/logs/kvltest.log";
-}
-
-void run_self_test(const PanelState &st) {
-  std::string command = self_test_command(st.install_dir);
-  std::string readme = kvl_path(st.install_dir, "docs/README.kvltest");
-  std::string log = kvl_path(st.install_dir, "logs/kvltest.log");
-  run_self_test_window({command.c_str(), "  Ok  ", readme.c_str(), log.c_str()});
 }
 
 }  // namespace kvl

@@ -4,7 +4,7 @@
 // The logic functions (reading /etc/kvl.conf, the driver check, the routing
 // requests and the save) print nothing and never exit: they return 0/-1 and
 // their message lines, and audpanel's entry decides where the lines go. The
-// dialog functions (control_menu, reorder_devices, run_self_test) draw with
+// dialog functions (control_menu, reorder_devices) draw with
 // the text-UI toolkit and need the screen started.
 #pragma once
 
@@ -106,11 +106,6 @@ int save_routing(PanelState &st, SaveOutcome *out);
 
 // The reorder dialog on one routing list; changes rec only on " OK ".
 void reorder_devices(const ControlDevice &control, RoutingRecord &rec);
-// The audio self test: runs DIR/bin/kvltest -C through tee into
-// DIR/logs/kvltest.log and shows README.kvltest and the log.
-void run_self_test(const PanelState &st);
-// The shell command of the self test, DIR single-quoted for the shell.
-std::string self_test_command(std::string_view dir);
 // The control menu until an exit choice: 1 after saving, 0 after discarding.
 int control_menu(PanelState &st);
 

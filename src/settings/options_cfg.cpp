@@ -8,14 +8,20 @@
 
 namespace kvl {
 
+int parse_option_value(std::string_view text, int *out) {
+  // parse_number takes a "-" sign but not a "+".
+  if (!text.empty() && text[0] == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text[0] == '-') return -1;
+  }
+  return parse_number(text, 10, out);
+}
+
 int leading_number(std::string_view text) {
-  size_t n = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
-  size_t digits = n;
-  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') digits++;
-  if (digits == n) return 0;
-  std::string_view number = text.substr(text[0] == '+' ? 1 : 0, digits - (text[0] == '+' ? 1 : 0));
+  size_t end = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') end++;
   int value;
-  return parse_number(number, 10, &value) == 0 ? value : 0;
+  return parse_option_value(text.substr(0, end), &value) == 0 ? value : 0;
 }
 
 int option_value(const OptionRow &row) { return leading_number(row.value_text); }

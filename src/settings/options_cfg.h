@@ -33,6 +33,10 @@ struct OptionsFile {
   bool operator==(const OptionsFile &) const = default;
 };
 
+// All of text as a value: an optional sign ("+" or "-") and decimal digits
+// within 32 bits. Returns 0 with *out set, or -1.
+int parse_option_value(std::string_view text, int *out);
+
 // The number text starts with: an optional sign and decimal digits, the
 // rest ignored ("12abc" is 12); 0 when text starts with no number or the
 // number does not fit in 32 bits.

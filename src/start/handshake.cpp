@@ -97,20 +97,22 @@ int take_driver_descriptions(CoreRun &run, std::string_view text) {
   return take_names(run, text, true);
 }
 
-int load_driver_names(CoreRun &run) {
+namespace {
+
+// Get drivers or Get drivers long into the driver table.
+int load_names(CoreRun &run, uint32_t code, bool described) {
   char text[DRIVER_LIST_BYTES + 1] = {};
-  if (control_request(run.control, CTL_GET_DRIVERS, text) < 0) return -1;
+  if (control_request(run.control, code, text) < 0) return -1;
   // The driver fills at most the request's 4096 bytes; the extra byte keeps
   // the text terminated even when it fills all of them.
-  take_driver_names(run, std::string_view(text, std::strlen(text)));
+  take_names(run, std::string_view(text, std::strlen(text)), described);
   return 0;
 }
 
-int load_driver_descriptions(CoreRun &run) {
-  char text[DRIVER_LIST_BYTES + 1] = {};
-  if (control_request(run.control, CTL_GET_DRIVERS_LONG, text) < 0) return -1;
-  take_driver_descriptions(run, std::string_view(text, std::strlen(text)));
-  return 0;
-}
+}  // namespace
+
+int load_driver_names(CoreRun &run) { return load_names(run, CTL_GET_DRIVERS, false); }
+
+int load_driver_descriptions(CoreRun &run) { return load_names(run, CTL_GET_DRIVERS_LONG, true); }
 
 }  // namespace kvl

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/text.h"
+#include "common/common.h"
 #include "tui/tui.h"
 
 namespace kvl {
@@ -58,6 +59,18 @@ void run_self_test_window(const SelfTestRun &run) {
   list_add_button(list, run.ok_label, 1);
   list_run(list);
   list_destroy(list);
+}
+
+std::string kvltest_command(std::string_view dir, const char *options) {
+  std::string d = shell_quote(dir);
+  return d + "/bin/kvltest " + options + " 2>&1 | tee " + d + "/logs/kvltest.log";
+}
+
+void run_kvltest_window(std::string_view dir, const char *options) {
+  std::string command = kvltest_command(dir, options);
+  std::string readme = kvl_path(dir, "docs/README.kvltest");
+  std::string log = kvl_path(dir, "logs/kvltest.log");
+  run_self_test_window({command.c_str(), "  Ok  ", readme.c_str(), log.c_str()});
 }
 
 std::string shell_quote(std::string_view text) {

@@ -136,6 +136,15 @@ struct SelfTestRun {
 // help text, an empty line, "Self test log", "=============" and the log.
 void run_self_test_window(const SelfTestRun &run);
 
+// The shell pipeline of the audio self test of the installation at dir:
+// DIR/bin/kvltest OPTIONS with its output also kept in DIR/logs/kvltest.log,
+// DIR single-quoted.
+std::string kvltest_command(std::string_view dir, const char *options);
+
+// The self-test window for that pipeline, with "  Ok  " and the help text
+// DIR/docs/README.kvltest above the log.
+void run_kvltest_window(std::string_view dir, const char *options);
+
 // text in single quotes for the shell, a quote inside written '\''.
 std::string shell_quote(std::string_view text);
 

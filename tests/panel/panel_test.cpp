@@ -17,6 +17,7 @@
 #include "panel/panel.h"
 #include "settings/dspdevs_map.h"
 #include "sys/sys.h"
+#include "tui/tui.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ TEST(AtomicFile, CheckReplaceableLeavesNothingBehind) {
 }
 
 TEST(SelfTest, CommandQuotesTheDirectory) {
-  EXPECT_EQ(self_test_command("/opt/it's kvl"),
+  EXPECT_EQ(kvltest_command("/opt/it's kvl", "-C"),
             "'/opt/it'\\''s kvl'/bin/kvltest -C 2>&1 | tee '/opt/it'\\''s kvl'/logs/kvltest.log");
 }
 
