@@ -150,9 +150,13 @@ int with_state(const std::string &root, Act act) {
     complain(root + "/state.json: " + e.what());
     return -EIO;
   }
-  std::string failed;
-  if (state_save(root, state, text, &synths, failed) < 0 ||
-      (failed = root + SEQSIM_FAULTS_FILE, fault_mirror_save(root, m, state, mirror_read ? &mirror : nullptr) < 0)) {
+  std::string failed;  // the file that could not be saved
+  int saved = state_save(root, state, text, &synths, failed);
+  if (saved == 0) {
+    failed = root + SEQSIM_FAULTS_FILE;
+    saved = fault_mirror_save(root, m, state, mirror_read ? &mirror : nullptr);
+  }
+  if (saved < 0) {
     int e = errno;
     complain(failed + ": " + std::strerror(e));
     journal_failed(j, e);
