@@ -2,7 +2,7 @@
 // devices (every value valid and free, so nothing is asked) against an anchor
 // of fixed work (sorting 4096 integers), both timed in the same round. Prints
 // the time of one pass and the min and median of the ratio over the rounds.
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/cardlist.h"
 #include "cardcfg/model.h"
 #include "cardcfg/resources.h"

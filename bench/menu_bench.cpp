@@ -4,7 +4,7 @@
 // 2000-card database, both timed in the same round. Prints the min and
 // median of (start to menu) / (hwdb_load): the configurator's own work is
 // the part above 1.
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "configurator/configurator.h"
 #include "hwdb/hwdb.h"
 #include "hwdb/hwdb_parse.h"

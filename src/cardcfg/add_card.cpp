@@ -1,6 +1,6 @@
 #include "cardcfg/cardlist.h"
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/model.h"
 #include "common/common.h"
 #include "common/text.h"

@@ -1,6 +1,6 @@
 #include "cardcfg/allocate.h"
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/model.h"
 #include "hwdb/hwdb.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cardcfg/allocate.h"
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/cardlist.h"
 #include "cardcfg/model.h"
 #include "common/common.h"

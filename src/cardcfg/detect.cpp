@@ -3,7 +3,7 @@
 // finds.
 #include "cardcfg/detect.h"
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/cardlist.h"
 #include "cardcfg/model.h"
 #include "cardcfg/resources.h"

@@ -1,6 +1,6 @@
 #include "cardcfg/devices_cfg.h"
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/model.h"
 #include "cardcfg/pnp_layout.h"
 #include "common/atomic_file.h"

@@ -3,7 +3,7 @@
 // answer means is decided here.
 #include "cardcfg/allocate.h"
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/model.h"
 #include "common/text.h"
 #include "hwdb/hwdb.h"

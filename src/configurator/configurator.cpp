@@ -11,7 +11,7 @@
 #include "cardcfg/modules.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
-#include "configurator/tui_asker.h"
+#include "tui/tui_asker.h"
 #include "hwdb/hwdb.h"
 #include "hwdb/hwdb_parse.h"
 #include "start/start.h"

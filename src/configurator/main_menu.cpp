@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cardcfg/allocate.h"
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/card_dialogs.h"
 #include "cardcfg/cardlist.h"
 #include "cardcfg/detect.h"

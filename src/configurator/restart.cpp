@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "common/common.h"
 #include "configurator/configurator.h"
 #include "control/control.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 
 namespace kvl {
 

@@ -4,7 +4,7 @@
 #include "cardcfg/cardlist.h"
 #include "cardcfg/devices_cfg.h"
 #include "cardcfg/modules.h"
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 #include "cardcfg/model.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"

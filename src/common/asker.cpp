@@ -1,4 +1,4 @@
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "configurator/tui_asker.h"
+#include "tui/tui_asker.h"
 
 #include <vector>
 

@@ -1,7 +1,8 @@
-// How the card model asks the user: resource dialogs, firmware paths and
-// notes go through an Asker. The configurator answers with the text-UI
-// dialogs, tests answer from a script, start-up prints notices on standard
-// error. Logic never draws or prints to the user itself.
+// How logic asks the user: resource dialogs, firmware paths, menus and notes
+// go through an Asker. The configurator and the control panel answer with
+// the text-UI dialogs (tui/tui_asker.h), tests answer from a script,
+// start-up prints notices on standard error. Logic never draws or prints to
+// the user itself.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,8 @@
-// The configurator's answerer: every question of the card model shown with
-// the text-UI toolkit's dialogs.
+// The answerer of the programs with a screen: every question of the asking
+// interface shown with the text-UI toolkit's dialogs.
 #pragma once
 
-#include "cardcfg/asker.h"
+#include "common/asker.h"
 
 namespace kvl {
 
