@@ -132,14 +132,16 @@ esac
 say "Update source: $source"
 
 # --- unpacking into the staging folder ---
-# Staging folders of runs that were killed are removed first.
+# Staging folders of runs that were killed are removed first. A staging
+# folder is named .kvlupdate.PID.XXXXXX (mktemp), so no name can be taken
+# beforehand.
 for old in "$dir"/.kvlupdate.*; do
   [ -d "$old" ] || continue
-  kill -0 "${old##*.}" 2>/dev/null || rm -rf "$old"
+  old_pid=${old#"$dir"/.kvlupdate.}
+  kill -0 "${old_pid%%.*}" 2>/dev/null || rm -rf "$old"
 done
-stage=$dir/.kvlupdate.$$
-if ! mkdir "$stage" "$stage/package"; then
-  complain "cannot make the staging folder $stage"
+if ! stage=$(mktemp -d "$dir/.kvlupdate.$$.XXXXXX") || ! mkdir "$stage/package"; then
+  complain "cannot make the staging folder in $dir"
   status=1
   finish
 fi

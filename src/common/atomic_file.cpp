@@ -15,6 +15,7 @@ namespace kvl {
 namespace {
 
 constexpr int MAX_LINKS = 40;  // as the system's own limit on nested links
+constexpr std::string_view TEMPORARY_SUFFIX = "XXXXXX";  // filled in by mkostemp
 
 int write_all(int fd, std::string_view text) {
   while (!text.empty()) {
@@ -60,8 +61,23 @@ int save_target(const char *path, std::string *target) {
   return -1;
 }
 
-// Removes the temporary files "NAME.tmp.PID" of target whose writer no
-// longer runs; failures are left for the next save.
+// The process id in a temporary file's name after its "NAME.tmp." prefix:
+// "PID.XXXXXX" as replace_file makes them, or "PID" alone as earlier versions
+// did. Returns the id, or 0 for any other name.
+pid_t temporary_owner(std::string_view rest) {
+  size_t dot = rest.find('.');
+  std::string_view digits = rest.substr(0, dot);
+  if (digits.empty() || digits.size() > 9 ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos)
+    return 0;
+  if (dot != std::string_view::npos && rest.size() - dot - 1 != TEMPORARY_SUFFIX.size()) return 0;
+  return static_cast<pid_t>(std::stol(std::string(digits)));
+}
+
+// Removes the temporary files of target whose writer no longer runs, and
+// those under this process's own id, which an earlier process of the same id
+// left (this one removes its own before it returns). Failures, and folders
+// of those names, are left alone.
 void remove_stale_temporaries(const std::string &target) {
   std::string folder = folder_of(target), prefix = name_of(target) + ".tmp.";
   DIR *d = opendir(folder.c_str());
@@ -69,12 +85,9 @@ void remove_stale_temporaries(const std::string &target) {
   while (struct dirent *e = readdir(d)) {
     std::string_view name = e->d_name;
     if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
-    std::string_view digits = name.substr(prefix.size());
-    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
-      continue;
-    pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
-    if (pid <= 0 || pid == getpid()) continue;
-    if (kill(pid, 0) != 0 && errno == ESRCH) unlinkat(dirfd(d), e->d_name, 0);
+    pid_t pid = temporary_owner(name.substr(prefix.size()));
+    if (pid <= 0) continue;
+    if (pid == getpid() || (kill(pid, 0) != 0 && errno == ESRCH)) unlinkat(dirfd(d), e->d_name, 0);
   }
   closedir(d);
 }
@@ -138,9 +151,10 @@ int replace_file(const char *path, std::string_view text, bool durable, int new_
   if (prepare_target(path, &target, &old, &exists) < 0) return -1;
 
   remove_stale_temporaries(target);
-  std::string tmp = target + ".tmp." + std::to_string(getpid());
-  unlink(tmp.c_str());  // ours from an earlier process of the same id; made afresh
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  // An unpredictable name, so that nothing put there beforehand can be in
+  // the way; the writer's id in it tells a later save whether it still runs.
+  std::string tmp = target + ".tmp." + std::to_string(getpid()) + "." + std::string(TEMPORARY_SUFFIX);
+  int fd = mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return -1;
   // Past a file-size limit, write fails with EFBIG instead of killing us.
   struct sigaction ignore = {}, was = {};

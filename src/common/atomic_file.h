@@ -6,8 +6,10 @@
 namespace kvl {
 
 // Replaces the file at path by text, the way writing it in place would but
-// atomically: text goes to the temporary file "FILE.tmp.PID" beside it (PID
-// the writer's process id), which is renamed over the file.
+// atomically: text goes to a new temporary file "FILE.tmp.PID.XXXXXX" beside
+// it (PID the writer's process id, XXXXXX unpredictable, made by mkostemp, so
+// nothing planted under a guessed name can stand in the way), which is
+// renamed over the file.
 // - A symbolic link at path is followed: its final target is replaced and
 //   the link stays.
 // - An existing regular file must open for writing, as it would in place: a
@@ -16,7 +18,7 @@ namespace kvl {
 //   cannot be (another owner, as a user who is not root) the save is refused.
 //   A new file gets new_mode, or 0666 less the umask when new_mode is -1.
 // - A temporary file that a killed writer left beside the file is removed
-//   (one whose PID no longer runs).
+//   (one whose PID no longer runs, or is this process's own).
 // With durable, the data and the rename are flushed to disk first. Returns
 // 0, or -1 with errno set; then the old file is unchanged and no temporary
 // file is left.

@@ -122,31 +122,50 @@ TEST(ReplaceFile, TemporaryFilesOfKilledWritersAreRemovedOthersStay) {
   std::string path = d / "devices.cfg";
   write_file(path, "old\n");
 
-  // A writer killed in the middle of its save leaves "devices.cfg.tmp.PID".
+  // A writer killed in the middle of its save leaves its temporary file.
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    write_file(path + ".tmp." + std::to_string(getpid()), "half wr");
+    write_file(path + ".tmp." + std::to_string(getpid()) + ".a1B2c3", "half wr");
+    write_file(path + ".tmp." + std::to_string(getpid()), "an earlier version's name");
     raise(SIGKILL);
     _exit(0);
   }
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFSIGNALED(status));
-  std::string killed = "devices.cfg.tmp." + std::to_string(pid);
-  // One of a writer that still runs, one that this process left under its own
-  // id, and those of another file.
-  std::string running = "devices.cfg.tmp." + std::to_string(getppid());
-  write_file(d / running, "busy");
-  write_file(path + ".tmp." + std::to_string(getpid()), "ours, stale");
-  write_file(d / ("modules.cfg.tmp." + std::to_string(pid)), "other file");
-  ASSERT_EQ(names_in(d.path()).size(), 5u);
+  // One of a writer that still runs, one that an earlier process of this
+  // one's id left, those of another file and names that hold no id.
+  std::string dead = std::to_string(pid), alive = std::to_string(getppid());
+  std::vector<std::string> stay = {"devices.cfg",
+                                   "devices.cfg.tmp." + alive + ".Zz9Yy8",
+                                   "modules.cfg.tmp." + dead + ".a1B2c3",
+                                   "devices.cfg.tmp." + dead + ".toolong",
+                                   "devices.cfg.tmp.x" + dead};
+  for (size_t i = 1; i < stay.size(); i++) write_file(d / stay[i], "stays");
+  write_file(path + ".tmp." + std::to_string(getpid()) + ".q7W8e9", "ours, stale");
+  ASSERT_EQ(names_in(d.path()).size(), stay.size() + 3);
 
   ASSERT_EQ(kvl::replace_file(path.c_str(), "new\n"), 0);
   EXPECT_EQ(read_file(path), "new\n");
-  EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{"devices.cfg", running,
-                                                          "modules.cfg.tmp." + std::to_string(pid)}));
-  EXPECT_FALSE(kvltest::file_exists(d / killed));
+  std::sort(stay.begin(), stay.end());
+  EXPECT_EQ(names_in(d.path()), stay);
+}
+
+TEST(ReplaceFile, NamesPlantedWhereTheTemporaryFileMightGoAreNoObstacle) {
+  // Folders and links named as the temporary file of this process would have
+  // been named: the save still writes the file, and touches none of them.
+  kvltest::TempDir d;
+  std::string path = d / "pnpres.dat", pid = std::to_string(getpid());
+  fs::create_directories(d / ("pnpres.dat.tmp." + pid));
+  fs::create_directories(d / ("pnpres.dat.tmp." + pid + ".XXXXXX"));
+  write_file(d / "victim", "keep\n");
+  fs::create_symlink(d / "victim", d / ("pnpres.dat.tmp." + pid + ".000000"));
+
+  ASSERT_EQ(kvl::replace_file(path.c_str(), "new\n", false), 0) << std::strerror(errno);
+  EXPECT_EQ(read_file(path), "new\n");
+  EXPECT_EQ(read_file(d / "victim"), "keep\n");
+  EXPECT_TRUE(fs::is_directory(d / ("pnpres.dat.tmp." + pid)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "startup_fixture.h"
 
@@ -139,6 +140,23 @@ TEST(Tools, KvlConfIsReadAsKvllibReadsIt) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(kvltest::file_exists(s.install / ".status"), c.found) << c.conf;
   }
+}
+
+TEST(Tools, AudstopsTemporaryNameCannotBeTakenBeforehand) {
+  // Folders under the names the next 600 processes would use for a
+  // temporary file of their own id, made before audstop runs.
+  Installed s;
+  int last = 0;
+  std::ifstream("/proc/sys/kernel/ns_last_pid") >> last;
+  ASSERT_GT(last, 0);
+  for (int pid = last + 1; pid <= last + 600; pid++)
+    std::filesystem::create_directory(s.install / (".status.tmp." + std::to_string(pid)));
+  auto r = s.tool("audstop", {s.machine.env()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(s.status(), "AUDSTOP\n");
+  EXPECT_EQ(std::filesystem::status(s.install / ".status").permissions(),
+            std::filesystem::perms(0644));
 }
 
 TEST(Tools, WithoutSimulatedMachineTheToolsRefuse) {
