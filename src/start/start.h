@@ -70,7 +70,7 @@ struct CoreRun {
 
 // What both modes do first: PATH, option word, argument check, in
 // configurator mode the lock (another configurator: "Another configurator is
-// running (pid N)", -1, nothing touched), the status
+// running (pid N)", -1, nothing touched), in start-up mode the status
 // word "AUDSTART", the control device (optional in configurator mode) and the
 // handshake when there is a driver. Returns 0 to go on, 1 when the run ends
 // here with status 0 (another driver version, after its lines), -1 after

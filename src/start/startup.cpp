@@ -59,7 +59,10 @@ int start_entry(CoreRun &run, int argc, char **argv) {
       return -1;
     }
   }
-  write_install_status(run.model.install_dir, "AUDSTART");
+  // Start-up says it has begun. The configurator says "AUDSET" only once its
+  // menu is up: a driver listing, or a configurator that ends before its
+  // menu, leaves the word of the running system as it was.
+  if (!run.configurator) write_install_status(run.model.install_dir, "AUDSTART");
   if (control_open(run.control, run.configurator != 0) < 0) return -1;
 
   if (!run.control.no_driver) {

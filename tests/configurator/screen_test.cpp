@@ -151,6 +151,36 @@ TEST(ConfiguratorScreen, EndOfTerminalInputSavesNothing) {
   EXPECT_EQ(s.status(), "AUDSET\n");
 }
 
+// Only a configurator whose menu came up says AUDSET; a listing and a
+// configurator that ended before its menu leave the running system's word.
+TEST(ConfiguratorScreen, StatusWordOnlyOnceTheMenuIsUp) {
+  struct Case {
+    const char *name, *word;
+    const char *fault;  // request failing with EIO, or none
+    bool no_database;
+    int exit_status;
+    const char *status;
+  } cases[] = {
+      {"driver listing", "T", nullptr, false, 0, "AUDSTART_OK\n"},
+      {"failed handshake", "c", "Get version", false, 255, "AUDSTART_OK\n"},
+      {"no config.dat", "c", nullptr, true, 255, "AUDSTART_OK\n"},
+      {"menu, then end of input", "c", nullptr, false, 255, "AUDSET\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed s;
+    kvltest::write_file(s.path("etc/devices.cfg"), kSb16);
+    kvltest::write_file(s.path(".status"), "AUDSTART_OK\n");
+    if (c.fault) {
+      ASSERT_EQ(s.machine.kvlsim("fault", {c.fault, "EIO"}).status, 0);
+    }
+    if (c.no_database) std::filesystem::remove(s.path("etc/config.dat"));
+    auto r = s.audcore(c.word, "");
+    EXPECT_EQ(r.status, c.exit_status) << r.err;
+    EXPECT_EQ(s.status(), c.status);
+  }
+}
+
 TEST(ConfiguratorDriverList, SixVPrintsBothListsAndAFaultIsFatal) {
   Installed s;
   auto r = s.audcore("Tvvvvvv");
