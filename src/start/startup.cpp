@@ -22,7 +22,7 @@ int configure_driver(CoreRun &run) {
   load_mixer_levels(run.model.install_dir, run.control, run.mixer_map);
   std::string text;
   if (read_stream(stdin, text) < 0) print_error("stdin");
-  run.apply.commands_allowed = config_input_trusted(run);
+  run.apply.input_trust = config_input_trust(run);
   if (apply_card_config(run, text) < 0) return -1;
   if (run.cards_added == 0) return 1;
 
