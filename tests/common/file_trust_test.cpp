@@ -79,10 +79,12 @@ TEST(FileTrust, EveryFolderAndLinkOnTheWayCounts) {
        [](const Layout &l) { l.link_to("../../shared/real.map", l.file); }, 0, 1},
       {"link to a root file in a folder writable by others",
        [](const Layout &l) { l.link_to(l.t / "shared/real.map", l.file); l.mode(l.t / "shared", 0777); }, 0, 0},
-      {"link of another user in a world-writable folder, then a root file",
+      {"link of another user in a world-writable folder, then a root file in a safe one",
        [](const Layout &l) {
+         kvltest::write_file(l.dir + "/etc/real.map", "!mixset a\n");
+         l.mode(l.dir + "/etc/real.map", 0644);
          l.link_to(l.t / "shared/hop", l.file);
-         l.link_to(l.t / "shared/real.map", l.t / "shared/hop");
+         l.link_to(l.dir + "/etc/real.map", l.t / "shared/hop");
          l.owner(l.t / "shared/hop", kOther);
          l.mode(l.t / "shared", 01777);
        }, 0, 0},

@@ -258,7 +258,8 @@ TEST(ControlLines, RunLinesOnlyFromAFileOthersCannotChange) {
   struct Case {
     const char *name;
     mode_t file_mode, folder_mode;
-    bool linked;     // devices.cfg a link of another user in a sticky folder, then a root file
+    bool linked;     // devices.cfg a link to a link of another user in a sticky
+                     // folder, then to a root file beside devices.cfg
     bool fed_other;  // standard input a root file beside it, not devices.cfg
     Refusal refusal;
   } cases[] = {
@@ -276,9 +277,9 @@ TEST(ControlLines, RunLinesOnlyFromAFileOthersCannotChange) {
     std::string written = file, fed = file;
     if (c.linked) {
       std::filesystem::create_directories(s.install / "shared");
-      written = s.install / "shared/real.cfg";
+      written = s.install / "etc/real.cfg";
       std::filesystem::create_symlink(s.install / "shared/hop", file);
-      std::filesystem::create_symlink("real.cfg", s.install / "shared/hop");
+      std::filesystem::create_symlink(written, s.install / "shared/hop");
       ASSERT_EQ(lchown((s.install / "shared/hop").c_str(), 1234, 0), 0);
       ASSERT_EQ(chmod((s.install / "shared").c_str(), 01777), 0);
     }

@@ -139,6 +139,7 @@ TEST(MixerMap, CommandsOnlyFromAFileOthersCannotChange) {
     mode_t file_mode, folder_mode;
     uid_t hop_owner;  // not 0: mixer.map is a link to a link of this owner in
                       // a world-writable sticky folder, then to a root file
+                      // beside mixer.map
     bool runs;
   } cases[] = {
       {"0644 in 0755", 0644, 0755, 0, true},
@@ -153,13 +154,14 @@ TEST(MixerMap, CommandsOnlyFromAFileOthersCannotChange) {
     std::filesystem::permissions(s.install / "bin/mixset", std::filesystem::perms::owner_all);
     std::string map = "etc/mixer.map";
     if (c.hop_owner) {
-      map = "shared/real.map";
+      map = "etc/real.map";
+      std::filesystem::create_directories(s.install / "shared");
       std::filesystem::create_directories(s.install / "etc");
       std::filesystem::create_symlink(s.install / "shared/hop", s.install / "etc/mixer.map");
     }
     s.put(map, "!mixset a\nX" + levels(32) + "\n!mixset b\n");
     if (c.hop_owner) {
-      std::filesystem::create_symlink("real.map", s.install / "shared/hop");
+      std::filesystem::create_symlink(s.install / "etc/real.map", s.install / "shared/hop");
       ASSERT_EQ(lchown((s.install / "shared/hop").c_str(), c.hop_owner, 0), 0);
       ASSERT_EQ(chmod((s.install / "shared").c_str(), 01777), 0);
     }
