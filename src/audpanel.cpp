@@ -22,6 +22,7 @@ void explain_open_error() {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return 255;
   kvl::PanelState st;
   std::string warnings;
   kvl::panel_option_warnings(argc, argv, &warnings);

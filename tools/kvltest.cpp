@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/common.h"
 #include "common/text.h"
 #include "driver/driver.h"
 #include "sys/sys.h"
@@ -113,6 +114,7 @@ void test_device(Run &run, int mixer, int dev, int major) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return 1;
   Run run;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];

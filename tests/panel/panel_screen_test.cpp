@@ -145,6 +145,24 @@ TEST(PanelStart, FatalErrorsBeforeTheScreen) {
   EXPECT_EQ(r.err, "Error: KVLLIBDIR not set in /etc/kvl.conf\n");
 }
 
+// A closed standard input is an empty one: nothing the panel opens later
+// takes its place, so no byte of a device is read as a key.
+TEST(PanelStart, ClosedInputIsTheEndOfTerminalInput) {
+  for (const char *redirect : {"</dev/null", "<&-"}) {
+    SCOPED_TRACE(redirect);
+    Installed s;
+    s.start();
+    size_t from = s.journal_size();
+    auto r = kvltest::run({"/bin/sh", "-c", std::string("exec \"$0\" ") + redirect,
+                           kvltest::bin("audpanel")},
+                          {s.machine.env(), "TERM=xterm"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_THAT(r.err, HasSubstr("End of terminal input\n"));
+    EXPECT_TRUE(s.requests_since(from, "Set reroute").empty());
+    EXPECT_FALSE(kvltest::file_exists(s.map_path()));
+  }
+}
+
 // The check's fatal errors come after the screen started: it ends first, so
 // the lines stay readable.
 TEST(PanelStart, SysinfoRefusedEndsTheScreenThenPrints) {

@@ -11,6 +11,7 @@
 #include "startup_fixture.h"
 
 using testing::HasSubstr;
+using testing::Not;
 
 namespace {
 
@@ -157,6 +158,36 @@ TEST(Tools, AudstopsTemporaryNameCannotBeTakenBeforehand) {
   EXPECT_EQ(s.status(), "AUDSTOP\n");
   EXPECT_EQ(std::filesystem::status(s.install / ".status").permissions(),
             std::filesystem::perms(0644));
+}
+
+// A standard descriptor that is closed gets /dev/null: the control device
+// (or any other file audcore opens) never takes its place, so the node is
+// neither read as the card configuration nor written with the log.
+TEST(Tools, ClosedStandardDescriptorsAreNotTakenByFiles) {
+  struct Case {
+    const char *redirect;
+    bool config;  // devices.cfg on standard input
+    const char *status;
+  } cases[] = {
+      {"<&-", false, "AUDSTART\n"},  // no configuration, no card: no word after AUDSTART
+      {">&-", true, "AUDSTART_OK\n"},
+      {"2>&-", true, "AUDSTART_OK\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.redirect);
+    Installed s;
+    std::string node = s.machine.root() + "/dev/mixer0", cfg = s.install / "devices.cfg";
+    const std::string node_text = kvltest::read_file(node);
+    kvltest::write_file(cfg, "SB16 P220 I5 D1 d5\n");
+    std::string input = c.config ? " < \"$CONFIG\"" : "";
+    auto r = kvltest::run({"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.redirect + input,
+                           kvltest::bin("audcore"), "-vvv", s.install.path()},
+                          {s.machine.env(), "CONFIG=" + cfg});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out + r.err, Not(HasSubstr("No driver found")));
+    EXPECT_EQ(kvltest::read_file(node), node_text);
+    EXPECT_EQ(s.status(), c.status);
+  }
 }
 
 TEST(Tools, WithoutSimulatedMachineTheToolsRefuse) {
