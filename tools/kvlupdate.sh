@@ -30,7 +30,10 @@ log=$dir/logs/kvlupdate.log
 ADMIN_FILES="etc/devices.cfg etc/modules.cfg etc/options.cfg etc/mixer.map etc/dspdevs.map
 etc/kvlupdate.conf"
 
-note() { { printf '%s\n' "$*" >> "$log"; } 2>/dev/null; }
+# The log, opened once on descriptor 3 (kvl_log_open); without it notes go
+# nowhere.
+log_open=
+note() { [ -z "$log_open" ] || printf '%s\n' "$*" >&3; }
 say() { printf '%s\n' "$*"; note "$*"; }
 complain() { printf '%s: %s\n' "$prog" "$*" >&2; note "Error: $*"; }
 
@@ -74,7 +77,7 @@ stage=
 finish() {
   [ -n "$stage" ] && rm -rf "$stage"
   say "Starting the drivers: $dir/bin/audstart"
-  out=$("$dir/bin/audstart" 2>&1)
+  out=$("$dir/bin/audstart" 2>&1 3>&-)
   rc=$?
   [ -n "$out" ] && say "$out"
   word=
@@ -101,6 +104,8 @@ if [ $# -ne 1 ] || ! is_version "$1"; then
 fi
 current=$1
 mkdir -p "$dir/logs" 2>/dev/null
+. "$here/kvlconf.sh" || exit 1
+kvl_log_open "$log" && log_open=1
 note "== $(date -u '+%Y-%m-%d %H:%M:%S UTC') $prog $current in $dir"
 trap 'exit 1' HUP INT TERM
 trap '[ -n "$stage" ] && rm -rf "$stage"' EXIT

@@ -62,8 +62,10 @@ int ask_cards(ConfigModel &model, const HwdbModel &db, Asker &asker, const Contr
 }
 
 // logs/pnpres.dat: the resource dump of each plug-and-play card (none when
-// they could not be counted), then the sharing warning.
+// they could not be counted), then the sharing warning. A log: a link put in
+// its place is replaced, never written through.
 void write_pnp_resources(const ConfigModel &model, const ControlDevice &control, int pnp_cards) {
+  warn_if_log_folder_open(kvl_path(model.install_dir, "logs").c_str());
   std::string path = kvl_path(model.install_dir, "logs/pnpres.dat");
   if (check_replaceable(path.c_str()) < 0) {
     print_error(path.c_str());
@@ -77,7 +79,7 @@ void write_pnp_resources(const ConfigModel &model, const ControlDevice &control,
     append_pnp_resources(text, n, dump.count, dump.data, sizeof dump.data);
   }
   append_sharing_warning(text, model.detect.shared_irq_mask);
-  if (replace_file(path.c_str(), text, false) < 0) print_error(path.c_str());
+  if (replace_log_file(path.c_str(), text) < 0) print_error(path.c_str());
 }
 
 // One driver's probe, between two syncs; each line naming a database card

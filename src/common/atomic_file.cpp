@@ -126,9 +126,22 @@ void sync_directory(const std::string &path) {
 // writes (links followed) and, when that exists, its attributes in *old;
 // it must not be a folder, and a regular file must open for writing, as it
 // would when written in place. Returns 0, or -1 with errno set.
-int prepare_target(const char *path, std::string *target, struct stat *old, bool *exists) {
-  if (save_target(path, target) < 0) return -1;
-  *exists = stat(target->c_str(), old) == 0;
+// With follow false, path itself is the target and whatever is there (but
+// a folder) counts as no file: the save puts a new file of its own in its
+// place, taking nothing from what was there.
+int prepare_target(const char *path, std::string *target, struct stat *old, bool *exists,
+                   bool follow = true) {
+  if (follow) {
+    if (save_target(path, target) < 0) return -1;
+    *exists = stat(target->c_str(), old) == 0;
+  } else {
+    *target = path;
+    *exists = false;
+    if (lstat(path, old) == 0 && S_ISDIR(old->st_mode)) {
+      errno = EISDIR;
+      return -1;
+    }
+  }
   if (!*exists) return 0;
   if (S_ISDIR(old->st_mode)) {
     errno = EISDIR;
@@ -142,13 +155,13 @@ int prepare_target(const char *path, std::string *target, struct stat *old, bool
   return 0;
 }
 
-}  // namespace
-
-int replace_file(const char *path, std::string_view text, bool durable, int new_mode) {
+// replace_file and replace_log_file: follow says whether a link at path is
+// followed to its final target or replaced itself.
+int replace(const char *path, std::string_view text, bool durable, int new_mode, bool follow) {
   std::string target;
   struct stat old;
   bool exists;
-  if (prepare_target(path, &target, &old, &exists) < 0) return -1;
+  if (prepare_target(path, &target, &old, &exists, follow) < 0) return -1;
 
   remove_stale_temporaries(target);
   // An unpredictable name, so that nothing put there beforehand can be in
@@ -180,6 +193,42 @@ int replace_file(const char *path, std::string_view text, bool durable, int new_
   }
   if (durable) sync_directory(target);
   return 0;
+}
+
+}  // namespace
+
+int replace_file(const char *path, std::string_view text, bool durable, int new_mode) {
+  return replace(path, text, durable, new_mode, true);
+}
+
+int replace_log_file(const char *path, std::string_view text) {
+  return replace(path, text, false, -1, false);
+}
+
+int create_log_file(const char *path) {
+  // Whatever is removed, another process may put something there again
+  // before the file is made; then it is removed again, a few times at most.
+  for (int tries = 0; tries < 10; tries++) {
+    struct stat st;
+    if (lstat(path, &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return -1;
+      }
+      if (unlink(path) != 0 && errno != ENOENT) return -1;
+    }
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;  // errno EEXIST
+}
+
+void warn_if_log_folder_open(const char *folder) {
+  static bool told = false;
+  struct stat st;
+  if (told || stat(folder, &st) != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) == 0) return;
+  std::fprintf(stderr, "Warning: %s is writable by other users\n", folder);
+  told = true;
 }
 
 int check_target_replaceable(const char *path) {

@@ -24,6 +24,26 @@ namespace kvl {
 // file is left.
 int replace_file(const char *path, std::string_view text, bool durable = true, int new_mode = -1);
 
+// replace_file for a log file, which is never written through a symbolic
+// link: path itself is replaced, so a link (or a pipe, or anything else but
+// a plain file) there is replaced by the new plain file and what it named is
+// not touched. The new file is the writer's own, 0666 less the umask, whoever
+// owned the one it replaces; nothing is flushed to disk.
+// Returns 0, or -1 with errno set (EISDIR for a folder in the way).
+int replace_log_file(const char *path, std::string_view text);
+
+// Makes a new, empty log file at path and opens it for writing, without
+// following a symbolic link: whatever is there first (a link, a pipe, a
+// file of anyone's, but not a folder) is removed, and the new file, the
+// writer's own (0666 less the umask), is made only where nothing is. Returns
+// the descriptor (closed on exec), or -1 with errno set.
+int create_log_file(const char *path);
+
+// Says once per process, on standard error, "Warning: FOLDER is writable by
+// other users" when the log folder can be written by group or others (who
+// could put links there; the logs never follow them).
+void warn_if_log_folder_open(const char *folder);
+
 // Whether replace_file could write beside path: creates the temporary file it
 // would use in path's directory and removes it again, touching nothing else.
 // Returns 0, or -1 with errno set (the directory is missing, not writable or

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -244,6 +246,22 @@ TEST_F(DetectTest, UnknownPnpCard) {
   EXPECT_EQ(model_.detect.pnp_seen, 1);
   EXPECT_EQ(model_.settings.pnp_preserve, 1);
   EXPECT_EQ(pnpres(), "Resources for PnP card #0 (ABC1234)\n0000: 34 12 43 04 01 02 \n\n");
+}
+
+// logs/pnpres.dat is a log: a link put in its place (logs/ writable by
+// others, which is said once) is replaced by the file, never written through.
+TEST_F(DetectTest, ResourceLogReplacesALinkInItsPlace) {
+  machine(R"({"pnp": [{"id": "ABC1234", "resources": "01 02"}]})");
+  std::string logs = *install_ / "logs", victim = *install_ / "victim";
+  ASSERT_EQ(chmod(logs.c_str(), 0777), 0);
+  kvltest::write_file(victim, "keep\n");
+  std::filesystem::create_symlink(victim, logs + "/pnpres.dat");
+  std::string err = detect_all();
+  EXPECT_EQ(kvltest::read_file(victim), "keep\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(logs + "/pnpres.dat"));
+  EXPECT_EQ(pnpres(), "Resources for PnP card #0 (ABC1234)\n0000: 34 12 43 04 01 02 \n\n");
+  EXPECT_EQ(err, std::string("PnP cardinfo: ") + NO_SUCH_DEVICE + "\nWarning: " + logs +
+                     " is writable by other users\n");
 }
 
 // "/PCIIRQ" bits of the saved configuration do not count: re-detecting one

@@ -168,4 +168,58 @@ TEST(ReplaceFile, NamesPlantedWhereTheTemporaryFileMightGoAreNoObstacle) {
   EXPECT_TRUE(fs::is_directory(d / ("pnpres.dat.tmp." + pid)));
 }
 
+TEST(LogFile, MadeAfreshWhateverStoodInItsPlace) {
+  struct Case {
+    const char *name;
+    void (*plant)(const std::string &log, const std::string &victim);
+    bool made;
+  } cases[] = {
+      {"nothing", [](const std::string &, const std::string &) {}, true},
+      {"an old log", [](const std::string &log, const std::string &) { write_file(log, "old\n"); }, true},
+      {"a link", [](const std::string &log, const std::string &v) { fs::create_symlink(v, log); }, true},
+      {"a hard link",
+       [](const std::string &log, const std::string &v) { ASSERT_EQ(link(v.c_str(), log.c_str()), 0); }, true},
+      {"a pipe", [](const std::string &log, const std::string &) { ASSERT_EQ(mkfifo(log.c_str(), 0666), 0); },
+       true},
+      {"a folder", [](const std::string &log, const std::string &) { fs::create_directory(log); }, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    kvltest::TempDir d;
+    std::string log = d / "kvltest.log", victim = d / "victim";
+    write_file(victim, "keep\n");
+    c.plant(log, victim);
+    int fd = kvl::create_log_file(log.c_str());
+    if (!c.made) {
+      EXPECT_EQ(fd, -1);
+      EXPECT_EQ(errno, EISDIR);
+      continue;
+    }
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    ASSERT_EQ(write(fd, "new\n", 4), 4);
+    close(fd);
+    EXPECT_EQ(read_file(log), "new\n");
+    EXPECT_EQ(read_file(victim), "keep\n");
+    struct stat st;
+    ASSERT_EQ(lstat(log.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_nlink, 1u);
+  }
+}
+
+TEST(LogFile, ReplacingALogNeverFollowsALink) {
+  kvltest::TempDir d;
+  std::string log = d / "pnpres.dat", victim = d / "victim";
+  write_file(victim, "keep\n");
+  fs::create_symlink(victim, log);
+  ASSERT_EQ(kvl::replace_log_file(log.c_str(), "new\n"), 0);
+  EXPECT_EQ(read_file(victim), "keep\n");
+  EXPECT_FALSE(fs::is_symlink(log));
+  EXPECT_EQ(read_file(log), "new\n");
+  fs::remove(log);
+  fs::create_directory(log);
+  EXPECT_EQ(kvl::replace_log_file(log.c_str(), "new\n"), -1);
+  EXPECT_EQ(errno, EISDIR);
+}
+
 }  // namespace

@@ -465,7 +465,7 @@ TEST(Kvltest, LastLineAndStatus) {
     auto r = kvltest::run(argv, {s.machine.env()}, c.input);
     EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.out;
     if (c.status == 2) {
-      EXPECT_EQ(r.err, "Usage: kvltest [-q] [-C]\n");
+      EXPECT_EQ(r.err, "Usage: kvltest [-q] [-C] [-l FILE]\n");
       continue;
     }
     ASSERT_FALSE(r.out.empty()) << c.name;

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -187,6 +189,44 @@ TEST(Tools, ClosedStandardDescriptorsAreNotTakenByFiles) {
     EXPECT_THAT(r.out + r.err, Not(HasSubstr("No driver found")));
     EXPECT_EQ(kvltest::read_file(node), node_text);
     EXPECT_EQ(s.status(), c.status);
+  }
+}
+
+// No tool writes its log through a symbolic link put in its place, even when
+// others may write into logs/ (which each says once).
+TEST(Tools, LogsAreNeverWrittenThroughALink) {
+  struct Case {
+    const char *log;
+    std::vector<std::string> argv;  // the tool under the installation's bin/, and its arguments
+  } cases[] = {
+      {"audstart.log", {"audstart"}},
+      {"mixset.log", {"mixset", "-q", "vol=75"}},
+      {"kvlupdate.log", {"kvlupdate", "4.0.0"}},
+      {"kvltest.log", {"kvltest", "-C", "-l", "LOG"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.log);
+    Installed s;
+    for (const char *p : {"mixset", "kvltest", "kvlupdate"})
+      std::filesystem::create_symlink(kvltest::bin(p), s.install / (std::string("bin/") + p));
+    std::string logs = s.install / "logs", log = logs + "/" + c.log, victim = s.install / "victim";
+    std::filesystem::create_directories(logs);
+    ASSERT_EQ(chmod(logs.c_str(), 0777), 0);
+    kvltest::write_file(victim, "keep\n");
+    std::filesystem::create_symlink(victim, log);
+    std::vector<std::string> argv = c.argv;
+    argv[0] = s.install / ("bin/" + argv[0]);
+    for (std::string &a : argv)
+      if (a == "LOG") a = log;
+    auto r = kvltest::run(argv, {s.machine.env(), "KVL_UPDATE_SOURCE="});
+    EXPECT_EQ(kvltest::read_file(victim), "keep\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(log));
+    EXPECT_TRUE(std::filesystem::is_regular_file(log));
+    EXPECT_NE(kvltest::read_file(log), "");
+    std::string warning = "Warning: " + logs + " is writable by other users\n", said = r.out + r.err;
+    size_t at = said.find(warning);
+    EXPECT_NE(at, std::string::npos) << said;
+    EXPECT_EQ(said.find(warning, at + 1), std::string::npos) << said;  // once
   }
 }
 
