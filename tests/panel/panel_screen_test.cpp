@@ -378,15 +378,20 @@ TEST(PanelRouting, InstallationWithoutEtc) {
   EXPECT_TRUE(t.contains(s.map_path() + ": No such file or directory")) << t.screen();
 }
 
-// An empty KVLLIBDIR= keeps the default directory.
-TEST(PanelRouting, EmptyKvllibdirKeepsTheDefault) {
+// An empty value or one with a NUL byte names nothing: the next usable line
+// does, so the routing is never written over the file before the NUL.
+TEST(PanelRouting, DamagedKvllibdirValuesNameNothing) {
   Installed s;
   s.start();
-  kvltest::write_file(s.machine.root() + "/etc/kvl.conf", "KVLLIBDIR=\nKVLLIBDIR=/opt/b\n");
+  using namespace std::string_literals;
+  kvltest::write_file(s.machine.root() + "/etc/kvl.conf",
+                      "KVLLIBDIR=\nKVLLIBDIR="s + s.install.path() + "/victim\0/x\nKVLLIBDIR=/opt/b\n"s);
+  kvltest::write_file(s.install / "victim", "keep\n");
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   t.press(Key::Enter);
-  EXPECT_TRUE(t.wait_for("Cannot write /usr/lib/kvl/etc/dspdevs.map:")) << t.screen();
+  EXPECT_TRUE(t.wait_for("Cannot write /opt/b/etc/dspdevs.map:")) << t.screen();
+  EXPECT_EQ(kvltest::read_file(s.install / "victim"), "keep\n");
 }
 
 constexpr int kSelfTestItem = 2;
