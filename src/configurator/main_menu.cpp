@@ -2,6 +2,7 @@
 // and its action, and the save-or-leave loop around it.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cardcfg/allocate.h"
@@ -190,6 +191,14 @@ int main_menu(Configurator &cfg) {
 
 int configure(Configurator &cfg) {
   ConfigModel &m = model_of(cfg);
+  // A control device that is there but does not open is no plain "no
+  // driver" (no file, or a driver not loaded): say why the configurator
+  // runs without one.
+  int open_error = cfg.run.control.open_error;
+  if (open_error != 0 && open_error != ENOENT && open_error != ENODEV && open_error != ENXIO)
+    cfg.asker.notice(std::string("/dev/mixer0: ") + std::strerror(open_error) +
+                         " - running without the driver",
+                     true);
   std::string text;
   int skipped = read_devices_cfg(m, cfg.db, cfg.asker, cfg.devices_path.c_str(), &text);
   if (skipped < 0 && errno != ENOENT) return -1;

@@ -149,6 +149,7 @@ struct DemoCase {
   std::string err;
   std::vector<std::string> cards;
   std::string pnpres;
+  std::string box = "";  // the waiting box of a failed request (the normal end has none)
 };
 
 TEST_F(DetectTest, DemoMachineJournal) {
@@ -169,13 +170,19 @@ TEST_F(DetectTest, DemoMachineJournal) {
        std::string(DEMO_PNPRES) + SHARING_11},
       {"set port fails", "/PNPPORT 20b\n", "PnP set port", 1,
        {"get PCI IRQs", "PnP set port 0x20b EIO", "PnP end", "sync", "sync"},
-       "PnP set port: Input/output error\n", {}, ""},
+       "PnP set port: Input/output error\n", {}, "", "Detection failed: PnP set port: Input/output error"},
       {"detect fails", nullptr, "PnP detect", 1, {"get PCI IRQs", "PnP detect EIO", "PnP end", "sync", "sync"},
-       "PnP detect: Input/output error\n", {}, ""},
+       "PnP detect: Input/output error\n", {}, "", "Detection failed: PnP detect: Input/output error"},
       {"second cardinfo fails", nullptr, "PnP cardinfo", 2,
        {"get PCI IRQs", "PnP detect", "PnP cardinfo 0", "PnP cardinfo 1 EIO", "PnP end", "PnP resources 0",
         "sync"},
-       "PnP cardinfo: Input/output error\n", {"CTL0044"}, DEMO_PNPRES},
+       "PnP cardinfo: Input/output error\n", {"CTL0044"}, DEMO_PNPRES,
+       "Detection failed: PnP cardinfo: Input/output error"},
+      {"resources fail", nullptr, "PnP resources", 1,
+       {"get PCI IRQs", "PnP detect", "PnP cardinfo 0", "PnP cardinfo 1", "PnP cardinfo 2",
+        "PnP cardinfo 3 ENXIO", "PnP end", "PnP resources 0 EIO", "sync"},
+       std::string("PnP cardinfo: ") + NO_SUCH_DEVICE + "\nPnP resources: Input/output error\n",
+       {"CTL0044", "ES1371", "ICH5"}, SHARING_11, "Detection failed: PnP resources: Input/output error"},
   };
   for (const DemoCase &c : cases) {
     SCOPED_TRACE(c.title);
@@ -201,6 +208,7 @@ TEST_F(DetectTest, DemoMachineJournal) {
     EXPECT_EQ(model_.detect.pnp_seen, seen ? 1 : 0);
     EXPECT_EQ(model_.detect.isa_probe_ran, seen ? 0 : 1);
     std::vector<std::string> notices = {"Running PnP soundcard detection..."};
+    if (!c.box.empty()) notices.push_back(c.box);
     if (!seen) notices.push_back("Autodetecting some non PnP soundcards...");
     EXPECT_EQ(asker_.notices, notices);
   }

@@ -216,6 +216,43 @@ TEST(ConfiguratorScreen, FirstConfigurationDetectsTheDemoMachine) {
   EXPECT_THAT(r.out + s.read("logs/audstart.log"), HasSubstr("Kelvane started OK."));
 }
 
+// A refused detection request and a control device that is there but does
+// not open are each said in a waiting box; what was found so far stays.
+TEST(ConfiguratorScreen, DetectionFailuresAreShownInABox) {
+  struct Case {
+    std::vector<std::string> fault;
+    std::string box;
+    bool driver;  // detection runs, the plug-and-play card found first stays
+  } cases[] = {
+      {{"PnP cardinfo", "EIO", "2"}, "Detection failed: PnP cardinfo: Input/output error", true},
+      {{"--open", "/dev/mixer0", "EIO"}, "/dev/mixer0: Input/output error - running without the driver",
+       false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.box);
+    Installed s;
+    ASSERT_EQ(s.machine.kvlsim("fault", c.fault).status, 0);
+    Terminal t;
+    ASSERT_TRUE(s.launch(t));
+    ASSERT_TRUE(t.wait_for(c.box)) << t.screen();
+    t.press(Key::Enter);
+    if (c.driver) {
+      ASSERT_TRUE(accept_dialogs_until_menu(t)) << t.screen() << s.err();
+    } else {
+      ASSERT_TRUE(Installed::drawn(t, kAdd)) << t.screen();  // nothing to detect
+      t.press(Key::Escape);
+      ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+      EXPECT_FALSE(on_screen(t, "Autodetect soundcards")) << t.screen();
+    }
+    t.press(Key::Enter);  // Save
+    ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
+    EXPECT_EQ(t.exit_status(), 0) << s.err();
+    if (c.driver) {
+      EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("-CTL0044 "));
+    }
+  }
+}
+
 TEST(ConfiguratorScreen, FirstConfigurationProbesAnIsaOnlyMachine) {
   Installed s(kIsaMachine);
   Terminal t;
