@@ -39,7 +39,10 @@ int main(int argc, char **argv) {
     return 255;
   }
 
-  kvl::tui_start();
+  if (kvl::tui_start() < 0) {
+    std::fprintf(stderr, "%s\n", kvl::tui_start_error().c_str());
+    return 255;
+  }
   if (kvl::check_driver(st, &error) != 0) kvl::tui_fatal(error);
   kvl::control_menu(st);
   kvl::tui_end();

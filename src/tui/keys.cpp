@@ -40,6 +40,8 @@ KeyPress translate_key(int code) {
       return {Key::PageDown, 0};
     case KEY_BACKSPACE: case CODE_DEL: case CODE_CTRL_H:
       return {Key::Backspace, 0};
+    case KEY_RESIZE:
+      return {Key::Resize, 0};
     default:
       if (code >= 32 && code <= 126) return {Key::Char, static_cast<char>(code)};
       return {Key::Other, 0};

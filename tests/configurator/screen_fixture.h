@@ -75,10 +75,11 @@ struct Installed {
     all.insert(all.end(), env.begin(), env.end());
     return run({path("bin/" + name)}, all);
   }
-  // Starts the configurator on t, standard error to a file; env entries are
-  // added to the machine's.
-  bool launch(Terminal &t, const std::vector<std::string> &env = {}) const {
-    t.stderr_to(scratch / "stderr");
+  // Starts the configurator on t, standard error to a file (or, with
+  // stderr_on_terminal, on t itself); env entries are added to the machine's.
+  bool launch(Terminal &t, const std::vector<std::string> &env = {},
+              bool stderr_on_terminal = false) const {
+    if (!stderr_on_terminal) t.stderr_to(scratch / "stderr");
     std::vector<std::string> all = {machine.env()};
     all.insert(all.end(), env.begin(), env.end());
     return t.start({bin("audcore"), "c", dir}, all);
