@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -90,9 +91,11 @@ int run_list(int argc, char **argv) {
       kvl::list_add_item(list, arg, kvl::LIST_ESCAPE);
     } else if (opt == "--button") {
       // Labels are kept by pointer: each copy lives until the program ends.
+      static std::deque<std::string> labels;
       std::string s = arg;
       size_t colon = s.rfind(':');
-      kvl::list_add_button(list, strdup(s.substr(0, colon).c_str()), parse_code(s.substr(colon + 1)));
+      labels.push_back(s.substr(0, colon));
+      kvl::list_add_button(list, labels.back().c_str(), parse_code(s.substr(colon + 1)));
     } else if (opt == "--current") {
       current = std::atoi(arg);
     } else {
