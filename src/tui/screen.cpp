@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "tui/held_stderr.h"
+#include "tui/resize_signal.h"
 #include "tui/tui.h"
 
 namespace kvl {
@@ -59,6 +60,7 @@ int tui_start() {
   if (!g_screen) {
     // newterm rather than initscr: an unknown terminal is an error to report,
     // not a message and an exit inside curses.
+    catch_resize_signal();  // first: curses then leaves the signal alone
     g_screen = newterm(nullptr, stdout, stdin);
     if (!g_screen) return -1;
     static bool registered = false;

@@ -112,7 +112,8 @@ TEST(Resize, TextInputKeepsTheTextAndTheCursor) {
   ASSERT_TRUE(t.wait_until([&] { return t.cursor() == Pos{12, 6}; })) << t.screen();
   t.type("xyz");
   t.press(Key::Left, 2);
-  ASSERT_TRUE(t.wait_until([&] { return t.cursor() == Pos{12, 7}; })) << t.screen();
+  ASSERT_TRUE(t.wait_until([&] { return t.row(12).find("abcxyz") != std::string::npos && t.cursor() == Pos{12, 7}; }))
+      << t.screen();
   std::string before = t.snapshot();
 
   // The box: height 8 (6 at most on 6 rows, without the prompt), width COLS - 2.
