@@ -12,12 +12,15 @@
 #include "panel/panel.h"
 #include "sys/sys.h"
 #include "tui/tui.h"
+#include "tui/tui_asker.h"
 
 namespace {
 
 void explain_open_error() {
   if (const char *text = kvl::open_error_explanation(errno)) std::fputs(text, stderr);
 }
+
+void self_test(const std::string &install_dir) { kvl::run_kvltest_window(install_dir, "-C"); }
 
 }  // namespace
 
@@ -41,7 +44,9 @@ int main(int argc, char **argv) {
 
   kvl::tui_start();
   if (kvl::check_driver(st, &error) != 0) kvl::tui_fatal(error);
-  kvl::control_menu(st);
+  kvl::TuiAsker asker;
+  kvl::Panel panel{st, asker, self_test};
+  kvl::control_menu(panel);
   kvl::tui_end();
   for (const std::string &line : st.after_screen) std::fprintf(stderr, "%s\n", line.c_str());
   return 0;

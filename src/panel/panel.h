@@ -4,8 +4,7 @@
 // The logic functions (reading /etc/kvl.conf, the driver check, the routing
 // requests and the save) print nothing and never exit: they return 0/-1 and
 // their message lines, and audpanel's entry decides where the lines go. The
-// dialog functions (control_menu, reorder_devices) draw with
-// the text-UI toolkit and need the screen started.
+// control menu and the reorder dialog ask the user only through an Asker.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/asker.h"
 #include "control/control.h"
 #include "driver/driver.h"
 
@@ -27,6 +27,17 @@ constexpr const char *PROBLEM_REPORT_URL = "https://www.kelvane.org/support/prob
 // The modes of the routing lists, in the order of the records.
 constexpr int ROUTE_INPUT = 0, ROUTE_OUTPUT = 1, ROUTE_DUPLEX = 2;
 constexpr int ROUTE_COUNT = 3;
+
+// One routing list: its mode in the driver's requests, its word in the
+// save's messages, and the control menu's item that reorders it.
+struct RouteMode {
+  int mode;               // 1 input, 2 output, 3 duplex
+  const char *name;       // "input", "output", "duplex"
+  int menu_code;
+  const char *menu_text;
+};
+// Indexed by ROUTE_INPUT, ROUTE_OUTPUT, ROUTE_DUPLEX.
+extern const RouteMode ROUTE_MODES[ROUTE_COUNT];
 
 // Everything one run of audpanel holds.
 struct PanelState {
@@ -102,11 +113,24 @@ struct SaveOutcome {
 // were sent (whatever they and the write gave), -1 when nothing was sent.
 int save_routing(PanelState &st, SaveOutcome *out);
 
-// --- Dialogs (the screen must be started) ---
+// --- The questions ---
 
-// The reorder dialog on one routing list; changes rec only on " OK ".
-void reorder_devices(const ControlDevice &control, RoutingRecord &rec);
+// What the control menu works with: the run's state, the asker that answers
+// for the user, and the self test that the menu's item runs with the
+// installation directory (audpanel's shows the toolkit's self-test window).
+struct Panel {
+  PanelState &st;
+  Asker &asker;
+  void (*self_test)(const std::string &install_dir);
+};
+
+// The reorder dialog on one routing list: the notice "No devices to reorder"
+// for an empty list; else each round reads every device's information
+// (SNDCTL_AUDIOINFO) and asks, until " OK " writes the new order into rec or
+// " Cancel " leaves it unchanged.
+void reorder_devices(const ControlDevice &control, Asker &asker, RoutingRecord &rec);
 // The control menu until an exit choice: 1 after saving, 0 after discarding.
-int control_menu(PanelState &st);
+// Every return to the menu starts at its first item; Escape stays.
+int control_menu(Panel &p);
 
 }  // namespace kvl
