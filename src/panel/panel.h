@@ -106,7 +106,8 @@ struct SaveOutcome {
 };
 
 // Saves the routing: first checks that etc/ can take etc/dspdevs.map (if not:
-// one box, nothing sent, -1); then Set reroute for modes 1, 2, 3 (a refusal
+// one box, "PATH: error text" and "Saving config failed" for after the
+// screen, nothing sent, -1); then Set reroute for modes 1, 2, 3 (a refusal
 // gives a box and the line of that mode holds the list the driver still uses:
 // Get reroute again, else the list read at start); then the file is replaced
 // atomically with the shared dspdevs.map format. Returns 0 once the requests

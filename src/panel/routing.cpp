@@ -87,10 +87,7 @@ int save_routing(PanelState &st, SaveOutcome *out) {
   // Nothing goes to the driver unless the file can follow: driver and file
   // must not disagree at the next start.
   if (check_replaceable(path.c_str()) != 0) {
-    int err = errno;
-    out->boxes.push_back("Cannot write " + path + ": " + error_text(err));
-    // The box cuts a long path; the whole line follows the screen's end.
-    out->after_screen.push_back(path + ": " + error_text(err));
+    cannot_write(out, path, errno);
     return -1;
   }
   DspdevsMap map;

@@ -246,7 +246,8 @@ TEST_F(PanelMenu, CancelAfterReorderingSendsNothing) {
 }
 
 // A save that cannot write the file: its box, the menu again with the
-// reordering kept, and the path line for after the screen.
+// reordering kept, and the path line and "Saving config failed" for after
+// the screen.
 TEST_F(PanelMenu, FailedSaveReturnsToTheMenu) {
   std::filesystem::remove_all(install / "etc");
   size_t sent_before = journal("Set reroute").size();
@@ -263,7 +264,8 @@ TEST_F(PanelMenu, FailedSaveReturnsToTheMenu) {
                                       "Exit without saving changes"}));
   EXPECT_EQ(asked("Kelvane - Control menu").size(), 3u);
   EXPECT_EQ(devices_of(st.routes[ROUTE_DUPLEX]), (std::vector<int>{2, 1}));
-  EXPECT_EQ(st.after_screen, (std::vector<std::string>{path + ": No such file or directory"}));
+  EXPECT_EQ(st.after_screen, (std::vector<std::string>{path + ": No such file or directory",
+                                                       "Saving config failed"}));
   EXPECT_EQ(journal("Set reroute").size(), sent_before);
 }
 
