@@ -49,6 +49,9 @@ struct PanelState {
   std::vector<std::string> after_screen;          // standard-error lines printed once the screen ends
 };
 
+// audpanel's --help text.
+extern const char PANEL_USAGE[];
+
 // The option words: '-' is skipped, 'v' accepted; every other letter appends
 // "Warning: Unrecognized option %c\n" to warnings. No option changes anything.
 void panel_option_warnings(int argc, char **argv, std::string *warnings);
