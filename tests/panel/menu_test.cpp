@@ -35,6 +35,26 @@ const char *const kLines[] = {"/dev/dsp0: SB16 DSP",
 std::vector<std::string> self_tests;  // the directories the menu's self test ran with
 void record_self_test(const std::string &dir) { self_tests.push_back(dir); }
 
+// The scripted user; once its answers are used up, a failure and the way
+// out of the question asked, so that a short script cannot loop for ever.
+class Script final : public Asker {
+ public:
+  explicit Script(kvltest::ScriptAsker &script) : script_(script) {}
+  void notice(const std::string &text, bool wait) override { script_.notice(text, wait); }
+  AskAnswer choose(const AskChoice &c) override {
+    if (!script_.answers.empty()) return script_.choose(c);
+    ADD_FAILURE() << "no answer left for " << c.title;
+    script_.choices.push_back(c);
+    return {c.title == "Reorder devices" ? CANCEL : DISCARD, 0};
+  }
+  int enter_text(const std::string &p, std::string &t, size_t b) override {
+    return script_.enter_text(p, t, b);
+  }
+
+ private:
+  kvltest::ScriptAsker &script_;
+};
+
 std::vector<int> devices_of(const json &j) { return j["devices"].get<std::vector<int>>(); }
 std::vector<int> devices_of(const RoutingRecord &r) {
   return std::vector<int>(r.devices, r.devices + r.count);
@@ -45,6 +65,7 @@ class PanelMenu : public kvltest::MachineFixture {
   PanelState st;
   kvltest::TempDir install;
   kvltest::ScriptAsker asker;
+  Script user{asker};
   const std::vector<std::vector<int>> lists = {{0, 1, 2}, {2, 0, 1}, {1, 2}};
 
   void SetUp() override {
@@ -69,7 +90,7 @@ class PanelMenu : public kvltest::MachineFixture {
 
   void answer(int code, int current = 0) { asker.answers.push_back({code, current}); }
   int menu() {
-    Panel p{st, asker, record_self_test};
+    Panel p{st, user, record_self_test};
     return control_menu(p);
   }
   // The choices asked with this title, in order.
@@ -202,7 +223,7 @@ TEST_F(PanelMenu, ReorderDialogMovesAndTheRememberedLine) {
     for (const AskAnswer &a : c.script) asker.answers.push_back(a);
     RoutingRecord rec = st.routes[ROUTE_INPUT];
     size_t infos = journal("SNDCTL_AUDIOINFO").size();
-    reorder_devices(st.control, asker, rec);
+    reorder_devices(st.control, user, rec);
     EXPECT_EQ(devices_of(rec), c.after) << c.name;
     EXPECT_EQ(rec.count, 3) << c.name;
     std::vector<int> currents;
@@ -218,7 +239,7 @@ TEST_F(PanelMenu, RefusedInformationAndAnEmptyList) {
   fault("SNDCTL_AUDIOINFO", "EIO", 2);  // the dialog's second request
   answer(ASK_ESCAPE);
   answer(CANCEL);
-  reorder_devices(st.control, asker, st.routes[ROUTE_INPUT]);
+  reorder_devices(st.control, user, st.routes[ROUTE_INPUT]);
   ASSERT_EQ(asker.choices.size(), 2u);
   EXPECT_EQ(texts(asker.choices[0]),
             (std::vector<std::string>{kLines[0], "/dev/dsp1: unknown", kLines[2]}));
@@ -227,7 +248,7 @@ TEST_F(PanelMenu, RefusedInformationAndAnEmptyList) {
   asker = kvltest::ScriptAsker{};
   RoutingRecord empty = {};
   empty.mode = 2;
-  reorder_devices(st.control, asker, empty);
+  reorder_devices(st.control, user, empty);
   EXPECT_EQ(asker.notices, std::vector<std::string>{"No devices to reorder"});
   EXPECT_TRUE(asker.choices.empty());
 }
