@@ -26,9 +26,9 @@ void self_test(const std::string &install_dir) { kvl::run_kvltest_window(install
 }  // namespace
 
 int main(int argc, char **argv) {
+  kvl::PanelState st;
   // Only the whole first argument: any other option word keeps its letters.
   if (argc > 1 && kvl::print_program_info(argv[1], "audpanel", kvl::PANEL_USAGE)) return 0;
-  kvl::PanelState st;
   std::string warnings;
   kvl::panel_option_warnings(argc, argv, &warnings);
   std::fputs(warnings.c_str(), stderr);
