@@ -1,5 +1,5 @@
-// The /dev/dsp routing lists: reading them from the driver, the reorder
-// dialog's moves and the save.
+// The /dev/dsp routing lists: their modes, reading them from the driver,
+// the reorder dialog's moves and the save.
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -12,11 +12,24 @@
 
 namespace kvl {
 
+const RouteMode ROUTE_MODES[ROUTE_COUNT] = {
+    {1, "input", 6, "/dev/dsp input device assignment"},
+    {2, "output", 7, "/dev/dsp output device assignment"},
+    {3, "duplex", 8, "/dev/dsp duplex device assignment"},
+};
+
 namespace {
 
-const char *const kModeNames[ROUTE_COUNT] = {"input", "output", "duplex"};
-
 std::string error_text(int err) { return std::strerror(err); }
+
+// The box and the lines for after the screen of a file that cannot be
+// written.
+void cannot_write(SaveOutcome *out, const std::string &path, int err) {
+  out->boxes.push_back("Cannot write " + path + ": " + error_text(err));
+  // The box cuts a long path; the whole line follows the screen's end.
+  out->after_screen.push_back(path + ": " + error_text(err));
+  out->after_screen.push_back("Saving config failed");
+}
 
 }  // namespace
 
@@ -28,12 +41,12 @@ void clamp_routing_count(RoutingRecord &rec) {
 int load_routing(PanelState &st, std::string *error) {
   for (int k = 0; k < ROUTE_COUNT; k++) {
     RoutingRecord rec = {};
-    rec.mode = k + 1;
+    rec.mode = ROUTE_MODES[k].mode;
     if (control_send(st.control, CTL_GET_REROUTE, &rec) < 0) {
       *error = "Get reroute: " + error_text(errno);
       return -1;
     }
-    rec.mode = k + 1;
+    rec.mode = ROUTE_MODES[k].mode;
     clamp_routing_count(rec);
     st.routes[k] = rec;
     st.routes_at_start[k] = rec;
@@ -74,41 +87,35 @@ int save_routing(PanelState &st, SaveOutcome *out) {
   // Nothing goes to the driver unless the file can follow: driver and file
   // must not disagree at the next start.
   if (check_replaceable(path.c_str()) != 0) {
-    int err = errno;
-    out->boxes.push_back("Cannot write " + path + ": " + error_text(err));
-    // The box cuts a long path; the whole line follows the screen's end.
-    out->after_screen.push_back(path + ": " + error_text(err));
+    cannot_write(out, path, errno);
     return -1;
   }
   DspdevsMap map;
   map.count = ROUTE_COUNT;
   for (int k = 0; k < ROUTE_COUNT; k++) {
     RoutingRecord rec = st.routes[k];
-    rec.mode = k + 1;
+    rec.mode = ROUTE_MODES[k].mode;
     clamp_routing_count(rec);
     if (control_send(st.control, CTL_SET_REROUTE, &rec) == 0) {
       map.routes[k] = rec;
       continue;
     }
     int err = errno;
-    out->boxes.push_back(std::string("The driver refused the /dev/dsp ") + kModeNames[k] +
+    out->boxes.push_back(std::string("The driver refused the /dev/dsp ") + ROUTE_MODES[k].name +
                          " routing: " + error_text(err));
     out->after_screen.push_back("Set reroute: " + error_text(err));
     // The line keeps the list the driver still uses, so later lines keep
     // their modes and the file agrees with the driver.
     RoutingRecord still = {};
-    still.mode = k + 1;
+    still.mode = ROUTE_MODES[k].mode;
     if (control_send(st.control, CTL_GET_REROUTE, &still) != 0) still = st.routes_at_start[k];
-    still.mode = k + 1;
+    still.mode = ROUTE_MODES[k].mode;
     clamp_routing_count(still);
     map.routes[k] = still;
   }
   std::string text;
   if (format_dspdevs_map(map, &text) != 0 || replace_file(path.c_str(), text) != 0) {
-    int err = errno;
-    out->boxes.push_back("Cannot write " + path + ": " + error_text(err));
-    out->after_screen.push_back(path + ": " + error_text(err));
-    out->after_screen.push_back("Saving config failed");
+    cannot_write(out, path, errno);
     return 0;
   }
   out->written = text;

@@ -281,7 +281,8 @@ TEST_F(Panel, UnwritableEtcSendsNothing) {
   std::string path = install / "etc/dspdevs.map";
   EXPECT_EQ(out.boxes,
             (std::vector<std::string>{"Cannot write " + path + ": No such file or directory"}));
-  EXPECT_EQ(out.after_screen, (std::vector<std::string>{path + ": No such file or directory"}));
+  EXPECT_EQ(out.after_screen, (std::vector<std::string>{path + ": No such file or directory",
+                                                        "Saving config failed"}));
   EXPECT_TRUE(journal("Set reroute").empty());
 }
 
