@@ -7,19 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "common/program_info.h"
+
 namespace {
 
-void usage() {
-  std::fputs(
-      "usage: kvlsim init DIR [MACHINE.json] [--kvllibdir PATH]\n"
-      "       kvlsim load DIR | unload DIR | state DIR | journal DIR | devices DIR\n"
-      "       kvlsim fault DIR REQUEST ERRNO [NTH]\n"
-      "       kvlsim fault DIR --open PATH ERRNO [NTH]\n"
-      "       kvlsim mknod DIR PATH MAJOR MINOR MODE\n"
-      "       kvlsim addcard DIR DRIVER [PORT [IRQ [DMA1 [DMA2]]]]\n"
-      "       kvlsim activate DIR\n",
-      stderr);
-}
+const char USAGE[] =
+    "Usage: kvlsim init DIR [MACHINE.json] [--kvllibdir PATH]\n"
+    "       kvlsim load DIR | unload DIR | state DIR | journal DIR | devices DIR\n"
+    "       kvlsim fault DIR REQUEST ERRNO [NTH]\n"
+    "       kvlsim fault DIR --open PATH ERRNO [NTH]\n"
+    "       kvlsim mknod DIR PATH MAJOR MINOR MODE\n"
+    "       kvlsim addcard DIR DRIVER [PORT [IRQ [DMA1 [DMA2]]]]\n"
+    "       kvlsim activate DIR\n"
+    "       kvlsim --help | --version\n";
+
+void usage() { std::fputs(USAGE, stderr); }
 
 std::string arg(const std::vector<std::string> &a, size_t i) { return i < a.size() ? a[i] : ""; }
 
@@ -64,6 +66,7 @@ int run(const std::string &cmd, const std::string &dir, std::vector<std::string>
 
 int main(int argc, char **argv) {
   if (kvl::open_standard_descriptors() < 0) return 1;
+  if (argc > 1 && kvl::print_program_info(argv[1], "kvlsim", USAGE)) return 0;
   if (argc < 3) {
     usage();
     return 2;

@@ -9,9 +9,11 @@
 #include <string>
 
 #include "common/common.h"
+#include "common/program_info.h"
 #include "panel/panel.h"
 #include "sys/sys.h"
 #include "tui/tui.h"
+#include "tui/tui_asker.h"
 
 namespace {
 
@@ -19,11 +21,15 @@ void explain_open_error() {
   if (const char *text = kvl::open_error_explanation(errno)) std::fputs(text, stderr);
 }
 
+void self_test(const std::string &install_dir) { kvl::run_kvltest_window(install_dir, "-C"); }
+
 }  // namespace
 
 int main(int argc, char **argv) {
   if (kvl::open_standard_descriptors() < 0) return 255;
   kvl::PanelState st;
+  // Only the whole first argument: any other option word keeps its letters.
+  if (argc > 1 && kvl::print_program_info(argv[1], "audpanel", kvl::PANEL_USAGE)) return 0;
   std::string warnings;
   kvl::panel_option_warnings(argc, argv, &warnings);
   std::fputs(warnings.c_str(), stderr);
@@ -40,9 +46,14 @@ int main(int argc, char **argv) {
     return 255;
   }
 
-  kvl::tui_start();
+  if (kvl::tui_start() < 0) {
+    std::fprintf(stderr, "%s\n", kvl::tui_start_error().c_str());
+    return 255;
+  }
   if (kvl::check_driver(st, &error) != 0) kvl::tui_fatal(error);
-  kvl::control_menu(st);
+  kvl::TuiAsker asker;
+  kvl::Panel panel{st, asker, self_test};
+  kvl::control_menu(panel);
   kvl::tui_end();
   for (const std::string &line : st.after_screen) std::fprintf(stderr, "%s\n", line.c_str());
   return 0;

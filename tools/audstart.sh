@@ -11,6 +11,19 @@
 # of that simulated machine and the driver is loaded with kvlsim.
 set -u
 prog=audstart
+case ${1:-} in
+  --help)
+    cat <<'EOF'
+Usage: audstart [WORD]
+       audstart --help | --version
+Starts the Kelvane sound system: loads the driver, then runs audcore in
+start-up mode with DIR/etc/devices.cfg on its standard input and its log in
+DIR/logs/audstart.log. WORD is audcore's option word (default -vvv); DIR
+comes from the KVLLIBDIR= line of /etc/kvl.conf.
+EOF
+    exit 0 ;;
+  --version) echo "$prog (Kelvane) @PROJECT_VERSION@"; exit 0 ;;
+esac
 word=${1:--vvv}
 # The folder this script lies in (kvlsim and kvlconf.sh lie beside it).
 case $0 in

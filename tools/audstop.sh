@@ -7,6 +7,18 @@
 # etc/kvl.conf is read.
 set -u
 prog=audstop
+case ${1:-} in
+  --help)
+    cat <<'EOF'
+Usage: audstop
+       audstop --help | --version
+Stops the Kelvane sound system: unloads the driver, which forgets its
+configuration and cards, and writes AUDSTOP into DIR/.status of the
+installation that /etc/kvl.conf names.
+EOF
+    exit 0 ;;
+  --version) echo "$prog (Kelvane) @PROJECT_VERSION@"; exit 0 ;;
+esac
 case $0 in
   */*) here=${0%/*} ;;
   *) here=$(command -v -- "$0") && here=${here%/*} ;;

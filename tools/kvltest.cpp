@@ -19,6 +19,7 @@
 
 #include "common/atomic_file.h"
 #include "common/common.h"
+#include "common/program_info.h"
 #include "common/text.h"
 #include "driver/driver.h"
 #include "sys/sys.h"
@@ -143,11 +144,22 @@ void test_device(Run &run, int mixer, int dev, int major) {
 
 }  // namespace
 
+constexpr const char USAGE[] =
+    "Usage: kvltest [-q] [-C] [-l FILE]\n"
+    "       kvltest --help | --version\n"
+    "The audio self test of a running Kelvane sound driver: one line per check,\n"
+    "then \"All tests OK\" or \"N tests FAILED\".\n"
+    "  -q   a short tone on each device and no recording\n"
+    "  -C   never ask whether a tone was heard\n"
+    "  -l   also write every line to FILE, a log made afresh (never through a link)\n"
+    "Exit status 0 passed, 1 failed, 2 bad usage.\n";
+
 int main(int argc, char **argv) {
   if (kvl::open_standard_descriptors() < 0) return 1;
   Run run;
   const char *log_path = nullptr;
   for (int i = 1; i < argc; i++) {
+    if (kvl::print_program_info(argv[i], "kvltest", USAGE)) return 0;
     std::string a = argv[i];
     if (a == "-q") {
       run.quick = true;

@@ -22,6 +22,19 @@
 # 1 otherwise (the reason is printed), 2 for bad usage (nothing done).
 set -u
 prog=kvlupdate
+case ${1:-} in
+  --help)
+    cat <<'EOF'
+Usage: kvlupdate VERSION
+       kvlupdate --help | --version
+Installs a newer Kelvane package into the installation this program lies in,
+then starts the drivers with bin/audstart. VERSION is the version installed
+now, X.Y.Z. The package comes from KVL_UPDATE_SOURCE, else from the
+UPDATE_SOURCE= line of etc/kvlupdate.conf: a folder or a .tar.gz file.
+EOF
+    exit 0 ;;
+  --version) echo "$prog (Kelvane) @PROJECT_VERSION@"; exit 0 ;;
+esac
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$(dirname "$here")
 log=$dir/logs/kvlupdate.log

@@ -115,14 +115,16 @@ enum Outcome { CLOSED, CHOSEN, DISABLE };
 Outcome run_dialog(Dialog &d, int *value) {
   for (;;) {
     AskAnswer ans = d.a.asker.choose(d.choice);
+    int n = static_cast<int>(d.choice.items.size());
     if (ans.code == ASK_HELP) {
+      // Back from the help, the line the user had highlighted is current.
+      if (ans.current >= 0 && ans.current < n) d.choice.current = ans.current;
       show_selection_help(d.a.asker, d.kind.help_title, d.kind.word,
                           d.card_node ? hwdb_text(d.a.db, d.card_node->descr) : nullptr,
                           d.dev_node ? hwdb_text(d.a.db, d.dev_node->descr) : nullptr,
                           hwdb_text(d.a.db, d.res.descr));
       continue;
     }
-    int n = static_cast<int>(d.choice.items.size());
     if (ans.code == ASK_USE_ITEM) {
       if (ans.current < 0 || ans.current >= n) return CLOSED;
       *value = d.choice.items[ans.current].code;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace kvl {
@@ -26,6 +27,15 @@ int take_file_lock(const char *path, long *holder) {
     (void)written;  // a lock without its pid still locks
   }
   return fd;
+}
+
+int take_file_lock_waiting(const char *path, int wait_ms, long *holder) {
+  const struct timespec pause = {0, 10 * 1000 * 1000};
+  for (int waited = 0;; waited += 10) {
+    int fd = take_file_lock(path, holder);
+    if (fd != -1 || waited >= wait_ms) return fd;
+    nanosleep(&pause, nullptr);
+  }
 }
 
 }  // namespace kvl

@@ -11,4 +11,8 @@ namespace kvl {
 // pid (0 when unknown); -2 with errno set when the file cannot be opened.
 int take_file_lock(const char *path, long *holder);
 
+// The same, waiting up to wait_ms for another holder to let go (tries every
+// 10 ms). Returns what take_file_lock returns after the last try.
+int take_file_lock_waiting(const char *path, int wait_ms, long *holder);
+
 }  // namespace kvl

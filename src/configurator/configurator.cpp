@@ -61,8 +61,11 @@ int run_configurator(CoreRun &run) {
   TuiAsker asker;
   Configurator cfg{run, loaded.db, asker, kvl_path(m.install_dir, "etc/devices.cfg"),
                    kvl_path(m.install_dir, "etc/modules.cfg")};
-  tui_start();
-  if (configure(cfg) < 0) tui_fatal(cfg.devices_path + ": " + std::strerror(errno));
+  if (tui_start() < 0) {
+    std::fprintf(stderr, "%s\n", tui_start_error().c_str());
+    return EXIT_FATAL;
+  }
+  if (configure(cfg) < 0) tui_fatal("");  // the reader has said why
   tui_end();
   return 0;
 }

@@ -14,6 +14,7 @@
 
 #include "common/asker.h"
 #include "common/common.h"
+#include "common/program_info.h"
 #include "configurator/configurator.h"
 #include "control/control.h"
 #include "start/start.h"
@@ -22,9 +23,6 @@
 namespace kvl {
 
 namespace {
-
-// What the configurator tells the update program about itself.
-constexpr const char *CURRENT_VERSION = "4.0.0";
 
 const std::string &install_dir(const Configurator &cfg) { return cfg.run.model.install_dir; }
 
@@ -71,7 +69,8 @@ void update_item(Configurator &cfg) {
   std::string path = kvl_path(install_dir(cfg), "bin/kvlupdate");
   tui_end();
   std::fflush(nullptr);
-  execl(path.c_str(), path.c_str(), CURRENT_VERSION, static_cast<char *>(nullptr));
+  // The update program learns the version installed now.
+  execl(path.c_str(), path.c_str(), PACKAGE_VERSION, static_cast<char *>(nullptr));
   int err = errno;
 
   // The update program could not run: the screen comes back, and the drivers

@@ -4,8 +4,7 @@
 // The logic functions (reading /etc/kvl.conf, the driver check, the routing
 // requests and the save) print nothing and never exit: they return 0/-1 and
 // their message lines, and audpanel's entry decides where the lines go. The
-// dialog functions (control_menu, reorder_devices) draw with
-// the text-UI toolkit and need the screen started.
+// control menu and the reorder dialog ask the user only through an Asker.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/asker.h"
 #include "control/control.h"
 #include "driver/driver.h"
 
@@ -28,6 +28,17 @@ constexpr const char *PROBLEM_REPORT_URL = "https://www.kelvane.org/support/prob
 constexpr int ROUTE_INPUT = 0, ROUTE_OUTPUT = 1, ROUTE_DUPLEX = 2;
 constexpr int ROUTE_COUNT = 3;
 
+// One routing list: its mode in the driver's requests, its word in the
+// save's messages, and the control menu's item that reorders it.
+struct RouteMode {
+  int mode;               // 1 input, 2 output, 3 duplex
+  const char *name;       // "input", "output", "duplex"
+  int menu_code;
+  const char *menu_text;
+};
+// Indexed by ROUTE_INPUT, ROUTE_OUTPUT, ROUTE_DUPLEX.
+extern const RouteMode ROUTE_MODES[ROUTE_COUNT];
+
 // Everything one run of audpanel holds.
 struct PanelState {
   std::string install_dir = DEFAULT_INSTALL_DIR;  // every path below is formed from it
@@ -36,7 +47,11 @@ struct PanelState {
   RoutingRecord routes[ROUTE_COUNT] = {};         // input, output, duplex; reordered in memory
   RoutingRecord routes_at_start[ROUTE_COUNT] = {};  // as the driver gave them at start
   std::vector<std::string> after_screen;          // standard-error lines printed once the screen ends
+  int save_wait_ms = 5000;  // how long a save waits for another panel's save to end
 };
+
+// audpanel's --help text.
+extern const char PANEL_USAGE[];
 
 // The option words: '-' is skipped, 'v' accepted; every other letter appends
 // "Warning: Unrecognized option %c\n" to warnings. No option changes anything.
@@ -94,19 +109,41 @@ struct SaveOutcome {
   std::string written;             // the text of etc/dspdevs.map as written
 };
 
-// Saves the routing: first checks that etc/ can take etc/dspdevs.map (if not:
-// one box, nothing sent, -1); then Set reroute for modes 1, 2, 3 (a refusal
+// The lock a save holds, under the installation directory: one panel saves
+// at a time, so the driver's lists and etc/dspdevs.map always come from the
+// same save.
+constexpr const char *PANEL_SAVE_LOCK = "etc/.audpanel.lock";
+
+// Saves the routing under PANEL_SAVE_LOCK, waiting up to save_wait_ms for
+// another panel's save (still held: one box "Another control panel is
+// saving (pid N)", nothing sent, -1; a lock file that cannot be made, as in
+// a read-only etc/, is no lock). Then it checks that etc/ can take etc/dspdevs.map (if not:
+// one box, "PATH: error text" and "Saving config failed" for after the
+// screen, nothing sent, -1); then Set reroute for modes 1, 2, 3 (a refusal
 // gives a box and the line of that mode holds the list the driver still uses:
 // Get reroute again, else the list read at start); then the file is replaced
 // atomically with the shared dspdevs.map format. Returns 0 once the requests
 // were sent (whatever they and the write gave), -1 when nothing was sent.
 int save_routing(PanelState &st, SaveOutcome *out);
 
-// --- Dialogs (the screen must be started) ---
+// --- The questions ---
 
-// The reorder dialog on one routing list; changes rec only on " OK ".
-void reorder_devices(const ControlDevice &control, RoutingRecord &rec);
+// What the control menu works with: the run's state, the asker that answers
+// for the user, and the self test that the menu's item runs with the
+// installation directory (audpanel's shows the toolkit's self-test window).
+struct Panel {
+  PanelState &st;
+  Asker &asker;
+  void (*self_test)(const std::string &install_dir);
+};
+
+// The reorder dialog on one routing list: the notice "No devices to reorder"
+// for an empty list; else each round reads every device's information
+// (SNDCTL_AUDIOINFO) and asks, until " OK " writes the new order into rec or
+// " Cancel " leaves it unchanged.
+void reorder_devices(const ControlDevice &control, Asker &asker, RoutingRecord &rec);
 // The control menu until an exit choice: 1 after saving, 0 after discarding.
-int control_menu(PanelState &st);
+// Every return to the menu starts at its first item; Escape stays.
+int control_menu(Panel &p);
 
 }  // namespace kvl

@@ -19,6 +19,14 @@ std::string error_line(const char *label, int err) {
 
 }  // namespace
 
+const char PANEL_USAGE[] =
+    "Usage: audpanel [WORD...]\n"
+    "       audpanel --help | --version\n"
+    "The control panel of a running Kelvane sound driver: the audio self test\n"
+    "and the /dev/dsp input, output and duplex routing, saved in\n"
+    "DIR/etc/dspdevs.map (DIR from the KVLLIBDIR= line of /etc/kvl.conf).\n"
+    "Option words are accepted (the letters - and v) and change nothing.\n";
+
 void panel_option_warnings(int argc, char **argv, std::string *warnings) {
   for (int i = 1; i < argc; i++)
     for (const char *p = argv[i]; *p; p++)

@@ -79,13 +79,15 @@ struct CoreRun {
   MixerMapFile mixer_map;   // etc/mixer.map, read once for both of its passes
 };
 
-// What both modes do first: PATH, option word, argument check, in
-// configurator mode the lock (another configurator: "Another configurator is
-// running (pid N)", -1, nothing touched), in start-up mode the status
+// What both modes do first: "--help" or "--version" as the whole first
+// argument (its text on standard output, then 1), PATH, option word,
+// argument check, in configurator mode the lock (another configurator:
+// "Another configurator is running (pid N)", -1, nothing touched), in
+// start-up mode the status
 // word "AUDSTART", the control device (optional in configurator mode) and the
 // handshake when there is a driver. Returns 0 to go on, 1 when the run ends
-// here with status 0 (another driver version, after its lines), -1 after
-// printing a fatal error (exit status 255).
+// here with status 0 (--help, --version, or another driver version after its
+// lines), -1 after printing a fatal error (exit status 255).
 int start_entry(CoreRun &run, int argc, char **argv);
 
 // Start-up mode after start_entry: driver names, configuration of a driver

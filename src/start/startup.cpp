@@ -5,6 +5,7 @@
 
 #include "common/common.h"
 #include "common/file_lock.h"
+#include "common/program_info.h"
 #include "common/text.h"
 #include "driver/driver.h"
 #include "start/start.h"
@@ -13,6 +14,17 @@
 namespace kvl {
 
 namespace {
+
+const char USAGE[] =
+    "Usage: audcore WORD DIR < DIR/etc/devices.cfg\n"
+    "       audcore c DIR\n"
+    "       audcore T DIR\n"
+    "       audcore --help | --version\n"
+    "The start-up back end and configurator of the Kelvane sound system\n"
+    "installed at DIR. Start-up mode is run by audstart, not by hand; with c\n"
+    "audcore is the interactive configurator, with T it lists the running\n"
+    "driver's card-level drivers. WORD is a word of option letters: v (one\n"
+    "more level of detail in the log, repeatable), c, T; x, i and - are accepted.\n";
 
 // The configuration of a driver that has none yet: mixer levels, cards,
 // activation, device files and queued commands. Returns
@@ -40,6 +52,8 @@ int configure_driver(CoreRun &run) {
 }  // namespace
 
 int start_entry(CoreRun &run, int argc, char **argv) {
+  // Only the whole first argument: any other option word keeps its letters.
+  if (argc > 1 && print_program_info(argv[1], "audcore", USAGE)) return 1;
   extend_path();
   if (argc > 1) parse_option_word(run, argv[1]);
   if (argc != 3) {

@@ -2,9 +2,13 @@
 
 #include <curses.h>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "tui/draw.h"
+#include "tui/resize_signal.h"
 #include "tui/tui.h"
 
 namespace kvl {
@@ -40,22 +44,41 @@ KeyPress translate_key(int code) {
       return {Key::PageDown, 0};
     case KEY_BACKSPACE: case CODE_DEL: case CODE_CTRL_H:
       return {Key::Backspace, 0};
+    case KEY_RESIZE:
+      return {Key::Resize, 0};
     default:
       if (code >= 32 && code <= 126) return {Key::Char, static_cast<char>(code)};
       return {Key::Other, 0};
   }
 }
 
+namespace {
+
+// Keys are taken without blocking in curses: the wait is a poll on the
+// terminal and the resize signal's pipe, so a resize is never missed.
+// Returns 1 when the terminal has input (or has hung up), 0 after a signal.
+int wait_for_input() {
+  struct pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {resize_signal_fd(), POLLIN, 0}};
+  int n = p[1].fd >= 0 ? 2 : 1;
+  if (poll(p, n, -1) < 0) return 0;
+  return p[0].revents != 0;
+}
+
+}  // namespace
+
 KeyPress read_key(WINDOW *win) {
-  int code;
-  do {
+  nodelay(win, TRUE);
+  bool announced = false;  // the terminal said it has input
+  for (;;) {
+    if (take_resize()) return {Key::Resize, 0};
     errno = 0;
-    code = wgetch(win);
-  } while (code == ERR && errno == EINTR);
-  // A blocking read that still fails has met the end of the terminal's
-  // input: no key will ever come, and a dialog waiting for one would spin.
-  if (code == ERR) tui_fatal("End of terminal input");
-  return translate_key(code);
+    int code = wgetch(win);
+    if (code != ERR) return translate_key(code);
+    // Input announced and none to be had is the end of the terminal's
+    // input: no key will ever come, and a dialog waiting for one would spin.
+    if (announced && errno != EINTR) tui_fatal("End of terminal input");
+    announced = wait_for_input() == 1;
+  }
 }
 
 }  // namespace kvl

@@ -18,6 +18,7 @@ enum class Key {
   PageDown,
   Backspace,  // Backspace or DEL
   Char,       // a printable ASCII character, in KeyPress::ch
+  Resize,     // the terminal changed its size: LINES and COLS are the new size
   Other,
 };
 

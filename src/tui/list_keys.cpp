@@ -5,7 +5,14 @@
 namespace kvl {
 
 void list_layout(ChoiceList *list) {
-  list->first_row = list->header_count > 0 ? list->header_count + 2 : 1;
+  // With s header lines shown, R = height - s - 5 (+ 2 without buttons).
+  int most = list->height - 6 + (list->button_count == 0 ? 2 : 0);
+  int shown = std::min(list->header_count, most);
+  list->first_row = shown > 0 ? shown + 2 : 1;
+}
+
+int list_headers_shown(const ChoiceList *list) {
+  return list->first_row > 1 ? std::min(list->first_row - 2, list->header_count) : 0;
 }
 
 int list_visible_rows(const ChoiceList *list) {
@@ -54,6 +61,19 @@ Key list_meaning(KeyPress press) {
 
 }  // namespace
 
+void list_resize(ChoiceList *list, int height, int width, int anchor) {
+  list->height = height;
+  list->width = width;
+  list_layout(list);
+  int rows = std::max(list_visible_rows(list), 1);
+  int first = anchor;
+  if (list->current < first) first = list->current;
+  else if (list->current >= first + rows) first = list->current - rows + 1;
+  // A taller screen shows the items above rather than empty rows below.
+  first = std::min(first, list->item_count - rows);
+  list->first_visible = std::max(first, 0);
+}
+
 ListAction list_key(ChoiceList *list, KeyPress press, int *result) {
   // A screen too small for any row still moves by one item at a time.
   int rows = std::max(list_visible_rows(list), 1);
@@ -63,6 +83,8 @@ ListAction list_key(ChoiceList *list, KeyPress press, int *result) {
     case Key::Escape:
       *result = LIST_ESCAPE;
       return ListAction::Return;
+    case Key::Resize:
+      return ListAction::Resize;
     case Key::Tab:
       list->focus = (list->focus + 1) % (list->button_count + 1);
       return ListAction::RedrawAll;

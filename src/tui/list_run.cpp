@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tui/draw.h"
+#include "tui/held_stderr.h"
 #include "tui/list_keys.h"
 #include "tui/tui.h"
 
@@ -27,16 +28,22 @@ bool item_focused(const ChoiceList *list) {
 }
 
 void draw_buttons(WINDOW *win, const ChoiceList *list) {
-  if (list->button_count == 0) return;
+  if (list->button_count == 0 || list->height < 4) return;
   draw_separator(win, list->height - 3);
-  for (int i = 0; i < list->button_count; i++)
-    draw_button(win, list->buttons[i].label, list->height - 2, button_column(list, i), list->focus == i + 1);
+  // The selected button last: where a narrow screen makes buttons overlap,
+  // the one Enter would choose is the one that shows.
+  for (int pass = 0; pass < 2; pass++)
+    for (int i = 0; i < list->button_count; i++)
+      if ((list->focus == i + 1) == (pass == 1))
+        draw_button(win, list->buttons[i].label, list->height - 2, button_column(list, i),
+                    list->focus == i + 1);
 }
 
 void draw_headers(WINDOW *win, const ChoiceList *list) {
-  if (list->header_count == 0) return;
+  int shown = list_headers_shown(list);
+  if (shown == 0) return;
   draw_separator(win, list->first_row - 1);
-  for (int i = 0; i < list->header_count; i++) {
+  for (int i = 0; i < shown; i++) {
     mvwaddch(win, i + 1, 1, ' ');
     draw_text(win, i + 1, 2, list->headers[i], HEADER_SHOWN);
   }
@@ -62,6 +69,7 @@ void draw_items(WINDOW *win, const ChoiceList *list) {
 
 void place_cursor(WINDOW *win, const ChoiceList *list) {
   if (item_focused(list)) {
+    if (list_visible_rows(list) < 1) return;  // no item row on this screen
     wmove(win, list->first_row + list->current - list->first_visible, 2);
   } else {
     int i = list->focus - 1;
@@ -94,23 +102,31 @@ void settle_current(ChoiceList *list) {
 }  // namespace
 
 int list_run(ChoiceList *list) {
-  WINDOW *win = newwin(LINES, COLS, 0, 0);
+  WINDOW *win = open_window(LINES, COLS, 0, 0);
   if (!win) return LIST_ESCAPE;
-  keypad(win, TRUE);
-  list->height = LINES;
-  list->width = COLS;
+  list->height = getmaxy(win);
+  list->width = getmaxx(win);
   list->first_visible = 0;
   list->focus = 0;
   list_layout(list);
   settle_current(list);
-  // A full repaint: a line written to standard error since the last dialog
-  // is on the terminal but unknown to curses, and must not stay.
-  clearok(win, TRUE);
+  // Only a standard error that writes straight onto the screen can have put
+  // lines there that curses does not know of; they must not stay.
+  if (tui_stderr_on_screen()) clearok(win, TRUE);
   draw_all(win, list);
+  int anchor = list->first_visible;  // as the keys left it, whatever the resizes did
   int result = LIST_ESCAPE;
   for (;;) {
     ListAction action = list_key(list, read_key(win), &result);
     if (action == ListAction::Return) break;
+    if (action == ListAction::Resize) {
+      wresize(win, std::max(LINES, 1), std::max(COLS, 1));
+      list_resize(list, getmaxy(win), getmaxx(win), anchor);
+      clearok(win, TRUE);  // what the terminal shows after a resize is unknown
+      draw_all(win, list);
+      continue;
+    }
+    anchor = list->first_visible;
     if (action == ListAction::Beep) beep();
     if (action == ListAction::RedrawAll) draw_buttons(win, list);
     if (action == ListAction::RedrawAll || action == ListAction::RedrawItems) {

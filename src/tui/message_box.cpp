@@ -13,13 +13,26 @@ namespace kvl {
 namespace {
 
 constexpr int BOX_WIDTH = 70;
+constexpr int OK_WIDTH = 8;  // "[  Ok  ]"
 
-// Escape covers Ctrl-C, as in the other dialogs.
-void wait_for_ok(WINDOW *win) {
-  for (;;) {
-    Key key = read_key(win).key;
-    if (key == Key::Enter || key == Key::Escape) return;
+// The box on a cleared screen, centred for the screen's size now. Returns
+// the window, or nullptr when curses has no room for one.
+WINDOW *draw_box(const char *text, int wait) {
+  wclear(stdscr);
+  wrefresh(stdscr);
+  int height = wait ? 5 : 3;
+  int width = std::min(BOX_WIDTH, COLS);
+  WINDOW *win = open_window(height, width, (LINES - height) / 2, (COLS - width) / 2);
+  if (!win) return nullptr;
+  draw_frame(win);
+  draw_centred(win, 1, text, 0);
+  if (wait) {
+    draw_separator(win, 2);
+    // Column 31 of the full width; centred the same way in a narrower box.
+    draw_button(win, "  Ok  ", 3, (getmaxx(win) - OK_WIDTH) / 2, 1);
   }
+  wrefresh(win);
+  return win;
 }
 
 }  // namespace
@@ -29,21 +42,18 @@ void message_box(const char *text, int wait) {
     std::fprintf(stderr, "%s\n", text);
     return;
   }
-  wclear(stdscr);
-  wrefresh(stdscr);
-  int height = wait ? 5 : 3;
-  int width = std::min(BOX_WIDTH, COLS);
-  WINDOW *win = newwin(height, width, std::max((LINES - height) / 2, 0), (COLS - width) / 2);
+  WINDOW *win = draw_box(text, wait);
   if (!win) return;
-  keypad(win, TRUE);
-  draw_frame(win);
-  draw_centred(win, 1, text, 0);
-  if (wait) {
-    draw_separator(win, 2);
-    draw_button(win, "  Ok  ", 3, 31, 1);
+  // Escape covers Ctrl-C, as in the other dialogs.
+  while (wait) {
+    Key key = read_key(win).key;
+    if (key == Key::Enter || key == Key::Escape) break;
+    if (key == Key::Resize) {
+      delwin(win);
+      win = draw_box(text, wait);
+      if (!win) return;
+    }
   }
-  wrefresh(win);
-  if (wait) wait_for_ok(win);
   delwin(win);
 }
 

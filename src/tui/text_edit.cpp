@@ -6,6 +6,8 @@ EditAction edit_key(TextEdit *edit, KeyPress key) {
   switch (key.key) {
     case Key::Escape:
       return EditAction::Cancel;
+    case Key::Resize:
+      return EditAction::Resize;
     case Key::Tab:
       edit->ok_selected = !edit->ok_selected;
       return EditAction::Buttons;

@@ -22,6 +22,7 @@ enum class EditAction {
   Flash,   // nothing changed: refused key
   Accept,  // leave with result 1
   Cancel,  // leave with result 0
+  Resize,  // the terminal has a new size: draw the box again, text and cursor kept
 };
 
 // Applies key to the record. Keys the box does not use (Up, Down, the page

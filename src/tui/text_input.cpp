@@ -39,9 +39,10 @@ void draw_field(InputBox *box, const TextEdit &edit) {
   if (edit.pos < box->offset) box->offset = edit.pos;
   if (edit.pos - box->offset > shown) box->offset = edit.pos - shown;
   int row = box->height - 4;
+  if (row < 1) return;  // a screen too low for the field
   mvwaddch(box->win, row, 1, ' ');
   wattrset(box->win, A_REVERSE);
-  for (std::size_t i = 0; i < shown; i++) {
+  for (std::size_t i = 0; i < shown && 2 + static_cast<int>(i) <= box->width - 2; i++) {
     std::size_t at = box->offset + i;
     waddch(box->win, at < edit.text.size() ? shown_char(edit.text[at]) : ' ');
   }
@@ -49,10 +50,21 @@ void draw_field(InputBox *box, const TextEdit &edit) {
   wmove(box->win, row, 2 + static_cast<int>(edit.pos - box->offset));
 }
 
+// The selected button last, so that it shows where a narrow box makes the
+// two overlap.
 void draw_buttons(const InputBox &box, const TextEdit &edit) {
   int row = box.height - 2;
-  draw_button(box.win, "  Ok  ", row, box.width / 3 - 4, edit.ok_selected);
-  draw_button(box.win, "  Cancel  ", row, (box.width / 3) * 2 - 6, !edit.ok_selected);
+  auto ok = [&] { draw_button(box.win, "  Ok  ", row, box.width / 3 - 4, edit.ok_selected); };
+  auto cancel = [&] {
+    draw_button(box.win, "  Cancel  ", row, (box.width / 3) * 2 - 6, !edit.ok_selected);
+  };
+  if (edit.ok_selected) {
+    cancel();
+    ok();
+  } else {
+    ok();
+    cancel();
+  }
 }
 
 void draw_box(InputBox *box, const std::vector<std::string> &lines, int n, const TextEdit &edit) {
@@ -69,44 +81,65 @@ void draw_box(InputBox *box, const std::vector<std::string> &lines, int n, const
   wrefresh(box->win);
 }
 
+// The box for the screen's size now, centred: height n + 6 (at most the
+// screen's), width COLS - 2. Returns false when curses has no room for it.
+bool open_box(InputBox *box, int lines) {
+  int height = std::min(lines + 6, LINES);
+  int width = COLS - 2;
+  box->win = open_window(height, width, (LINES - height) / 2, (COLS - width) / 2);
+  if (!box->win) return false;
+  box->height = getmaxy(box->win);
+  box->width = getmaxx(box->win);
+  return true;
+}
+
+// Prompt lines that fit: all, or height - 6.
+int prompt_rows(const InputBox &box, int lines) { return std::min(lines, std::max(box.height - 6, 0)); }
+
 }  // namespace
 
 int text_input(const char *prompt, char *buffer, std::size_t size) {
   if (size == 0) return 0;
   std::vector<std::string> lines = split_lines(prompt);
   int n = static_cast<int>(lines.size());
-  int height = n + 6;
-  if (height > LINES) {
-    height = LINES;
-    n = std::max(LINES - 6, 0);
-  }
-  int width = COLS - 2;
-  WINDOW *win = newwin(height, width, std::max((LINES - height) / 2, 0), (COLS - width) / 2);
-  if (!win) return 0;
-  keypad(win, TRUE);
+  InputBox box{nullptr, 0, 0, 0};
+  if (!open_box(&box, n)) return 0;
 
   TextEdit edit;
   edit.limit = size - 1;
   edit.text.assign(buffer, strnlen(buffer, edit.limit));
   edit.pos = edit.text.size();
-  InputBox box{win, height, width, 0};
-  draw_box(&box, lines, n, edit);
+  draw_box(&box, lines, prompt_rows(box, n), edit);
+  std::size_t anchor = box.offset;  // the field's scroll as the keys left it
 
   EditAction action;
   for (;;) {
-    action = edit_key(&edit, read_key(win));
+    action = edit_key(&edit, read_key(box.win));
     if (action == EditAction::Accept || action == EditAction::Cancel) break;
+    if (action == EditAction::Resize) {
+      // The dialog under the box cannot redraw at the new size: the box
+      // stands alone on a cleared screen.
+      delwin(box.win);
+      wclear(stdscr);
+      wrefresh(stdscr);
+      if (!open_box(&box, n)) return 0;
+      box.offset = anchor;
+      draw_box(&box, lines, prompt_rows(box, n), edit);
+      continue;
+    }
     if (action == EditAction::Flash) {
       flash();
       continue;
     }
     if (action == EditAction::Buttons) draw_buttons(box, edit);
+    box.offset = anchor;
     draw_field(&box, edit);
-    wrefresh(win);
+    anchor = box.offset;
+    wrefresh(box.win);
   }
-  wclear(win);
-  wrefresh(win);
-  delwin(win);
+  wclear(box.win);
+  wrefresh(box.win);
+  delwin(box.win);
   if (action == EditAction::Cancel) return 0;
   std::memcpy(buffer, edit.text.data(), edit.text.size());
   buffer[edit.text.size()] = '\0';

@@ -50,10 +50,18 @@ struct ChoiceList {
   int overflow_shown; // 1 once "Too many choice lines" was shown for this list
 };
 
-// Starts curses on the terminal: character-at-a-time raw input, no echo. Returns 0.
+// Starts curses on the terminal: character-at-a-time raw input, no echo.
+// From then until the screen ends, standard error is held when it is the
+// screen's terminal (written out in order when the screen ends, also on
+// tui_fatal, exit and the signals HUP, INT, QUIT and TERM, which end the
+// screen first). Returns 0, or -1 when curses cannot use the terminal
+// (TERM unset or unknown; nothing printed: see tui_start_error).
 int tui_start();
+// The line to print when tui_start failed, naming the terminal type.
+std::string tui_start_error();
 // Ends the text screen if it is active (waits one second, restores line mode,
-// prints a newline on standard output); does nothing otherwise.
+// prints a newline on standard output, then writes what standard error
+// held); does nothing otherwise.
 void tui_end();
 // 1 while the text screen is active.
 int tui_active();

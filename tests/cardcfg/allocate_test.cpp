@@ -395,11 +395,13 @@ TEST_F(AllocTest, OkTakesTheHighlightedLineAndHelpAsksAgain) {
   view_ = nullptr;
   add("C1");
   dev(0, 0).irq[0] = 3;
-  asker().answers.push_back({ASK_HELP, 0});
+  asker().answers.push_back({ASK_HELP, 2});       // Help with " 9 - ..." highlighted
   asker().answers.push_back({ASK_USE_ITEM, 0});  // the help screen's Ok
   asker().answers.push_back({ASK_USE_ITEM, 2});  // " 9 - ..."
   rebuild();
   ASSERT_EQ(asked().size(), 3u);
+  EXPECT_NE(asked()[0].current, 2);
+  EXPECT_EQ(asked()[2].current, 2);  // the highlight the user left, not the first one
   EXPECT_EQ(dev(0, 0).irq[0], 9);
   EXPECT_STREQ(tables().irq[9], "aud");
   const AskChoice &help = asked()[1];

@@ -75,10 +75,11 @@ struct Installed {
     all.insert(all.end(), env.begin(), env.end());
     return run({path("bin/" + name)}, all);
   }
-  // Starts the configurator on t, standard error to a file; env entries are
-  // added to the machine's.
-  bool launch(Terminal &t, const std::vector<std::string> &env = {}) const {
-    t.stderr_to(scratch / "stderr");
+  // Starts the configurator on t, standard error to a file (or, with
+  // stderr_on_terminal, on t itself); env entries are added to the machine's.
+  bool launch(Terminal &t, const std::vector<std::string> &env = {},
+              bool stderr_on_terminal = false) const {
+    if (!stderr_on_terminal) t.stderr_to(scratch / "stderr");
     std::vector<std::string> all = {machine.env()};
     all.insert(all.end(), env.begin(), env.end());
     return t.start({bin("audcore"), "c", dir}, all);
@@ -158,6 +159,16 @@ inline bool choose(Terminal &t, const std::string &text, const std::string &next
   if (!move_to(t, text)) return false;
   t.press(Key::Enter);
   return Installed::drawn(t, next_title) && t.wait_for(next_text) && settled(t);
+}
+
+// From the main menu: the options editor, then the value prompt of the
+// unset option name, settled.
+inline bool edit_option(Terminal &t, const std::string &name) {
+  if (!choose(t, "Configuration options (etc/options.cfg)", "Kelvane - Config options") ||
+      !move_to(t, name + " (not set)"))
+    return false;
+  t.press(Key::Enter);
+  return t.wait_for("Enter value for " + name + "=") && settled(t);
 }
 
 inline bool on_screen(const Terminal &t, const std::string &text) {

@@ -83,6 +83,86 @@ TEST(ConfiguratorScreen, ConfigurationIsRewrittenAtOnceAndOneConfiguratorRuns) {
   EXPECT_EQ(s.requests(), want);
 }
 
+// With standard error on the terminal, the run's own messages never land on
+// the dialogs: they follow the screen's end, in the order they were written.
+// With standard error in a file, the file holds the same lines.
+TEST(ConfiguratorScreen, MessagesOfTheRunFollowTheScreen) {
+  for (bool on_terminal : {true, false}) {
+    Installed s;
+    kvltest::write_file(s.path("etc/devices.cfg"), kSb16 + "-NOSUCH\n");
+    Terminal t;
+    ASSERT_TRUE(s.launch(t, {}, on_terminal) && Installed::drawn(t, kMenu)) << t.screen();
+    ASSERT_TRUE(edit_option(t, "softkvl_rate")) << t.screen();
+    EXPECT_FALSE(on_screen(t, "not found in database") || on_screen(t, "Some card lines") ||
+                 on_screen(t, "Edit "))
+        << t.screen();
+    t.press(Key::Escape);
+    ASSERT_TRUE(Installed::drawn(t, "Kelvane - Config options") && settled(t)) << t.screen();
+    t.press(Key::Tab, 2);
+    t.press(Key::Enter);  // "  Cancel  "
+    ASSERT_TRUE(Installed::drawn(t, kMenu) && settled(t)) << t.screen();
+    ASSERT_TRUE(move_to(t, "Cancel changes and Exit")) << t.screen();
+    t.press(Key::Enter);
+    ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
+    EXPECT_EQ(t.exit_status(), 0);
+
+    const std::vector<std::string> lines = {"Error: Card 'NOSUCH' not found in database",
+                                            "Some card lines of " + s.path("etc/devices.cfg"),
+                                            "Edit "};
+    if (on_terminal) {
+      int row = -1;
+      for (const std::string &line : lines) {
+        int found = -1;
+        for (int r = row + 1; r < t.rows() && found < 0; r++)
+          if (t.row(r).rfind(line, 0) == 0) found = r;
+        EXPECT_GT(found, row) << line << "\n" << t.screen();
+        row = found;
+      }
+    } else {
+      std::string err = s.err();
+      size_t at = 0;
+      for (const std::string &line : lines) {
+        size_t found = err.find(line, at);
+        EXPECT_NE(found, std::string::npos) << line << "\n" << err;
+        at = found == std::string::npos ? at : found;
+      }
+    }
+  }
+}
+
+// Both programs with a screen end with a clear line and 255 when curses
+// cannot use the terminal, before they draw anything.
+TEST(ConfiguratorScreen, UnusableTerminalIsAClearError) {
+  Installed s;
+  ASSERT_EQ(s.tool("audstart").status, 0);
+  struct Case {
+    std::string term, line;
+  } cases[] = {
+      {"TERM=", "Cannot start the text screen: TERM is not set\n"},
+      {"TERM=no-such-terminal", "Cannot start the text screen: unknown terminal type \"no-such-terminal\"\n"},
+  };
+  for (const Case &c : cases)
+    for (const char *program : {"audcore", "audpanel"}) {
+      std::vector<std::string> argv = {bin(program)};
+      if (std::string(program) == "audcore") argv.insert(argv.end(), {"c", s.dir});
+      auto r = run(argv, {s.machine.env(), c.term});
+      EXPECT_EQ(r.status, 255) << program << " " << c.term;
+      EXPECT_THAT(r.err, HasSubstr(c.line)) << program << " " << c.term;
+      EXPECT_EQ(r.out, "") << program << " " << c.term;
+    }
+}
+
+TEST(ConfiguratorScreen, UnreadableConfigurationIsReportedOnce) {
+  Installed s;
+  std::filesystem::create_directory(s.path("etc/devices.cfg"));
+  auto r = s.audcore("c");
+  EXPECT_EQ(r.status, 255);
+  const std::string line = s.path("etc/devices.cfg") + ": Is a directory\n";
+  size_t first = r.err.find(line);
+  EXPECT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(line, first + 1), std::string::npos) << r.err;
+}
+
 TEST(ConfiguratorScreen, FailingSaveShowsWhyAndKeepsTheMenu) {
   Installed s(kIsaMachine);
   const std::string old = "/SECUREAUDIO OFF\n" + kSb16;

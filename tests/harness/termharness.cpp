@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -141,6 +142,17 @@ void Terminal::press(Key k, int times) {
 
 void Terminal::type(const std::string &text) { send(text); }
 
+void Terminal::resize(int rows, int cols) {
+  pump(0);
+  rows_ = rows;
+  cols_ = cols;
+  vterm_set_size(vt_, rows, cols);
+  struct winsize ws = {};
+  ws.ws_row = static_cast<unsigned short>(rows);
+  ws.ws_col = static_cast<unsigned short>(cols);
+  if (master_ >= 0) ioctl(master_, TIOCSWINSZ, &ws);
+}
+
 bool Terminal::pump(int timeout_ms) {
   if (eof_ || master_ < 0) return false;
   struct pollfd p = {master_, POLLIN, 0};
@@ -232,6 +244,25 @@ std::string Terminal::screen() const {
   std::string text;
   for (int r = 0; r < rows_; r++) text += row(r) + "\n";
   return text;
+}
+
+void Terminal::signal(int sig) {
+  if (running()) kill(pid_, sig);
+}
+
+std::string Terminal::snapshot() const {
+  std::string text;
+  for (int r = 0; r < rows_; r++) {
+    for (int c = 0; c < cols_; c++) {
+      Cell x = cell(r, c);
+      text += x.ch;
+      if (x.bold) text += "\x01";
+      if (x.reverse) text += "\x02";
+    }
+    text += "\n";
+  }
+  Pos at = cursor();
+  return text + "cursor " + std::to_string(at.row) + "," + std::to_string(at.col) + "\n";
 }
 
 bool Terminal::contains(const std::string &text) const {

@@ -59,6 +59,12 @@ class Terminal {
   void send(const std::string &bytes);  // raw bytes, as typed
   void press(Key k, int times = 1);
   void type(const std::string &text);
+  // Gives the terminal a new size, as a window resized by its user: the
+  // emulator's screen changes size and the program gets SIGWINCH. Output
+  // already sent is read at the old size first.
+  void resize(int rows, int cols);
+  // Sends signal sig to the program, as kill(1) would.
+  void signal(int sig);
 
   // Each wait reads the program's output until the condition holds (true) or
   // timeout_ms pass or the program ends without it holding (false).
@@ -74,6 +80,9 @@ class Terminal {
 
   std::string row(int r) const;  // text of row r, trailing blanks removed
   std::string screen() const;    // all rows joined with "\n" (for failure messages)
+  // Every cell with its bold and reverse marks and the cursor: equal only
+  // for screens that look the same.
+  std::string snapshot() const;
   bool contains(const std::string &text) const;
   Cell cell(int r, int c) const;
   Pos cursor() const;

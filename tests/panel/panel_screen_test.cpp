@@ -376,6 +376,11 @@ TEST(PanelRouting, InstallationWithoutEtc) {
   ASSERT_TRUE(t.wait_exit()) << t.screen();
   EXPECT_EQ(t.exit_status(), 0);
   EXPECT_TRUE(t.contains(s.map_path() + ": No such file or directory")) << t.screen();
+  // The save's verdict follows the path line.
+  int r = 0;
+  while (r < t.rows() && t.row(r).find(s.map_path() + ": No such") == std::string::npos) r++;
+  ASSERT_LT(r + 1, t.rows()) << t.screen();
+  EXPECT_EQ(t.row(r + 1).rfind("Saving config failed", 0), 0u) << t.screen();
 }
 
 // An empty value or one with a NUL byte names nothing: the next usable line

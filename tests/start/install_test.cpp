@@ -47,7 +47,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
     EXPECT_EQ(perms, std::filesystem::perms(0644)) << f;
   }
   ASSERT_TRUE(p.exists("etc/init.d/kvl"));
-  EXPECT_EQ(p.read("bin/kvlupdate"), kvltest::read_file(std::string(KVL_SOURCE_DIR) + "/tools/kvlupdate.sh"));
+  EXPECT_EQ(p.read("bin/kvlupdate"), kvltest::read_file(kvltest::bin("kvlupdate")));
 
   // The administrator's edits and files only the configurator and the
   // control panel write; program and database files damaged.
@@ -79,7 +79,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
 
   EXPECT_EQ(p.read("etc/config.dat"), kvltest::read_file(std::string(KVL_DATA_DIR) + "/etc/config.dat"));
   EXPECT_EQ(p.read("etc/modules.lis"), kvltest::read_file(std::string(KVL_DATA_DIR) + "/etc/modules.lis"));
-  EXPECT_EQ(p.read("bin/audstart"), kvltest::read_file(std::string(KVL_SOURCE_DIR) + "/tools/audstart.sh"));
+  EXPECT_EQ(p.read("bin/audstart"), kvltest::read_file(kvltest::bin("audstart")));
   EXPECT_EQ(p.read("bin/audcore"), kvltest::read_file(kvltest::bin("audcore")));
 }
 

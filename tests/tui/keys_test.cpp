@@ -44,7 +44,7 @@ TEST(TranslateKey, CodesToKeys) {
       {"Home", KEY_HOME, Key::Other, 0},
       {"Delete", KEY_DC, Key::Other, 0},
       {"F1", KEY_F(1), Key::Other, 0},
-      {"terminal resized", KEY_RESIZE, Key::Other, 0},
+      {"terminal resized", KEY_RESIZE, Key::Resize, 0},
   };
   for (const Case &c : cases) {
     kvl::KeyPress k = kvl::translate_key(c.code);

@@ -49,6 +49,55 @@ TEST(ListKeys, VisibleRowsFollowHeadersAndButtons) {
   }
 }
 
+// On a screen too low for every header line and one item row, header lines
+// go from the bottom up until one item row fits.
+TEST(ListKeys, LowScreenShowsFewerHeaderLines) {
+  struct Case { int buttons, headers, height, first_row, rows; } cases[] = {
+      {2, 3, 25, 5, 17},  // all three: the usual layout
+      {2, 3, 9, 5, 1},    // all three and one item row
+      {2, 3, 8, 4, 1},    // two of them
+      {2, 3, 6, 1, 2},    // none: no separator either
+      {0, 3, 6, 4, 1},    // without buttons two of them
+      {2, 0, 6, 1, 2},
+  };
+  for (const Case &c : cases) {
+    ListFixture f(30, c.buttons, c.headers, c.height);
+    EXPECT_EQ(f.list->first_row, c.first_row) << c.headers << " headers, height " << c.height;
+    EXPECT_EQ(kvl::list_visible_rows(f.list), c.rows) << c.headers << " headers, height " << c.height;
+  }
+}
+
+// A resize keeps the current item and the focus; the first visible item is
+// the anchor where that still shows the current item, so a screen that goes
+// back to its size comes back as it was.
+TEST(ListKeys, ResizeKeepsCurrentFocusAndScroll) {
+  struct Case {
+    const char *name;
+    int current, anchor;
+    std::vector<std::pair<int, int>> heights_firsts;  // each resize and the first visible item after it
+  } cases[] = {
+      {"current near the top", 5, 0, {{12, 0}, {6, 4}, {24, 0}}},
+      {"current below a shorter screen", 25, 10, {{12, 18}, {6, 24}, {24, 10}}},
+      {"a taller screen fills up from above", 25, 10, {{40, 0}, {24, 10}}},
+  };
+  for (const Case &c : cases) {
+    ListFixture f(30);
+    f.list->current = c.current;
+    f.list->first_visible = c.anchor;
+    f.list->focus = 2;
+    EXPECT_EQ(f.press(Key::Resize), ListAction::Resize) << c.name;
+    EXPECT_EQ(f.list->first_visible, c.anchor) << c.name << ": the key alone changes nothing";
+    for (auto [height, first] : c.heights_firsts) {
+      kvl::list_resize(f.list, height, 40, c.anchor);
+      EXPECT_EQ(f.list->first_visible, first) << c.name << ", height " << height;
+      EXPECT_EQ(f.list->height, height);
+      EXPECT_EQ(f.list->width, 40);
+    }
+    EXPECT_EQ(f.list->current, c.current) << c.name;
+    EXPECT_EQ(f.list->focus, 2) << c.name;
+  }
+}
+
 // Each case: a list of `items` items on a 24-row screen with buttons (R = 20),
 // keys pressed in order, then where the current and first visible items are.
 TEST(ListKeys, MovementAndScrolling) {

@@ -22,6 +22,8 @@ TEST(TextEdit, KeysChangeTextCursorAndButton) {
     size_t want_pos;
     EditAction last;  // action of the last key
   } cases[] = {
+      {"a resize keeps text and cursor", "abc", 10, {{Key::Left, 0}, {Key::Resize, 0}}, "abc", 2,
+       EditAction::Resize},
       {"typing appends", "ab", 10, {{Key::Char, 'c'}, {Key::Char, ' '}}, "abc ", 4,
        EditAction::Redraw},
       {"typing inserts at the cursor", "abc", 10, {{Key::Left, 0}, {Key::Char, 'X'}}, "abXc", 3,

@@ -4,10 +4,13 @@
 //
 //   tuidemo list [--title T] [--capacity N] [--header TEXT]... [--item TEXT]...
 //                [--items N] [--line TEXT] [--button LABEL:CODE]... [--current I]
-//                [--note TEXT] [--pause]
+//                [--note TEXT] [--pause] [--stderr TEXT]... [--child-stderr TEXT]...
 //     items get codes 100, 101, ... in the order given; --line adds an
 //     unselectable line; CODE is a number or esc, help, use; --note shows a
-//     note before the list is filled; --pause waits for a key before the run.
+//     note before the list is filled; --pause waits for a key before the run;
+//     --stderr writes a line on standard error from this program and
+//     --child-stderr from a shell it runs, in the order given, once the
+//     screen is up.
 //   tuidemo message TEXT [--wait]
 //   tuidemo input PROMPT [--init TEXT] [--size N]
 //   tuidemo end        (tui_end without tui_start, then prints "ended")
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -42,6 +46,10 @@ void finish(const std::string &result) {
   std::printf("%s\n", result.c_str());
 }
 
+void start() {
+  if (kvl::tui_start() < 0) kvl::tui_fatal(kvl::tui_start_error());
+}
+
 int usage() {
   std::fprintf(stderr, "usage: tuidemo list|message|input|end ...\n");
   return 2;
@@ -59,7 +67,7 @@ int run_list(int argc, char **argv) {
   }
   for (int i = 2; i < argc; i++)
     if (!std::strcmp(argv[i], "--pause")) pause = true;
-  kvl::tui_start();
+  start();
   if (note) kvl::message_box(note, 0);
   kvl::ChoiceList *list = kvl::list_create(title, capacity);
   int code = 100;
@@ -74,13 +82,20 @@ int run_list(int argc, char **argv) {
     } else if (opt == "--items") {
       for (int k = 0, n = std::atoi(arg); k < n; k++, code++)
         kvl::list_add_item(list, ("Item " + std::to_string(code - 100)).c_str(), code);
+    } else if (opt == "--stderr") {
+      std::fprintf(stderr, "%s\n", arg);
+    } else if (opt == "--child-stderr") {
+      std::string command = std::string("echo '") + arg + "' >&2";
+      if (std::system(command.c_str()) != 0) return 1;
     } else if (opt == "--line") {
       kvl::list_add_item(list, arg, kvl::LIST_ESCAPE);
     } else if (opt == "--button") {
       // Labels are kept by pointer: each copy lives until the program ends.
+      static std::deque<std::string> labels;
       std::string s = arg;
       size_t colon = s.rfind(':');
-      kvl::list_add_button(list, strdup(s.substr(0, colon).c_str()), parse_code(s.substr(colon + 1)));
+      labels.push_back(s.substr(0, colon));
+      kvl::list_add_button(list, labels.back().c_str(), parse_code(s.substr(colon + 1)));
     } else if (opt == "--current") {
       current = std::atoi(arg);
     } else {
@@ -100,7 +115,7 @@ int run_list(int argc, char **argv) {
 int run_message(int argc, char **argv) {
   if (argc < 3) return usage();
   int wait = argc > 3 && !std::strcmp(argv[3], "--wait");
-  kvl::tui_start();
+  start();
   kvl::message_box(argv[2], wait);
   if (wait) finish("Result closed");
   else kvl::tui_end();
@@ -118,7 +133,7 @@ int run_input(int argc, char **argv) {
   if (size == 0) return usage();
   std::vector<char> buffer(size, 0);
   std::strncpy(buffer.data(), init.c_str(), size - 1);
-  kvl::tui_start();
+  start();
   int r = kvl::text_input(argv[2], buffer.data(), size);
   finish("Result " + std::to_string(r) + " text [" + buffer.data() + "]");
   return 0;
