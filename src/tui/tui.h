@@ -144,9 +144,10 @@ struct SelfTestRun {
 // help text, an empty line, "Self test log", "=============" and the log.
 void run_self_test_window(const SelfTestRun &run);
 
-// The shell pipeline of the audio self test of the installation at dir:
-// DIR/bin/kvltest OPTIONS with its output also kept in DIR/logs/kvltest.log,
-// DIR single-quoted.
+// The shell command of the audio self test of the installation at dir:
+// DIR/bin/kvltest OPTIONS, its output also written by kvltest itself into
+// DIR/logs/kvltest.log (-l, a log made afresh, never through a link), DIR
+// single-quoted.
 std::string kvltest_command(std::string_view dir, const char *options);
 
 // The self-test window for that pipeline, with "  Ok  " and the help text

@@ -134,7 +134,7 @@ TEST(AtomicFile, CheckReplaceableLeavesNothingBehind) {
 
 TEST(SelfTest, CommandQuotesTheDirectory) {
   EXPECT_EQ(kvltest_command("/opt/it's kvl", "-C"),
-            "'/opt/it'\\''s kvl'/bin/kvltest -C 2>&1 | tee '/opt/it'\\''s kvl'/logs/kvltest.log");
+            "'/opt/it'\\''s kvl'/bin/kvltest -C -l '/opt/it'\\''s kvl'/logs/kvltest.log 2>&1");
 }
 
 // The panel against the simulated driver: the driver check and the save.
