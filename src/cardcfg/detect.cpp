@@ -63,9 +63,10 @@ int ask_cards(ConfigModel &model, const HwdbModel &db, Asker &asker, const Contr
 
 // logs/pnpres.dat: the resource dump of each plug-and-play card (none when
 // they could not be counted), then the sharing warning.
-void write_pnp_resources(const ConfigModel &model, const ControlDevice &control, int pnp_cards) {
+void write_pnp_resources(ConfigModel &model, const ControlDevice &control, int pnp_cards) {
   std::string path = kvl_path(model.install_dir, "logs/pnpres.dat");
-  if (check_replaceable(path.c_str()) < 0) {
+  model.detect.pnpres.clear();
+  if (!model.detect.keep_files && check_replaceable(path.c_str()) < 0) {
     print_error(path.c_str());
     return;
   }
@@ -77,7 +78,8 @@ void write_pnp_resources(const ConfigModel &model, const ControlDevice &control,
     append_pnp_resources(text, n, dump.count, dump.data, sizeof dump.data);
   }
   append_sharing_warning(text, model.detect.shared_irq_mask);
-  if (replace_file(path.c_str(), text, false) < 0) print_error(path.c_str());
+  model.detect.pnpres = std::move(text);
+  if (!model.detect.keep_files) save_pnp_resources(model);
 }
 
 // One driver's probe, between two syncs; each line naming a database card
@@ -109,9 +111,16 @@ void probe(ConfigModel &model, const HwdbModel &db, Asker &asker, const ControlD
 
 }  // namespace
 
+int save_pnp_resources(const ConfigModel &model) {
+  std::string path = kvl_path(model.install_dir, "logs/pnpres.dat");
+  if (replace_file(path.c_str(), model.detect.pnpres, false) == 0) return 0;
+  print_error(path.c_str());
+  return -1;
+}
+
 void detect_pnp_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
                       const ControlDevice &control) {
-  forget_routing(model.install_dir);
+  if (!model.detect.keep_files) forget_routing(model.install_dir);
   asker.notice("Running PnP soundcard detection...", false);
   if (model.settings.pnp_preserve) control_request(control, CTL_PNP_RESTART, nullptr);
 
@@ -130,7 +139,7 @@ void detect_pnp_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
 void autodetect_isa_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
                           const ControlDevice &control) {
   if (model.detect.pnp_seen) return;
-  forget_routing(model.install_dir);
+  if (!model.detect.keep_files) forget_routing(model.install_dir);
   sys_sync();
   asker.notice("Autodetecting some non PnP soundcards...", false);
   model.detect.isa_probe_ran = 1;
