@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace kvl {
@@ -52,6 +53,15 @@ int file_lock_holder(const char *path, long *holder) {
   }
   close(fd);
   return held;
+}
+
+int take_file_lock_waiting(const char *path, int wait_ms, long *holder) {
+  const struct timespec pause = {0, 10 * 1000 * 1000};
+  for (int waited = 0;; waited += 10) {
+    int fd = take_file_lock(path, holder);
+    if (fd != -1 || waited >= wait_ms) return fd;
+    nanosleep(&pause, nullptr);
+  }
 }
 
 }  // namespace kvl

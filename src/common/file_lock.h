@@ -17,4 +17,8 @@ int take_file_lock(const char *path, long *holder);
 // not exist, -1 with errno set when the file cannot be opened.
 int file_lock_holder(const char *path, long *holder);
 
+// The same, waiting up to wait_ms for another holder to let go (tries every
+// 10 ms). Returns what take_file_lock returns after the last try.
+int take_file_lock_waiting(const char *path, int wait_ms, long *holder);
+
 }  // namespace kvl

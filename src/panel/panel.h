@@ -47,6 +47,7 @@ struct PanelState {
   RoutingRecord routes[ROUTE_COUNT] = {};         // input, output, duplex; reordered in memory
   RoutingRecord routes_at_start[ROUTE_COUNT] = {};  // as the driver gave them at start
   std::vector<std::string> after_screen;          // standard-error lines printed once the screen ends
+  int save_wait_ms = 5000;  // how long a save waits for another panel's save to end
 };
 
 // audpanel's --help text.
@@ -108,7 +109,15 @@ struct SaveOutcome {
   std::string written;             // the text of etc/dspdevs.map as written
 };
 
-// Saves the routing: first checks that etc/ can take etc/dspdevs.map (if not:
+// The lock a save holds, under the installation directory: one panel saves
+// at a time, so the driver's lists and etc/dspdevs.map always come from the
+// same save.
+constexpr const char *PANEL_SAVE_LOCK = "etc/.audpanel.lock";
+
+// Saves the routing under PANEL_SAVE_LOCK, waiting up to save_wait_ms for
+// another panel's save (still held: one box "Another control panel is
+// saving (pid N)", nothing sent, -1; a lock file that cannot be made, as in
+// a read-only etc/, is no lock). Then it checks that etc/ can take etc/dspdevs.map (if not:
 // one box, "PATH: error text" and "Saving config failed" for after the
 // screen, nothing sent, -1); then Set reroute for modes 1, 2, 3 (a refusal
 // gives a box and the line of that mode holds the list the driver still uses:

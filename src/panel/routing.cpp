@@ -1,11 +1,14 @@
 // The /dev/dsp routing lists: their modes, reading them from the driver,
 // the reorder dialog's moves and the save.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "common/atomic_file.h"
 #include "common/common.h"
+#include "common/file_lock.h"
 #include "common/text.h"
 #include "panel/panel.h"
 #include "settings/dspdevs_map.h"
@@ -82,7 +85,18 @@ void reorder_move_down(ReorderList &list, int i) {
   list.position = i + 1;
 }
 
-int save_routing(PanelState &st, SaveOutcome *out) {
+namespace {
+
+// The lock's descriptor closed however the save ends.
+struct SaveLock {
+  int fd = -1;
+  ~SaveLock() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// The save itself, under the lock.
+int save_locked(PanelState &st, SaveOutcome *out) {
   std::string path = kvl_path(st.install_dir, DSPDEVS_MAP);
   // Nothing goes to the driver unless the file can follow: driver and file
   // must not disagree at the next start.
@@ -120,6 +134,20 @@ int save_routing(PanelState &st, SaveOutcome *out) {
   }
   out->written = text;
   return 0;
+}
+
+}  // namespace
+
+int save_routing(PanelState &st, SaveOutcome *out) {
+  SaveLock lock;
+  long holder = 0;
+  lock.fd = take_file_lock_waiting(kvl_path(st.install_dir, PANEL_SAVE_LOCK).c_str(),
+                                   st.save_wait_ms, &holder);
+  if (lock.fd == -1) {
+    out->boxes.push_back("Another control panel is saving (pid " + std::to_string(holder) + ")");
+    return -1;
+  }
+  return save_locked(st, out);
 }
 
 }  // namespace kvl

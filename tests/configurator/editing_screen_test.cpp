@@ -157,12 +157,7 @@ TEST(ConfiguratorEditing, OptionTypedAndSentAtStartUp) {
   Demo s;
   Terminal t;
   ASSERT_TRUE(s.menu(t)) << t.screen();
-  ASSERT_TRUE(choose(t, "Configuration options (etc/options.cfg)", "Kelvane - Config options"))
-      << t.screen();
-  ASSERT_TRUE(move_to(t, "softkvl_rate (not set)")) << t.screen();
-  t.press(Key::Enter);
-  ASSERT_TRUE(t.wait_for("Enter value for softkvl_rate=")) << t.screen();
-  ASSERT_TRUE(settled(t));
+  ASSERT_TRUE(edit_option(t, "softkvl_rate")) << t.screen();
   t.type("48000");
   t.press(Key::Enter);
   ASSERT_TRUE(Installed::drawn(t, "Kelvane - Config options") && t.wait_for("softkvl_rate=48000"))

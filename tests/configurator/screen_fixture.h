@@ -161,6 +161,16 @@ inline bool choose(Terminal &t, const std::string &text, const std::string &next
   return Installed::drawn(t, next_title) && t.wait_for(next_text) && settled(t);
 }
 
+// From the main menu: the options editor, then the value prompt of the
+// unset option name, settled.
+inline bool edit_option(Terminal &t, const std::string &name) {
+  if (!choose(t, "Configuration options (etc/options.cfg)", "Kelvane - Config options") ||
+      !move_to(t, name + " (not set)"))
+    return false;
+  t.press(Key::Enter);
+  return t.wait_for("Enter value for " + name + "=") && settled(t);
+}
+
 inline bool on_screen(const Terminal &t, const std::string &text) {
   return t.screen().find(text) != std::string::npos;
 }

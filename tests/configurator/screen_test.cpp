@@ -92,12 +92,7 @@ TEST(ConfiguratorScreen, MessagesOfTheRunFollowTheScreen) {
     kvltest::write_file(s.path("etc/devices.cfg"), kSb16 + "-NOSUCH\n");
     Terminal t;
     ASSERT_TRUE(s.launch(t, {}, on_terminal) && Installed::drawn(t, kMenu)) << t.screen();
-    ASSERT_TRUE(choose(t, "Configuration options (etc/options.cfg)", "Kelvane - Config options"))
-        << t.screen();
-    ASSERT_TRUE(move_to(t, "softkvl_rate (not set)")) << t.screen();
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.wait_for("Enter value for softkvl_rate=")) << t.screen();
-    ASSERT_TRUE(settled(t));
+    ASSERT_TRUE(edit_option(t, "softkvl_rate")) << t.screen();
     EXPECT_FALSE(on_screen(t, "not found in database") || on_screen(t, "Some card lines") ||
                  on_screen(t, "Edit "))
         << t.screen();

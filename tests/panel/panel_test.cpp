@@ -5,6 +5,13 @@
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +20,7 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "common/file_lock.h"
 #include "machine_fixture.h"
 #include "panel/panel.h"
 #include "settings/dspdevs_map.h"
@@ -273,6 +281,88 @@ TEST_F(Panel, RefusedModeKeepsTheDriversListOnItsLine) {
   }
 }
 
+// One save at a time: a second save waits for the first to end, and gives up
+// with a box, sending nothing, when the wait runs out.
+TEST_F(Panel, SaveWaitsForAnotherPanelsSave) {
+  driver_lists({0, 1}, {1, 0}, {0});
+  std::string error;
+  ASSERT_EQ(load_routing(st, &error), 0) << error;
+  st.routes[ROUTE_INPUT] = routing(1, {1, 0});
+  const std::string lock = install / PANEL_SAVE_LOCK;
+  long holder = 0;
+  size_t before = journal("Set reroute").size();
+
+  int fd = take_file_lock(lock.c_str(), &holder);
+  ASSERT_GE(fd, 0);
+  st.save_wait_ms = 50;
+  SaveOutcome refused;
+  EXPECT_EQ(save_routing(st, &refused), -1);
+  EXPECT_EQ(refused.boxes, (std::vector<std::string>{"Another control panel is saving (pid " +
+                                                      std::to_string(getpid()) + ")"}));
+  EXPECT_EQ(journal("Set reroute").size(), before);
+  EXPECT_FALSE(kvltest::file_exists(install / "etc/dspdevs.map"));
+
+  std::atomic<bool> released{false};
+  std::thread other([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    released = true;
+    close(fd);
+  });
+  st.save_wait_ms = 5000;
+  SaveOutcome out;
+  EXPECT_EQ(save_routing(st, &out), 0);
+  EXPECT_TRUE(released);  // it waited for the other save
+  other.join();
+  EXPECT_EQ(journal("Set reroute").size(), before + 3);
+  EXPECT_EQ(map_text(), "1 0 \n1 0 \n0 \n");
+}
+
+// Panels saving at the same moment, started together: whichever saves
+// last, the driver's lists and the file are the same, round after round.
+TEST_F(Panel, PanelsSavingTogetherLeaveDriverAndFileAgreeing) {
+  driver_lists({0, 1}, {1, 0}, {0});
+  std::string error;
+  ASSERT_EQ(load_routing(st, &error), 0) << error;
+  auto driver_text = [&] {
+    std::string text;
+    for (int k = 0; k < ROUTE_COUNT; k++) {
+      RoutingRecord rec = {};
+      rec.mode = k + 1;
+      if (control_send(st.control, CTL_GET_REROUTE, &rec) != 0) return std::string("refused");
+      for (int i = 0; i < rec.count; i++) text += std::to_string(rec.devices[i]) + " ";
+      text += "\n";
+    }
+    return text;
+  };
+  for (int round = 0; round < 20; round++) {
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int who = 0; who < 2; who++) {
+      pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        close(go[1]);
+        char c;
+        (void)!read(go[0], &c, 1);  // all start when the pipe closes
+        std::vector<int> order = who == 0 ? std::vector<int>{0, 1} : std::vector<int>{1, 0};
+        for (int k = 0; k < ROUTE_COUNT; k++) st.routes[k] = routing(k + 1, order);
+        SaveOutcome out;
+        _exit(save_routing(st, &out) == 0 && out.boxes.empty() ? 0 : 1);
+      }
+      children.push_back(pid);
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t pid : children) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+    }
+    ASSERT_EQ(map_text(), driver_text()) << "round " << round;
+  }
+}
+
 TEST_F(Panel, UnwritableEtcSendsNothing) {
   std::filesystem::remove(install / "etc");
   st.routes[ROUTE_INPUT] = routing(1, {1, 0});
@@ -297,9 +387,12 @@ TEST_F(Panel, FailedWriteAfterTheRequests) {
   EXPECT_EQ(out.boxes, (std::vector<std::string>{"Cannot write " + path + ": " + why}));
   EXPECT_EQ(out.after_screen, (std::vector<std::string>{path + ": " + why, "Saving config failed"}));
   EXPECT_EQ(journal("Set reroute").size(), 3u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(install / "etc"),
-                          std::filesystem::directory_iterator()),
-            1);
+  // No temporary file is left beside it; the save lock stays, as locks do.
+  std::vector<std::string> left;
+  for (const auto &e : std::filesystem::directory_iterator(install / "etc"))
+    left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{".audpanel.lock", "dspdevs.map"}));
 }
 
 // The simulator's audio nodes: no device behind a node is ENXIO, as the
