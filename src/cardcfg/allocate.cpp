@@ -322,6 +322,13 @@ bool value_allowed(const HwdbResource &res, int value) {
   return false;
 }
 
+bool value_free(const ConfigModel &model, const HwdbResource &res, int value) {
+  if (!value_allowed(res, value)) return false;
+  const ResourceTables &t = model.resources;
+  if (res.restype == RES_IO) return port_range_free(t, value, res.size, &res);
+  return res.restype == RES_IRQ ? !t.irq[value] : !t.dma[value];
+}
+
 std::string allowed_values_text(const HwdbResource &res) {
   bool io = res.restype == RES_IO;
   std::string out;

@@ -60,6 +60,9 @@ bool port_range_free(const ResourceTables &t, int base, int size, const HwdbReso
 // IRQ 1..31 or a DMA channel 0..7 in its mask (or range).
 bool value_allowed(const HwdbResource &res, int value);
 
+// Whether the resource allows value and no holder has it now.
+bool value_free(const ConfigModel &model, const HwdbResource &res, int value);
+
 // The values the resource allows, as a person reads them: "220 240 260"
 // (ports in hex), "100..3f0 by 10" for a port range, "5 7 9" for IRQs and
 // DMA channels.

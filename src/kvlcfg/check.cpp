@@ -124,11 +124,11 @@ void check_dspdevs_map(const Session &s, const DriverView &view, std::vector<Fin
   for (int k = 0; k < map.count; k++)
     for (int i = 0; i < map.routes[k].count; i++) {
       int dev = map.routes[k].devices[i];
-      if (dev >= view.audio_count)
-        add(out, DSPDEVS_MAP, k + 1,
-            "audio device " + std::to_string(dev) + ": the driver has " +
-                std::to_string(view.audio_count) + " audio devices (0.." +
-                std::to_string(view.audio_count - 1) + ")");
+      if (dev < view.audio_count) continue;
+      std::string has = view.audio_count == 0 ? "the driver has no audio device"
+                                              : "the driver's audio devices are 0.." +
+                                                    std::to_string(view.audio_count - 1);
+      add(out, DSPDEVS_MAP, k + 1, "audio device " + std::to_string(dev) + ": " + has);
     }
 }
 

@@ -76,6 +76,7 @@ Finding question_finding(const Session &s, const Question &q) {
   if (q.who.card >= 0) f.line = config_line(s, q.who.card, q.kind == Question::Firmware ? -2 : q.who.device);
   if (q.kind == Question::Choice && q.res && q.who.card >= 0) {
     f.text = who + ": " + slot_text(s, q);
+    if (q.free_choices == 0) f.text += "; no value is free";
   } else if (q.kind == Question::Choice) {
     f.text = q.title;
   } else if (q.kind == Question::Firmware) {

@@ -57,6 +57,7 @@ struct Question {
   SlotState state;                     // Choice: why the value was asked for
   std::string title;                   // Choice: the dialog's title
   std::vector<AskItem> choices;        // Choice: its selectable lines
+  int free_choices = 0;                // Choice: how many of them are free values
   std::string text;                    // Notice: the text; Firmware: "PATH: error" or ""
 };
 

@@ -62,8 +62,11 @@ AskAnswer RecordingAsker::choose(const AskChoice &choice) {
     Question q = about_now();
     q.kind = Question::Choice;
     q.title = choice.title;
-    for (const AskItem &item : choice.items)
-      if (item.code != ASK_ESCAPE) q.choices.push_back(item);
+    for (const AskItem &item : choice.items) {
+      if (item.code == ASK_ESCAPE) continue;
+      q.choices.push_back(item);
+      if (q.res && value_free(model_, *q.res, item.code)) q.free_choices++;
+    }
     questions.push_back(std::move(q));
   }
   return {ASK_ESCAPE, choice.current};
@@ -203,9 +206,9 @@ int finish_change(Session &s, bool forget) {
     s.out["would_write"] = {{DEVICES_CFG, text.devices}, {"etc/modules.cfg", text.modules}};
     s.out["would_remove"] = routing_goes ? nlohmann::json::array({DSPDEVS_MAP}) : nlohmann::json::array();
     if (s.opt.json) return KVLCFG_OK;
+    if (routing_goes) std::printf("%s would be removed\n", DSPDEVS_MAP);
     print_file(DEVICES_CFG, text.devices);
     print_file("etc/modules.cfg", text.modules);
-    if (routing_goes) std::printf("%s would be removed\n", DSPDEVS_MAP);
     return KVLCFG_OK;
   }
   s.asker->recording = false;  // the disabled-devices warning is the configurator's

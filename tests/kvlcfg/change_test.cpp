@@ -231,7 +231,7 @@ TEST(KvlcfgApply, ConflictingRefusedCleanSaved) {
   Kvl k;
   k.write("etc/dspdevs.map", "0 1 \n");
   auto before = k.files();
-  const std::string file = k.top / "from-elsewhere.cfg";
+  const std::string file = k.scratch / "from-elsewhere.cfg";
   write_file(file, "-SB16\nOPL3 OFF\nMPU401 OFF\nSB16 ON P220 I5 D1 d5\n-MPU401\nMPU401 ON P330 I5\n-NOSUCH\n");
   RunResult r = k.kvlcfg({"apply", file});
   EXPECT_EQ(r.status, 1);
@@ -276,13 +276,14 @@ TEST(KvlcfgDetect, FirstConfigurationWithoutAScreen) {
   EXPECT_THAT(k.read("logs/pnpres.dat"), StartsWith("Resources for PnP card #0 (CTL0044)\n"));
   EXPECT_TRUE(k.started()) << k.read("logs/audstart.log");
 
-  // The older ISA cards, found by their drivers' probes.
-  Kvl isa("", R"({"drivers": [{"name": "SB16", "key": 3}, {"name": "OPL3", "key": 5}],
-                  "isa": [{"card": "SB16", "driver": "SB16", "port": "0x240", "irq": 5, "dma": 1,
-                           "dma2": 5}]})");
+  // The older ISA cards, found by their drivers' probes at their ports.
+  Kvl isa("", R"({"drivers": [{"name": "MPU401", "key": 4}],
+                  "isa": [{"card": "MPU401", "driver": "MPU401", "port": "0x300", "irq": 2}]})");
   r = isa.kvlcfg({"detect"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_THAT(isa.read("etc/devices.cfg"), HasSubstr("SB16 ON P240 I5 D1 d5\n"));
+  EXPECT_THAT(isa.read("etc/devices.cfg"), HasSubstr("-MPU401 #MPU-401 compatible MIDI interface\n"
+                                                     "MPU401 ON P300 I2\n"));
+  EXPECT_TRUE(isa.started()) << isa.read("logs/audstart.log");
 
   ASSERT_EQ(k.machine.kvlsim("unload").status, 0);
   auto before = k.files();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -58,15 +59,20 @@ struct Kvl : Installed {
     for (size_t at; (at = text.find(dir)) != std::string::npos;) text.replace(at, dir.size(), "DIR");
     return text;
   }
-  // Every file of the installation with its bytes, bin/ and the
-  // configurator's lock file left out.
+  // Every file of the installation with its bytes (a large one, such as the
+  // database, by its size and a hash, so that a failure prints readably),
+  // bin/ and the configurator's lock file left out.
   std::map<std::string, std::string> files() const {
     namespace fs = std::filesystem;
     std::map<std::string, std::string> out;
     for (const auto &e : fs::recursive_directory_iterator(dir)) {
       std::string rel = fs::relative(e.path(), dir).string();
       if (rel.rfind("bin", 0) == 0 || rel == "etc/.audset.lock" || !e.is_regular_file()) continue;
-      out[rel] = read_file(e.path().string());
+      std::string bytes = read_file(e.path().string());
+      if (bytes.size() > 4096)
+        bytes = std::to_string(bytes.size()) + " bytes, hash " +
+                std::to_string(std::hash<std::string>{}(bytes));
+      out[rel] = bytes;
     }
     return out;
   }
