@@ -1,5 +1,6 @@
 // kvlsim: creates and inspects simulated machines for the driver simulator.
 #include "admin.h"
+#include "common/common.h"
 
 #include <cstdio>
 #include <cstring>
@@ -64,6 +65,7 @@ int run(const std::string &cmd, const std::string &dir, std::vector<std::string>
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return 1;
   if (argc > 1 && kvl::print_program_info(argv[1], "kvlsim", USAGE)) return 0;
   if (argc < 3) {
     usage();

@@ -67,7 +67,8 @@ int req_pnp_resources(SimCall &c) {
   std::memset(r, 0, sizeof *r);
   uint32_t id = static_cast<uint32_t>(pnp_id_number(p.id));
   for (int i = 0; i < 4; i++) r->data[i] = static_cast<unsigned char>(id >> (8 * i));
-  std::memcpy(r->data + 4, p.resources.data(), p.resources.size());
+  // An empty list has no bytes to copy (and may have no buffer at all).
+  if (!p.resources.empty()) std::memcpy(r->data + 4, p.resources.data(), p.resources.size());
   r->count = static_cast<int32_t>(4 + p.resources.size());
   c.entry["bytes"] = r->count;
   return 0;

@@ -3,10 +3,12 @@
 // option word chose.
 #include <memory>
 
+#include "common/common.h"
 #include "configurator/configurator.h"
 #include "start/start.h"
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return kvl::EXIT_FATAL;
   auto run = std::make_unique<kvl::CoreRun>();
   int rc = kvl::start_entry(*run, argc, argv);
   if (rc < 0) return kvl::EXIT_FATAL;

@@ -26,6 +26,7 @@ void self_test(const std::string &install_dir) { kvl::run_kvltest_window(install
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return 255;
   kvl::PanelState st;
   // Only the whole first argument: any other option word keeps its letters.
   if (argc > 1 && kvl::print_program_info(argv[1], "audpanel", kvl::PANEL_USAGE)) return 0;

@@ -72,11 +72,15 @@ elif ! problem=$(cat -- "$config" 2>&1 >/dev/null); then
   input=/dev/null
   problem="$config: ${problem##*: }"
 fi
+# The log is made afresh and never written through a link put in its place;
+# one that cannot be made is said here, and start-up runs without it.
+kvl_log_open "$log" new || exec 3>/dev/null
 {
   [ -z "$problem" ] || printf '%s\n' "$problem" >&2
-  "$dir/bin/audcore" "$word" "$dir" < "$input"
-} 2> "$log"
+  "$dir/bin/audcore" "$word" "$dir" < "$input" 3>&-
+} 2>&3
 status=$?
+exec 3>&-
 
 # Whatever the reason (a refused card, another driver version, no cards),
 # the console says when the sound system did not come up.

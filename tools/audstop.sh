@@ -39,12 +39,15 @@ fi
 kvl_install_dir "$KVL_SIMROOT/etc/kvl.conf"
 
 # Only an installation gets the word. It is replaced atomically, as audcore
-# does: a reader never sees a half-written word. A failure is reported and
-# the driver stays unloaded, so the exit status is still 0.
+# does: a reader never sees a half-written word. The temporary file gets a
+# name nobody can guess (mktemp), so nothing put there beforehand is in the
+# way or written through. A failure is reported and the driver stays
+# unloaded, so the exit status is still 0.
 if [ -x "$dir/bin/audcore" ]; then
-  tmp=$dir/.status.tmp.$$
-  if ! { printf 'AUDSTOP\n' > "$tmp" && mv -f "$tmp" "$dir/.status"; }; then
-    rm -f "$tmp"
+  tmp=
+  if ! { tmp=$(mktemp "$dir/.status.tmp.XXXXXX") && printf 'AUDSTOP\n' > "$tmp" &&
+         chmod 644 "$tmp" && mv -f "$tmp" "$dir/.status"; }; then
+    [ -z "$tmp" ] || rm -f "$tmp"
     echo "$dir/.status: Cannot update install status" >&2
   fi
 fi

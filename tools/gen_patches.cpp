@@ -4,6 +4,7 @@
 // "TABLE:LINE: message" and end the program with status 1; nothing is written
 // then. Each file is replaced atomically.
 #include "common/atomic_file.h"
+#include "common/common.h"
 
 #include <cstdio>
 #include <cstring>
@@ -128,6 +129,7 @@ int write_atomically(const std::string &dir, const char *file, const std::vector
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return 1;
   if (argc != 3) {
     std::fprintf(stderr, "usage: gen_patches TABLE OUTDIR\n");
     return 1;

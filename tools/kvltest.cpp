@@ -1,19 +1,24 @@
-// kvltest [-q] [-C]: the audio self test of a running driver. One line per
-// check, then "All tests OK" or "N tests FAILED" as the last line; no earlier
-// line holds the letters "OK" (texts from the driver print them as "Ok"), so
-// a caller that judges the last line cannot take a run cut short for a pass.
-// -q plays a short tone and records nothing; -C never asks whether a tone was
-// heard. Exit status 0 passed, 1 failed, 2 bad usage.
+// kvltest [-q] [-C] [-l FILE]: the audio self test of a running driver. One
+// line per check, then "All tests OK" or "N tests FAILED" as the last line;
+// no earlier line holds the letters "OK" (texts from the driver print them as
+// "Ok"), so a caller that judges the last line cannot take a run cut short
+// for a pass. -q plays a short tone and records nothing; -C never asks
+// whether a tone was heard; -l also writes every line to FILE, a log made
+// afresh that is never written through a symbolic link. Exit status 0
+// passed, 1 failed, 2 bad usage.
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/atomic_file.h"
+#include "common/common.h"
 #include "common/program_info.h"
 #include "common/text.h"
 #include "driver/driver.h"
@@ -29,6 +34,34 @@ struct Run {
   int failed = 0;
 };
 
+std::FILE *log_file = nullptr;  // -l FILE
+
+// Prints on standard output and, with -l, into the log.
+void say(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+void say(const char *fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::vprintf(fmt, ap);
+  va_end(ap);
+  std::fflush(stdout);
+  if (!log_file) return;
+  va_start(ap, fmt);
+  std::vfprintf(log_file, fmt, ap);
+  va_end(ap);
+  std::fflush(log_file);
+}
+
+// Opens the log of -l. A log that cannot be made is said; the test runs.
+void open_log(const char *path) {
+  std::string folder = path;
+  size_t slash = folder.rfind('/');
+  folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  kvl::warn_if_log_folder_open(folder.c_str());
+  int fd = kvl::create_log_file(path);
+  if (fd >= 0) log_file = fdopen(fd, "w");
+  if (!log_file) kvl::print_error(path);
+}
+
 // Driver texts may hold "OK"; only the last line may.
 std::string safe(std::string text) {
   for (size_t at = text.find("OK"); at != std::string::npos; at = text.find("OK", at)) text[at + 1] = 'k';
@@ -37,9 +70,8 @@ std::string safe(std::string text) {
 
 void result(Run &run, const std::string &what, bool passed, const std::string &why = "") {
   if (!passed) run.failed++;
-  std::printf("%s: %s\n", safe(what).c_str(),
-              passed ? "passed" : ("FAILED" + (why.empty() ? "" : " (" + safe(why) + ")")).c_str());
-  std::fflush(stdout);
+  say("%s: %s\n", safe(what).c_str(),
+      passed ? "passed" : ("FAILED" + (why.empty() ? "" : " (" + safe(why) + ")")).c_str());
 }
 
 std::string error_text() { return std::strerror(errno); }
@@ -65,8 +97,7 @@ bool write_all(int fd, const std::vector<unsigned char> &data) {
 }
 
 bool heard(const std::string &path) {
-  std::printf("Did you hear the tone on %s? (y/n) ", path.c_str());
-  std::fflush(stdout);
+  say("Did you hear the tone on %s? (y/n) ", path.c_str());
   char answer[64];
   if (!std::fgets(answer, sizeof answer, stdin)) return false;
   return answer[0] != 'n' && answer[0] != 'N';
@@ -114,16 +145,19 @@ void test_device(Run &run, int mixer, int dev, int major) {
 }  // namespace
 
 constexpr const char USAGE[] =
-    "Usage: kvltest [-q] [-C]\n"
+    "Usage: kvltest [-q] [-C] [-l FILE]\n"
     "       kvltest --help | --version\n"
     "The audio self test of a running Kelvane sound driver: one line per check,\n"
     "then \"All tests OK\" or \"N tests FAILED\".\n"
     "  -q   a short tone on each device and no recording\n"
     "  -C   never ask whether a tone was heard\n"
+    "  -l   also write every line to FILE, a log made afresh (never through a link)\n"
     "Exit status 0 passed, 1 failed, 2 bad usage.\n";
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return 1;
   Run run;
+  const char *log_path = nullptr;
   for (int i = 1; i < argc; i++) {
     if (kvl::print_program_info(argv[i], "kvltest", USAGE)) return 0;
     std::string a = argv[i];
@@ -131,11 +165,14 @@ int main(int argc, char **argv) {
       run.quick = true;
     } else if (a == "-C") {
       run.ask = false;
+    } else if (a == "-l" && i + 1 < argc && !log_path) {
+      log_path = argv[++i];
     } else {
-      std::fprintf(stderr, "Usage: kvltest [-q] [-C]\n");
+      std::fprintf(stderr, "Usage: kvltest [-q] [-C] [-l FILE]\n");
       return 2;
     }
   }
+  if (log_path) open_log(log_path);
   int fd = kvl::sys_open("/dev/mixer0", O_RDWR);
   kvl::SysInfo info = {};
   struct stat st = {};
@@ -150,8 +187,8 @@ int main(int argc, char **argv) {
     for (int dev = 0; dev < info.numaudios && dev < 64; dev++) test_device(run, fd, dev, major);
   }
   if (run.failed)
-    std::printf("%d tests FAILED\n", run.failed);
+    say("%d tests FAILED\n", run.failed);
   else
-    std::printf("All tests OK\n");
+    say("All tests OK\n");
   return run.failed ? 1 : 0;
 }

@@ -43,7 +43,10 @@ log=$dir/logs/kvlupdate.log
 ADMIN_FILES="etc/devices.cfg etc/modules.cfg etc/options.cfg etc/mixer.map etc/dspdevs.map
 etc/kvlupdate.conf"
 
-note() { { printf '%s\n' "$*" >> "$log"; } 2>/dev/null; }
+# The log, opened once on descriptor 3 (kvl_log_open); without it notes go
+# nowhere.
+log_open=
+note() { [ -z "$log_open" ] || printf '%s\n' "$*" >&3; }
 say() { printf '%s\n' "$*"; note "$*"; }
 complain() { printf '%s: %s\n' "$prog" "$*" >&2; note "Error: $*"; }
 
@@ -87,7 +90,7 @@ stage=
 finish() {
   [ -n "$stage" ] && rm -rf "$stage"
   say "Starting the drivers: $dir/bin/audstart"
-  out=$("$dir/bin/audstart" 2>&1)
+  out=$("$dir/bin/audstart" 2>&1 3>&-)
   rc=$?
   [ -n "$out" ] && say "$out"
   word=
@@ -114,6 +117,8 @@ if [ $# -ne 1 ] || ! is_version "$1"; then
 fi
 current=$1
 mkdir -p "$dir/logs" 2>/dev/null
+. "$here/kvlconf.sh" || exit 1
+kvl_log_open "$log" && log_open=1
 note "== $(date -u '+%Y-%m-%d %H:%M:%S UTC') $prog $current in $dir"
 trap 'exit 1' HUP INT TERM
 trap '[ -n "$stage" ] && rm -rf "$stage"' EXIT
@@ -145,14 +150,16 @@ esac
 say "Update source: $source"
 
 # --- unpacking into the staging folder ---
-# Staging folders of runs that were killed are removed first.
+# Staging folders of runs that were killed are removed first. A staging
+# folder is named .kvlupdate.PID.XXXXXX (mktemp), so no name can be taken
+# beforehand.
 for old in "$dir"/.kvlupdate.*; do
   [ -d "$old" ] || continue
-  kill -0 "${old##*.}" 2>/dev/null || rm -rf "$old"
+  old_pid=${old#"$dir"/.kvlupdate.}
+  kill -0 "${old_pid%%.*}" 2>/dev/null || rm -rf "$old"
 done
-stage=$dir/.kvlupdate.$$
-if ! mkdir "$stage" "$stage/package"; then
-  complain "cannot make the staging folder $stage"
+if ! stage=$(mktemp -d "$dir/.kvlupdate.$$.XXXXXX") || ! mkdir "$stage/package"; then
+  complain "cannot make the staging folder in $dir"
   status=1
   finish
 fi

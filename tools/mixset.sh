@@ -9,7 +9,9 @@ if [ "${1:-}" = "-q" ]; then
   quiet=1
   shift
 fi
-dir=$(cd "$(dirname "$0")/.." && pwd)
+here=$(dirname "$0")
+. "$here/kvlconf.sh" || exit 1
+dir=$(cd "$here/.." && pwd)
 for arg in "$@"; do
   case $arg in
     *=*) ;;
@@ -17,6 +19,7 @@ for arg in "$@"; do
   esac
 done
 mkdir -p "$dir/logs" 2>/dev/null
-echo "mixset $*" >> "$dir/logs/mixset.log" || exit 1
+kvl_log_open "$dir/logs/mixset.log" || exit 1
+echo "mixset $*" >&3 || exit 1
 [ "$quiet" = 1 ] || echo "mixset $*"
 exit 0

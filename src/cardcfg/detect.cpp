@@ -17,6 +17,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace kvl {
 
@@ -24,6 +26,21 @@ namespace {
 
 constexpr int PNP_PORT_FIRST = 0x203;
 constexpr int PNP_PORT_LAST = 0x3fe;
+
+// A detection request the driver refused, already printed by
+// control_request: a waiting box names it too, so the user knows why cards
+// may be missing (those found so far stay).
+void tell_failure(Asker &asker, uint32_t code, int err) {
+  asker.notice(std::string("Detection failed: ") + request_label(code) + ": " + std::strerror(err),
+               true);
+}
+
+// control_request that tells a refusal in a box as well.
+int detect_request(Asker &asker, const ControlDevice &control, uint32_t code, void *record) {
+  int rc = control_request(control, code, record);
+  if (rc < 0) tell_failure(asker, code, errno);
+  return rc;
+}
 
 // One card the driver described: flags, IRQ masks and, when the database
 // knows it, a new card in the list. Only a PCI card's IRQ (1..31) counts.
@@ -47,34 +64,43 @@ int ask_cards(ConfigModel &model, const HwdbModel &db, Asker &asker, const Contr
   int port = model.settings.pnp_port;
   if (port >= PNP_PORT_FIRST && port <= PNP_PORT_LAST) {
     int32_t p = port;
-    if (control_request(control, CTL_PNP_SET_PORT, &p) < 0) return -1;
+    if (detect_request(asker, control, CTL_PNP_SET_PORT, &p) < 0) return -1;
   }
   int32_t count = 0;
-  int pnp_cards = control_request(control, CTL_PNP_DETECT, &count);
+  int pnp_cards = detect_request(asker, control, CTL_PNP_DETECT, &count);
   if (pnp_cards < 0) return -1;
   for (int n = 0; n <= PNP_LAST_CARD_NUMBER; n++) {
     PnpCardInfo info{};
     info.id = n;
-    if (control_request(control, CTL_PNP_CARD_INFO, &info) < 0) break;
+    if (control_request(control, CTL_PNP_CARD_INFO, &info) < 0) {
+      // ENXIO past the last card is the normal end; anything else is not.
+      if (errno != ENXIO) tell_failure(asker, CTL_PNP_CARD_INFO, errno);
+      break;
+    }
     take_card(model, db, asker, info);
   }
   return pnp_cards;
 }
 
 // logs/pnpres.dat: the resource dump of each plug-and-play card (none when
-// they could not be counted), then the sharing warning.
-void write_pnp_resources(ConfigModel &model, const ControlDevice &control, int pnp_cards) {
+// they could not be counted), then the sharing warning. A log: a link put in
+// its place is replaced, never written through.
+void write_pnp_resources(ConfigModel &model, Asker &asker, const ControlDevice &control,
+                         int pnp_cards) {
   std::string path = kvl_path(model.install_dir, "logs/pnpres.dat");
   model.detect.pnpres.clear();
-  if (!model.detect.keep_files && check_replaceable(path.c_str()) < 0) {
-    print_error(path.c_str());
-    return;
+  if (!model.detect.keep_files) {
+    warn_if_log_folder_open(kvl_path(model.install_dir, "logs").c_str());
+    if (check_replaceable(path.c_str()) < 0) {
+      print_error(path.c_str());
+      return;
+    }
   }
   std::string text;
   for (int n = 0; n < pnp_cards && n <= PNP_LAST_CARD_NUMBER; n++) {
     PnpResourceDump dump{};
     dump.count = n;
-    if (control_request(control, CTL_PNP_RESOURCES, &dump) < 0) break;
+    if (detect_request(asker, control, CTL_PNP_RESOURCES, &dump) < 0) break;
     append_pnp_resources(text, n, dump.count, dump.data, sizeof dump.data);
   }
   append_sharing_warning(text, model.detect.shared_irq_mask);
@@ -112,8 +138,9 @@ void probe(ConfigModel &model, const HwdbModel &db, Asker &asker, const ControlD
 }  // namespace
 
 int save_pnp_resources(const ConfigModel &model) {
+  warn_if_log_folder_open(kvl_path(model.install_dir, "logs").c_str());
   std::string path = kvl_path(model.install_dir, "logs/pnpres.dat");
-  if (replace_file(path.c_str(), model.detect.pnpres, false) == 0) return 0;
+  if (replace_log_file(path.c_str(), model.detect.pnpres) == 0) return 0;
   print_error(path.c_str());
   return -1;
 }
@@ -122,7 +149,7 @@ void detect_pnp_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
                       const ControlDevice &control) {
   if (!model.detect.keep_files) forget_routing(model.install_dir);
   asker.notice("Running PnP soundcard detection...", false);
-  if (model.settings.pnp_preserve) control_request(control, CTL_PNP_RESTART, nullptr);
+  if (model.settings.pnp_preserve) detect_request(asker, control, CTL_PNP_RESTART, nullptr);
 
   // The card list starts afresh, and so do the IRQ masks that describe it.
   model.cards = CardList{};
@@ -132,8 +159,8 @@ void detect_pnp_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
   model.detect.autodetect_done = 1;
 
   int pnp_cards = ask_cards(model, db, asker, control);
-  control_request(control, CTL_PNP_END, nullptr);
-  write_pnp_resources(model, control, pnp_cards);
+  detect_request(asker, control, CTL_PNP_END, nullptr);
+  write_pnp_resources(model, asker, control, pnp_cards);
 }
 
 void autodetect_isa_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,

@@ -31,11 +31,13 @@ struct DevicesCfgLines {
 
 // Reads devices.cfg text into the model's cards and settings and clears the
 // first-configuration flag. Unknown cards are reported on standard error and
-// skipped, so are lines with a NUL byte ("etc/devices.cfg: line N contains a
-// NUL byte"); numbers that do not parse leave their field unchanged. With
-// lines, where each part stands is noted there, and the card lines and NUL
-// lines that are skipped are noted instead of said. Returns the number of
-// card lines that added no card.
+// skipped (their device lines go to the card before); so are lines with a
+// NUL byte ("etc/devices.cfg: line N contains a NUL byte"), and the device
+// lines after such a card line are dropped with it; numbers that do not
+// parse leave their field unchanged. With lines, where each part stands is
+// noted there, and the card lines and NUL lines that are skipped are noted
+// instead of said. Returns the number of card lines that added no card and
+// lines with a NUL byte.
 int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text,
                       DevicesCfgLines *lines = nullptr);
 

@@ -34,13 +34,52 @@ void for_each_listed(std::string_view list, Fn fn) {
   }
 }
 
+// A word of the lists: printable bytes, no blank.
+bool is_word(std::string_view w) {
+  if (w.empty()) return false;
+  for (unsigned char c : w)
+    if (c <= ' ' || c == 0x7f) return false;
+  return true;
+}
+
+// "NAME MODULE": two words, one blank or tab between them.
+bool is_lis_line(std::string_view line) {
+  size_t cut = line.find_first_of(" \t");
+  return cut != std::string_view::npos && is_word(line.substr(0, cut)) && is_word(line.substr(cut + 1));
+}
+
+// "MODULE [DEPS]": a word, blanks or tabs, then a bracketed list of words
+// separated by blanks, and at most blanks after it.
+bool is_dep_line(std::string_view line) {
+  size_t end = line.find_first_of(" \t");
+  if (end == std::string_view::npos || !is_word(line.substr(0, end))) return false;
+  size_t open = line.find_first_not_of(" \t", end);
+  if (open == std::string_view::npos || line[open] != '[') return false;
+  size_t close = line.find(']', open);
+  if (close == std::string_view::npos) return false;
+  if (line.find_first_not_of(" \t", close + 1) != std::string_view::npos) return false;
+  std::string_view list = line.substr(open + 1, close - open - 1);
+  for (unsigned char c : list)
+    if (c < ' ' || c == 0x7f || c == '[') return false;
+  return true;
+}
+
+// "FILE: line N is not WHAT" for a line a list file should not hold; the
+// line is still taken as the format reads it.
+void report_line(std::string_view file, int number, const char *what) {
+  std::fprintf(stderr, "%.*s: line %d is not %s\n", static_cast<int>(file.size()), file.data(), number,
+               what);
+}
+
 }  // namespace
 
-int load_modules_lis(DriverTable &drivers, std::string_view text) {
+int load_modules_lis(DriverTable &drivers, std::string_view text, std::string_view file) {
   drivers.slots = 0;
   drivers.count = 0;
   std::string_view line;
-  while (next_line(text, line, LIST_LINE_MAX)) {
+  int number = 0;
+  while (next_config_line(text, line, &number, LIST_LINE_MAX) != 0) {
+    if (!line.empty() && !is_lis_line(line)) report_line(file, number, "\"NAME MODULE\"");
     if (drivers.count >= MAX_DRIVER_NAMES) {
       std::printf("Too many drivers\n");
       std::fflush(stdout);
@@ -59,7 +98,7 @@ int load_modules_lis(DriverTable &drivers, std::string_view text) {
 int read_modules_lis(ConfigModel &model) {
   std::string text;
   if (read_install_file(model.install_dir, "etc/modules.lis", text, false) < 0) return -1;
-  return load_modules_lis(model.drivers, text);
+  return load_modules_lis(model.drivers, text, kvl_path(model.install_dir, "etc/modules.lis"));
 }
 
 int add_module_dependency(ModuleDepTable &deps, std::string_view module,
@@ -83,9 +122,12 @@ int add_module_dependency(ModuleDepTable &deps, std::string_view module,
   return 0;
 }
 
-int load_modules_dep(ModuleDepTable &deps, std::string_view text_in, int verbosity) {
+int load_modules_dep(ModuleDepTable &deps, std::string_view text_in, int verbosity,
+                     std::string_view file) {
   std::string_view rest = text_in, line;
-  while (next_line(rest, line, LIST_LINE_MAX)) {
+  int number = 0;
+  while (next_config_line(rest, line, &number, LIST_LINE_MAX) != 0) {
+    if (!line.empty() && !is_dep_line(line)) report_line(file, number, "\"MODULE [DEPS]\"");
     std::string_view text = line;
     size_t end = text.find_first_of(" \t");
     std::string_view module = text.substr(0, end);
@@ -115,7 +157,8 @@ int load_modules_dep(ModuleDepTable &deps, std::string_view text_in, int verbosi
 int read_modules_dep(ConfigModel &model) {
   std::string text;
   if (read_install_file(model.install_dir, "etc/modules.dep", text, false) < 0) return -1;
-  return load_modules_dep(model.module_deps, text, model.verbosity);
+  return load_modules_dep(model.module_deps, text, model.verbosity,
+                          kvl_path(model.install_dir, "etc/modules.dep"));
 }
 
 std::string_view module_of_driver(const DriverTable &drivers, std::string_view driver) {

@@ -36,16 +36,23 @@ struct ModuleList {
 };
 
 // Loads modules.lis text into drivers: one row per line (names, and texts =
-// module names), slot count = rows. Returns 0, or -1 after printing "Too
-// many drivers" on standard output and standard error.
-int load_modules_lis(DriverTable &drivers, std::string_view text);
+// module names), slot count = rows. A line that is neither empty nor "NAME
+// MODULE" (two words, one blank or tab between) is still loaded, and told
+// on standard error as "FILE: line N is not "NAME MODULE"". Returns 0, or -1
+// after printing "Too many drivers" on standard output and standard error.
+int load_modules_lis(DriverTable &drivers, std::string_view text,
+                     std::string_view file = "etc/modules.lis");
 // Loads etc/modules.lis. Returns 0, or -1 after the message of a file that
 // cannot be read or of too many rows.
 int read_modules_lis(ConfigModel &model);
 
-// Loads modules.dep text into the dependency table. Returns 0, or -1 after
-// the message of add_module_dependency. With verbosity 7 prints the table.
-int load_modules_dep(ModuleDepTable &deps, std::string_view text, int verbosity);
+// Loads modules.dep text into the dependency table. A line that is neither
+// empty nor "MODULE [DEPS]" is read as the format reads it and told on
+// standard error as "FILE: line N is not "MODULE [DEPS]"". Returns 0, or -1
+// after the message of add_module_dependency. With verbosity 7 prints the
+// table.
+int load_modules_dep(ModuleDepTable &deps, std::string_view text, int verbosity,
+                     std::string_view file = "etc/modules.dep");
 // Loads etc/modules.dep. Returns 0, or -1 after the message of a file that
 // cannot be read or of a full table.
 int read_modules_dep(ConfigModel &model);

@@ -15,6 +15,7 @@ namespace kvl {
 namespace {
 
 constexpr int MAX_LINKS = 40;  // as the system's own limit on nested links
+constexpr std::string_view TEMPORARY_SUFFIX = "XXXXXX";  // filled in by mkostemp
 
 int write_all(int fd, std::string_view text) {
   while (!text.empty()) {
@@ -60,8 +61,23 @@ int save_target(const char *path, std::string *target) {
   return -1;
 }
 
-// Removes the temporary files "NAME.tmp.PID" of target whose writer no
-// longer runs; failures are left for the next save.
+// The process id in a temporary file's name after its "NAME.tmp." prefix:
+// "PID.XXXXXX" as replace_file makes them, or "PID" alone as earlier versions
+// did. Returns the id, or 0 for any other name.
+pid_t temporary_owner(std::string_view rest) {
+  size_t dot = rest.find('.');
+  std::string_view digits = rest.substr(0, dot);
+  if (digits.empty() || digits.size() > 9 ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos)
+    return 0;
+  if (dot != std::string_view::npos && rest.size() - dot - 1 != TEMPORARY_SUFFIX.size()) return 0;
+  return static_cast<pid_t>(std::stol(std::string(digits)));
+}
+
+// Removes the temporary files of target whose writer no longer runs, and
+// those under this process's own id, which an earlier process of the same id
+// left (this one removes its own before it returns). Failures, and folders
+// of those names, are left alone.
 void remove_stale_temporaries(const std::string &target) {
   std::string folder = folder_of(target), prefix = name_of(target) + ".tmp.";
   DIR *d = opendir(folder.c_str());
@@ -69,12 +85,9 @@ void remove_stale_temporaries(const std::string &target) {
   while (struct dirent *e = readdir(d)) {
     std::string_view name = e->d_name;
     if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
-    std::string_view digits = name.substr(prefix.size());
-    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
-      continue;
-    pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
-    if (pid <= 0 || pid == getpid()) continue;
-    if (kill(pid, 0) != 0 && errno == ESRCH) unlinkat(dirfd(d), e->d_name, 0);
+    pid_t pid = temporary_owner(name.substr(prefix.size()));
+    if (pid <= 0) continue;
+    if (pid == getpid() || (kill(pid, 0) != 0 && errno == ESRCH)) unlinkat(dirfd(d), e->d_name, 0);
   }
   closedir(d);
 }
@@ -113,9 +126,22 @@ void sync_directory(const std::string &path) {
 // writes (links followed) and, when that exists, its attributes in *old;
 // it must not be a folder, and a regular file must open for writing, as it
 // would when written in place. Returns 0, or -1 with errno set.
-int prepare_target(const char *path, std::string *target, struct stat *old, bool *exists) {
-  if (save_target(path, target) < 0) return -1;
-  *exists = stat(target->c_str(), old) == 0;
+// With follow false, path itself is the target and whatever is there (but
+// a folder) counts as no file: the save puts a new file of its own in its
+// place, taking nothing from what was there.
+int prepare_target(const char *path, std::string *target, struct stat *old, bool *exists,
+                   bool follow = true) {
+  if (follow) {
+    if (save_target(path, target) < 0) return -1;
+    *exists = stat(target->c_str(), old) == 0;
+  } else {
+    *target = path;
+    *exists = false;
+    if (lstat(path, old) == 0 && S_ISDIR(old->st_mode)) {
+      errno = EISDIR;
+      return -1;
+    }
+  }
   if (!*exists) return 0;
   if (S_ISDIR(old->st_mode)) {
     errno = EISDIR;
@@ -129,18 +155,19 @@ int prepare_target(const char *path, std::string *target, struct stat *old, bool
   return 0;
 }
 
-}  // namespace
-
-int replace_file(const char *path, std::string_view text, bool durable, int new_mode) {
+// replace_file and replace_log_file: follow says whether a link at path is
+// followed to its final target or replaced itself.
+int replace(const char *path, std::string_view text, bool durable, int new_mode, bool follow) {
   std::string target;
   struct stat old;
   bool exists;
-  if (prepare_target(path, &target, &old, &exists) < 0) return -1;
+  if (prepare_target(path, &target, &old, &exists, follow) < 0) return -1;
 
   remove_stale_temporaries(target);
-  std::string tmp = target + ".tmp." + std::to_string(getpid());
-  unlink(tmp.c_str());  // ours from an earlier process of the same id; made afresh
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  // An unpredictable name, so that nothing put there beforehand can be in
+  // the way; the writer's id in it tells a later save whether it still runs.
+  std::string tmp = target + ".tmp." + std::to_string(getpid()) + "." + std::string(TEMPORARY_SUFFIX);
+  int fd = mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return -1;
   // Past a file-size limit, write fails with EFBIG instead of killing us.
   struct sigaction ignore = {}, was = {};
@@ -166,6 +193,42 @@ int replace_file(const char *path, std::string_view text, bool durable, int new_
   }
   if (durable) sync_directory(target);
   return 0;
+}
+
+}  // namespace
+
+int replace_file(const char *path, std::string_view text, bool durable, int new_mode) {
+  return replace(path, text, durable, new_mode, true);
+}
+
+int replace_log_file(const char *path, std::string_view text) {
+  return replace(path, text, false, -1, false);
+}
+
+int create_log_file(const char *path) {
+  // Whatever is removed, another process may put something there again
+  // before the file is made; then it is removed again, a few times at most.
+  for (int tries = 0; tries < 10; tries++) {
+    struct stat st;
+    if (lstat(path, &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return -1;
+      }
+      if (unlink(path) != 0 && errno != ENOENT) return -1;
+    }
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;  // errno EEXIST
+}
+
+void warn_if_log_folder_open(const char *folder) {
+  static bool told = false;
+  struct stat st;
+  if (told || stat(folder, &st) != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) == 0) return;
+  std::fprintf(stderr, "Warning: %s is writable by other users\n", folder);
+  told = true;
 }
 
 int check_target_replaceable(const char *path) {

@@ -35,6 +35,12 @@ std::vector<std::string_view> split_words(std::string_view line);
 // "DIR/REL": the installation directory followed by "/" and a relative path.
 std::string kvl_path(std::string_view dir, std::string_view rel);
 
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so
+// that nothing the program opens later becomes its standard input, output or
+// error. Every program calls it first in main. Returns 0, or -1 when
+// /dev/null cannot be opened (nothing is printed: there may be nowhere to).
+int open_standard_descriptors();
+
 // Prints "label: error text" for the error number err (by default the
 // current errno) on standard error; errno is left as it was.
 void print_error(const char *label, int err = errno);

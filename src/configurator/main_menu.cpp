@@ -2,6 +2,7 @@
 // and its action, and the save-or-leave loop around it.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cardcfg/allocate.h"
@@ -115,16 +116,28 @@ const MenuItem *find_item(int code) {
   return nullptr;
 }
 
-// Keeps the file as read beside it when the reader had to skip card lines:
-// the rewrite at entry would otherwise lose them for good.
-void keep_file_as_read(const std::string &path, const std::string &text) {
+// Keeps the file as read beside it when the rewrite at entry would drop or
+// change any of its lines (card lines the reader could not use, lines with
+// a NUL byte, comments, anything not in the configurator's own form): the
+// rewrite would otherwise lose them for good, even if the user cancels.
+void keep_file_as_read(const Configurator &cfg, const std::string &text, int skipped) {
+  DeviceConfigText rewrite;
+  std::string why;
+  if (skipped == 0 && (format_device_config(cfg.run.model, cfg.db, &rewrite, &why) < 0 ||
+                       rewrite.devices == text))
+    return;  // nothing lost (or nothing written: the save says why)
+  const std::string &path = cfg.devices_path;
   std::string old = path + ".old";
   if (replace_file(old.c_str(), text) < 0) {
     print_error(old.c_str());
     return;
   }
-  std::fprintf(stderr, "Some card lines of %s could not be used; the file as read is kept as %s\n",
-               path.c_str(), old.c_str());
+  if (skipped > 0)
+    std::fprintf(stderr, "Some card lines of %s could not be used; the file as read is kept as %s\n",
+                 path.c_str(), old.c_str());
+  else
+    std::fprintf(stderr, "The rewrite of %s drops or changes lines; the file as read is kept as %s\n",
+                 path.c_str(), old.c_str());
 }
 
 }  // namespace
@@ -178,10 +191,17 @@ int main_menu(Configurator &cfg) {
 
 int configure(Configurator &cfg) {
   ConfigModel &m = model_of(cfg);
+  // A control device that is there but does not open is no plain "no
+  // driver" (no file, or a driver not loaded): say why the configurator
+  // runs without one.
+  int open_error = cfg.run.control.open_error;
+  if (open_error != 0 && open_error != ENOENT && open_error != ENODEV && open_error != ENXIO)
+    cfg.asker.notice(std::string("/dev/mixer0: ") + std::strerror(open_error) +
+                         " - running without the driver",
+                     true);
   std::string text;
   int skipped = read_devices_cfg(m, cfg.db, cfg.asker, cfg.devices_path.c_str(), &text);
   if (skipped < 0 && errno != ENOENT) return -1;
-  if (skipped > 0) keep_file_as_read(cfg.devices_path, text);
   if (m.settings.first_configuration) {
     m.settings.irq_exclude = 0x18;  // IRQs 3 and 4: the serial ports
     m.settings.dma_exclude = 0x4;   // DMA 2: the floppy controller
@@ -190,6 +210,7 @@ int configure(Configurator &cfg) {
     if (m.cards.count == 0) add_card_action(cfg);
   } else {
     // Both files in the program's own form, even if the user cancels.
+    keep_file_as_read(cfg, text, skipped);
     save_configuration(cfg);
   }
   for (;;) {

@@ -11,10 +11,11 @@ struct ControlDevice {
   int fd = -1;        // /dev/mixer0 opened read-write; -1 while not open
   int major = 0;      // the driver's major number, 0 until known
   int no_driver = 0;  // 1 when there is no driver to talk to
+  int open_error = 0; // errno of an optional open that failed, else 0
 };
 
 // Opens /dev/mixer0 read-write and learns the major number. When optional,
-// a failing open sets no_driver and returns 0. Returns -1 after printing a
+// a failing open sets no_driver and open_error and returns 0. Returns -1 after printing a
 // fatal error on standard error ("Open /dev/mixer0: error text", "Can't fstat
 // /dev/mixer0: error text", "Error: /dev/mixer0 is not a character device").
 int control_open(ControlDevice &dev, bool optional);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "common/common.h"
@@ -18,6 +19,7 @@ int control_open(ControlDevice &dev, bool optional) {
   if (dev.fd < 0) {
     if (optional) {
       dev.no_driver = 1;
+      dev.open_error = errno;
       return 0;
     }
     print_error("Open /dev/mixer0");

@@ -33,14 +33,21 @@ void widen_pipe(int fd) {
 #endif
 }
 
-// Waits for pid. True when it exited with status 0.
-bool exited_ok(pid_t pid) {
+// Exit statuses between the loader's own processes.
+constexpr int NO_DECOMPRESSOR = 127;  // the decompressor: uncompress could not be run
+constexpr int FEED_DAMAGED = 3;       // the feeder: uncompress ran and failed
+
+// Waits for pid. Returns its exit status, 128 + the signal that ended it, or
+// -1 when it cannot be waited for.
+int exit_status(pid_t pid) {
   int status = 0;
   pid_t r;
   do {
     r = waitpid(pid, &status, 0);
   } while (r < 0 && errno == EINTR);
-  return r == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (r != pid) return -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 // The decompressor: pipe B on standard input, pipe A on standard output.
@@ -56,7 +63,7 @@ bool exited_ok(pid_t pid) {
   std::perror("exec");
   std::fputs("Can't execute 'uncompress' command.\n", stderr);
   std::fputs("Ensure your PATH variable is set correctly.\n", stderr);
-  _exit(255);
+  _exit(NO_DECOMPRESSOR);
 }
 
 // The feeder: starts the decompressor and sends it the descrambled file.
@@ -105,12 +112,20 @@ bool exited_ok(pid_t pid) {
   }
   close(fd);
   close(b[1]);
-  if (!exited_ok(dec)) {
-    std::fputs("Uncompressing config.dat failed\n", stderr);
+  // A command that could not be run is a missing uncompress; one that ran
+  // and failed (its own message came first) was given a damaged file.
+  int status = exit_status(dec);
+  if (status == 0) _exit(0);
+  std::fputs("Uncompressing config.dat failed\n", stderr);
+  if (status == NO_DECOMPRESSOR || status < 0) {
     std::fputs("You don't seem to have uncompress command properly installed.\n", stderr);
     _exit(255);
   }
-  _exit(0);
+  if (status > 128)
+    std::fprintf(stderr, "uncompress ended by signal %d\n", status - 128);
+  else
+    std::fprintf(stderr, "uncompress ended with exit status %d\n", status);
+  _exit(FEED_DAMAGED);
 }
 
 ssize_t read_fd(void *ctx, void *buf, size_t n) {
@@ -128,6 +143,18 @@ void drain(int fd) {
   char sink[4096];
   while (read_fd(&fd, sink, sizeof sink) > 0) {
   }
+}
+
+// Puts the damaged-file line in place of the decompressor hint at the end of
+// err. Without the hint the stream's own message says what is wrong; a
+// failed uncompress still gets the line.
+void say_damaged(const char *path, int fed, std::string *err) {
+  size_t hint = err->rfind(HWDB_DECOMPRESSOR_HINT);
+  if (hint == std::string::npos && fed != FEED_DAMAGED) return;
+  if (hint != std::string::npos) err->erase(hint);
+  *err += path;
+  *err += fed == FEED_DAMAGED ? ": damaged file: uncompress cannot read it\n"
+                              : ": damaged file: it does not decompress to a hardware database\n";
 }
 
 }  // namespace
@@ -158,12 +185,19 @@ int hwdb_load(const char *path, HwdbModel *model, std::string *err) {
 
   int rc = hwdb_parse({read_fd, &a[0]}, path, model, err);
   drain(a[0]);
-  bool feeder_ok = exited_ok(feeder);
+  int fed = exit_status(feeder);
   close(a[0]);
-  if (rc != 0) return -1;
-  if (!feeder_ok) {
+  if (rc != 0) {
+    // uncompress ran: whatever the stream lacks, the file is damaged, and the
+    // parser's hint at a missing uncompress would mislead.
+    if (fed == 0 || fed == FEED_DAMAGED) say_damaged(path, fed, err);
+    return -1;
+  }
+  if (fed != 0) {
     hwdb_model_free(model);
-    *err = "Loading config.dat failed\n";
+    err->clear();
+    if (fed == FEED_DAMAGED) say_damaged(path, fed, err);
+    *err += "Loading config.dat failed\n";
     return -1;
   }
   return 0;

@@ -10,11 +10,14 @@
 #include <unistd.h>
 
 namespace kvl {
-namespace {
 
-const char USUALLY[] =
+const char HWDB_DECOMPRESSOR_HINT[] =
     "\nUsually this means that uncompress command was not found\n"
     "from any of the directories pointed by the PATH\n";
+
+namespace {
+
+const char *const USUALLY = HWDB_DECOMPRESSOR_HINT;
 
 // Failed reads of the strings section that are retried; the next one is fatal.
 constexpr int STRINGS_RETRIES = 101;

@@ -34,6 +34,11 @@ constexpr int HWDB_MAX_DEPTH = 16;
 // names the file in the messages.
 int hwdb_parse(HwdbSource src, const char *path, HwdbModel *model, std::string *err);
 
+// The explanation the parser puts after a stream that ends before its header
+// or does not start with the magic; always the last lines of err. The loader
+// takes it out again when the decompressor did run (the file is damaged).
+extern const char HWDB_DECOMPRESSOR_HINT[];
+
 // hwdb_parse over n bytes in memory.
 int hwdb_parse_bytes(const void *data, size_t n, const char *path, HwdbModel *model,
                      std::string *err);

@@ -93,7 +93,9 @@ void check_mixer_map(const Session &s, std::vector<Finding> &out) {
   bool commands = false;
   for (const MixerEntry &e : map.entries) commands = commands || e.kind == MixerEntryKind::Command;
   std::string path = kvl_path(s.model->install_dir, MIXER_MAP);
-  if (commands && commands_file_trusted(path.c_str()) != 1)
+  TrustedOwners owners;  // as start-up decides: the installation's owners
+  if (commands && (install_owners(s.model->install_dir.c_str(), &owners) != 0 ||
+                   commands_file_trusted(path.c_str(), owners) != 1))
     add(out, MIXER_MAP, 0, "its commands are not run: it can be changed by other users");
 }
 

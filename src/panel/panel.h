@@ -61,10 +61,10 @@ void panel_option_warnings(int argc, char **argv, std::string *warnings);
 // newlines), or nullptr for an error number without one.
 const char *open_error_explanation(int err);
 
-// Takes the installation directory from the text of /etc/kvl.conf: the first
-// whole line starting with "KVLLIBDIR=" wins, and the rest of that line is the
-// directory, verbatim; an empty value keeps DEFAULT_INSTALL_DIR. Returns 0,
-// or -1 when no line sets it (*dir untouched).
+// Takes the installation directory from the text of /etc/kvl.conf, as every
+// reader of the file does (common/kvl_conf.h: the first KVLLIBDIR= line with
+// an absolute value of at most 255 bytes and no control character). Returns
+// 0, or -1 when no line names one (*dir untouched).
 int parse_kvl_conf(std::string_view text, std::string *dir);
 
 // Reads /etc/kvl.conf through the OS seam into st.install_dir. Returns 0, or

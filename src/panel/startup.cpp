@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/kvl_conf.h"
 #include "common/text.h"
 #include "panel/panel.h"
 #include "sys/sys.h"
@@ -60,15 +61,10 @@ const char *open_error_explanation(int err) {
 }
 
 int parse_kvl_conf(std::string_view text, std::string *dir) {
-  static constexpr std::string_view key = "KVLLIBDIR=";
-  std::string_view rest = text, line;
-  while (next_line(rest, line)) {
-    if (line.substr(0, key.size()) != key) continue;
-    std::string_view value = line.substr(key.size());
-    *dir = value.empty() ? std::string(DEFAULT_INSTALL_DIR) : std::string(value);
-    return 0;
-  }
-  return -1;
+  char found[KVL_CONF_DIR_MAX + 1];
+  if (!kvl_conf_install_dir(text.data(), text.size(), found)) return -1;
+  *dir = found;
+  return 0;
 }
 
 int load_install_dir(PanelState &st, std::string *error) {

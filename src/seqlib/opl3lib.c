@@ -3,6 +3,7 @@
 #include "kvllib.h"
 #include "seqlib_private.h"
 
+#include "common/kvl_conf.h"
 #include "sys/cseam.h"
 
 #include <errno.h>
@@ -20,7 +21,6 @@
 #define PATCH_DATA 8          /* offset of the operator data in it */
 #define KEY_4OP 0x03FD
 #define KEY_2OP 0x01FD
-#define CONF_LINE 1000        /* kvl.conf lines of up to 999 characters */
 
 #ifndef ENODATA
 #define ENODATA EIO
@@ -30,50 +30,19 @@
  * instrument 0 does not count as sent. */
 static int instrmap[256] = {-1};
 static int initialized = 0;
-static char dir_path[256] = "/etc";
+static char dir_path[KVL_CONF_DIR_MAX + 1] = "/etc";
 static int stdfile = -1;
 static int drumfile = -1;
 
-/* Reads the rest of an over-long line so that its tail is not taken for a
- * line of its own. */
-static void skip_rest_of_line(FILE *f)
-{
-    int c;
-    while ((c = getc(f)) != EOF && c != '\n')
-        ;
-}
-
-/* Sets dir_path from the first "KVLLIBDIR=/..." line of /etc/kvl.conf. Lines
- * without '=', relative or empty values, values longer than dir_path holds
- * and lines longer than 999 characters are skipped; no file or no such line
- * leaves "/etc". Silent. */
+/* Sets dir_path from /etc/kvl.conf, read as every program reads it
+ * (common/kvl_conf.h); no file, no usable line or a read error leaves
+ * "/etc". Silent. */
 static void find_kvldir(void)
 {
     FILE *f = kvl_cseam_fopen("/etc/kvl.conf", "r");
     if (!f)
         return;
-    char line[CONF_LINE];
-    while (fgets(line, sizeof line, f)) {
-        size_t len = strlen(line);
-        if (len == sizeof line - 1 && line[len - 1] != '\n') {
-            int c = getc(f);
-            if (c != EOF && c != '\n') {
-                skip_rest_of_line(f);
-                continue;
-            }
-        }
-        for (char *nl = strchr(line, '\n'); nl; nl = strchr(nl, '\n'))
-            *nl = '\0';
-        char *eq = strchr(line, '=');
-        if (!eq || eq[1] != '/')
-            continue;
-        *eq = '\0';
-        const char *value = eq + 1;
-        if (strcmp(line, "KVLLIBDIR") != 0 || strlen(value) >= sizeof dir_path)
-            continue;
-        strcpy(dir_path, value);
-        break;
-    }
+    kvl_conf_read_install_dir(f, dir_path);
     fclose(f);
 }
 

@@ -59,7 +59,9 @@ void run_mixer_commands(const std::string &dir, MixerMapFile &file) {
   for (const MixerEntry &e : map->entries) {
     if (e.kind != MixerEntryKind::Command) continue;
     if (trusted < 0) {
-      trusted = commands_file_trusted(path.c_str()) == 1;
+      TrustedOwners owners;
+      trusted = install_owners(dir.c_str(), &owners) == 0 &&
+                commands_file_trusted(path.c_str(), owners) == 1;
       if (!trusted)
         std::fprintf(stderr, "Not running commands from %s: it can be changed by other users\n",
                      path.c_str());

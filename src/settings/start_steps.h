@@ -33,8 +33,9 @@ void load_mixer_levels(const std::string &dir, const ControlDevice &control, Mix
 // Second pass over etc/mixer.map: runs each "!" command as "DIR/bin/PROGRAM
 // -q ARGS > /dev/null" through the shell, in file order; a command that ends
 // with a non-zero status is reported as "Command failed: COMMAND". The
-// commands run as root, so none runs when the file or its folder can be
-// changed by other users (commands_file_trusted): "Not running commands from
+// commands run as root, so none runs when the file, a folder or a link on
+// the way to it can be changed by other users (commands_file_trusted):
+// "Not running commands from
 // PATH: it can be changed by other users", once. Lines with a NUL byte are
 // reported here unless the first pass reported them.
 void run_mixer_commands(const std::string &dir, MixerMapFile &file);

@@ -112,7 +112,10 @@ int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::
   copy_field(rec.name, driver);
   rec.dma1 = -1;
   rec.dma2 = -1;
-  if (run.model.verbosity > 0) std::fprintf(stderr, "Configuring %d: %s", key, shown.c_str());
+  if (run.model.verbosity > 0) {
+    std::fprintf(stderr, "Configuring %d: %s", key, shown.c_str());
+    run.apply.log_line_open = true;
+  }
 
   CardEnd end = take_card_words(run, line, words, &rec);
   if (end == CardEnd::add) {
@@ -127,7 +130,8 @@ int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::
     run.cards_added++;
   }
   if (end != CardEnd::skip && !run.apply.pending_control.empty()) apply_control_line(run, driver);
-  if (run.model.verbosity > 0) std::fprintf(stderr, "\n");
+  if (run.apply.log_line_open) std::fprintf(stderr, "\n");
+  run.apply.log_line_open = false;
   return 0;
 }
 

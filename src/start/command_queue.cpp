@@ -37,12 +37,25 @@ int queue_command(CoreRun &run, std::string_view text) {
   return 0;
 }
 
-bool config_input_trusted(const CoreRun &run) {
-  struct stat st;
-  if (fstat(STDIN_FILENO, &st) != 0 || !only_owner_can_change(st)) return false;
-  if (!S_ISREG(st.st_mode)) return true;
-  std::string folder = kvl_path(run.model.install_dir, "etc");
-  return stat(folder.c_str(), &st) == 0 && only_owner_can_change(st);
+InputTrust config_input_trust(const CoreRun &run) {
+  TrustedOwners owners;
+  struct stat in;
+  if (install_owners(run.model.install_dir.c_str(), &owners) != 0 || fstat(STDIN_FILENO, &in) != 0)
+    return InputTrust::changeable;
+  if (!S_ISREG(in.st_mode))
+    return trusted_owner(in, owners) && !(in.st_mode & (S_IWGRP | S_IWOTH)) ? InputTrust::trusted
+                                                                              : InputTrust::changeable;
+  // A file: it must be the installation's devices.cfg, reached by a way
+  // that only trusted owners can change.
+  struct stat reached;
+  std::string path = kvl_path(run.model.install_dir, DEVICES_CFG);
+  if (commands_file_trusted(path.c_str(), owners, &reached) != 1) {
+    bool same = stat(path.c_str(), &reached) == 0 && reached.st_dev == in.st_dev &&
+                reached.st_ino == in.st_ino;
+    return same || !trusted_file(in, owners) ? InputTrust::changeable : InputTrust::elsewhere;
+  }
+  return reached.st_dev == in.st_dev && reached.st_ino == in.st_ino ? InputTrust::trusted
+                                                                    : InputTrust::elsewhere;
 }
 
 void run_command_queue(CoreRun &run) {

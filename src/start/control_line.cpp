@@ -44,6 +44,21 @@ void send_card_bytes(CoreRun &run, std::string_view card, int command, int byte0
   control_send(run.control, CTL_CARD_COMMAND, &rec);
 }
 
+// The refusal of "/CONTROL run" lines, on a line of its own even in the
+// middle of a "Configuring" line.
+void tell_command_refusal(CoreRun &run) {
+  if (run.apply.log_line_open) {
+    std::fputc('\n', stderr);
+    run.apply.log_line_open = false;
+  }
+  std::string path = kvl_path(run.model.install_dir, DEVICES_CFG);
+  if (run.apply.input_trust == InputTrust::elsewhere)
+    std::fprintf(stderr, "Not running commands from standard input: it is not %s\n", path.c_str());
+  else
+    std::fprintf(stderr, "Not running commands from %s: it can be changed by other users\n",
+                 path.c_str());
+}
+
 }  // namespace
 
 void set_mixmap(CoreRun &run, std::string_view card, std::string_view value) {
@@ -69,11 +84,10 @@ void apply_control_line(CoreRun &run, std::string_view card) {
   if (words.empty()) return;
   if (words[0] != card) {
     if (words[0] == "run") {
-      if (run.apply.commands_allowed) {
+      if (run.apply.input_trust == InputTrust::trusted) {
         queue_command(run, rest_after(control, words[0]));
       } else if (!run.apply.refusal_told) {
-        std::fprintf(stderr, "Not running commands from %s: it can be changed by other users\n",
-                     kvl_path(run.model.install_dir, DEVICES_CFG).c_str());
+        tell_command_refusal(run);
         run.apply.refusal_told = 1;
       }
     }

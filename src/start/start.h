@@ -23,16 +23,27 @@ namespace kvl {
 
 constexpr int EXIT_FATAL = 255;  // exit status of every fatal error
 
+// Whether the card configuration on standard input may queue commands, which
+// run as root (config_input_trust).
+enum class InputTrust {
+  trusted,     // a pipe, or DIR/etc/devices.cfg reached only through trusted hands
+  changeable,  // other users can change it, or a folder or link on the way
+  elsewhere,   // a file, but not DIR/etc/devices.cfg: its way is unknown
+};
+
 // What the card configuration sets for the later steps.
 struct ApplyState {
   int secure_audio = 0;          // "/SECUREAUDIO": audio files get mode 0622
   int dspx = 0;                  // "/DSPX" or > 16 audio devices: /dev/dsp16..63
   std::string pending_control;   // the last "/CONTROL" text, until cleared
-  // "/CONTROL run" commands run as root: the entry clears this when the
-  // configuration's file or folder can be changed by other users, and then
-  // no command is queued; refusal_told makes the refusal said once.
-  int commands_allowed = 1;
+  // "/CONTROL run" commands run as root: the entry sets this from where the
+  // configuration comes from, and only a trusted one queues commands;
+  // refusal_told makes the refusal said once.
+  InputTrust input_trust = InputTrust::trusted;
   int refusal_told = 0;
+  // A "Configuring" line of the log is waiting for its end (verbosity 1 or
+  // more); a message of its own starts a new line first.
+  bool log_line_open = false;
 };
 
 // The card configuration, as its messages name it: start-up reads the text
@@ -71,7 +82,8 @@ struct CoreRun {
 // What both modes do first: "--help" or "--version" as the whole first
 // argument (its text on standard output, then 1), PATH, option word,
 // argument check, in configurator mode the lock (another configurator:
-// "Another configurator is running (pid N)", -1, nothing touched), the status
+// "Another configurator is running (pid N)", -1, nothing touched), in
+// start-up mode the status
 // word "AUDSTART", the control device (optional in configurator mode) and the
 // handshake when there is a driver. Returns 0 to go on, 1 when the run ends
 // here with status 0 (--help, --version, or another driver version after its
@@ -158,9 +170,11 @@ int queue_command(CoreRun &run, std::string_view text);
 // Runs every queued command through the shell, in queue order.
 void run_command_queue(CoreRun &run);
 // Whether the configuration on standard input may queue commands: a regular
-// file and the folder DIR/etc must pass only_owner_can_change; so must
-// anything else (a pipe is the start tool's own).
-bool config_input_trusted(const CoreRun &run);
+// file must be DIR/etc/devices.cfg and pass commands_file_trusted (every
+// folder and link on the way to it included); anything else (a pipe is the
+// start tool's own) must be owned by a trusted owner and writable by nobody
+// else.
+InputTrust config_input_trust(const CoreRun &run);
 
 // --- Firmware download (firmware.cpp) ---
 

@@ -34,7 +34,7 @@ int configure_driver(CoreRun &run) {
   load_mixer_levels(run.model.install_dir, run.control, run.mixer_map);
   std::string text;
   if (read_stream(stdin, text) < 0) print_error("stdin");
-  run.apply.commands_allowed = config_input_trusted(run);
+  run.apply.input_trust = config_input_trust(run);
   if (apply_card_config(run, text) < 0) return -1;
   if (run.cards_added == 0) return 1;
 
@@ -73,7 +73,10 @@ int start_entry(CoreRun &run, int argc, char **argv) {
       return -1;
     }
   }
-  write_install_status(run.model.install_dir, "AUDSTART");
+  // Start-up says it has begun. The configurator says "AUDSET" only once its
+  // menu is up: a driver listing, or a configurator that ends before its
+  // menu, leaves the word of the running system as it was.
+  if (!run.configurator) write_install_status(run.model.install_dir, "AUDSTART");
   if (control_open(run.control, run.configurator != 0) < 0) return -1;
 
   if (!run.control.no_driver) {

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -147,6 +149,7 @@ struct DemoCase {
   std::string err;
   std::vector<std::string> cards;
   std::string pnpres;
+  std::string box = "";  // the waiting box of a failed request (the normal end has none)
 };
 
 TEST_F(DetectTest, DemoMachineJournal) {
@@ -167,13 +170,19 @@ TEST_F(DetectTest, DemoMachineJournal) {
        std::string(DEMO_PNPRES) + SHARING_11},
       {"set port fails", "/PNPPORT 20b\n", "PnP set port", 1,
        {"get PCI IRQs", "PnP set port 0x20b EIO", "PnP end", "sync", "sync"},
-       "PnP set port: Input/output error\n", {}, ""},
+       "PnP set port: Input/output error\n", {}, "", "Detection failed: PnP set port: Input/output error"},
       {"detect fails", nullptr, "PnP detect", 1, {"get PCI IRQs", "PnP detect EIO", "PnP end", "sync", "sync"},
-       "PnP detect: Input/output error\n", {}, ""},
+       "PnP detect: Input/output error\n", {}, "", "Detection failed: PnP detect: Input/output error"},
       {"second cardinfo fails", nullptr, "PnP cardinfo", 2,
        {"get PCI IRQs", "PnP detect", "PnP cardinfo 0", "PnP cardinfo 1 EIO", "PnP end", "PnP resources 0",
         "sync"},
-       "PnP cardinfo: Input/output error\n", {"CTL0044"}, DEMO_PNPRES},
+       "PnP cardinfo: Input/output error\n", {"CTL0044"}, DEMO_PNPRES,
+       "Detection failed: PnP cardinfo: Input/output error"},
+      {"resources fail", nullptr, "PnP resources", 1,
+       {"get PCI IRQs", "PnP detect", "PnP cardinfo 0", "PnP cardinfo 1", "PnP cardinfo 2",
+        "PnP cardinfo 3 ENXIO", "PnP end", "PnP resources 0 EIO", "sync"},
+       std::string("PnP cardinfo: ") + NO_SUCH_DEVICE + "\nPnP resources: Input/output error\n",
+       {"CTL0044", "ES1371", "ICH5"}, SHARING_11, "Detection failed: PnP resources: Input/output error"},
   };
   for (const DemoCase &c : cases) {
     SCOPED_TRACE(c.title);
@@ -199,6 +208,7 @@ TEST_F(DetectTest, DemoMachineJournal) {
     EXPECT_EQ(model_.detect.pnp_seen, seen ? 1 : 0);
     EXPECT_EQ(model_.detect.isa_probe_ran, seen ? 0 : 1);
     std::vector<std::string> notices = {"Running PnP soundcard detection..."};
+    if (!c.box.empty()) notices.push_back(c.box);
     if (!seen) notices.push_back("Autodetecting some non PnP soundcards...");
     EXPECT_EQ(asker_.notices, notices);
   }
@@ -244,6 +254,22 @@ TEST_F(DetectTest, UnknownPnpCard) {
   EXPECT_EQ(model_.detect.pnp_seen, 1);
   EXPECT_EQ(model_.settings.pnp_preserve, 1);
   EXPECT_EQ(pnpres(), "Resources for PnP card #0 (ABC1234)\n0000: 34 12 43 04 01 02 \n\n");
+}
+
+// logs/pnpres.dat is a log: a link put in its place (logs/ writable by
+// others, which is said once) is replaced by the file, never written through.
+TEST_F(DetectTest, ResourceLogReplacesALinkInItsPlace) {
+  machine(R"({"pnp": [{"id": "ABC1234", "resources": "01 02"}]})");
+  std::string logs = *install_ / "logs", victim = *install_ / "victim";
+  ASSERT_EQ(chmod(logs.c_str(), 0777), 0);
+  kvltest::write_file(victim, "keep\n");
+  std::filesystem::create_symlink(victim, logs + "/pnpres.dat");
+  std::string err = detect_all();
+  EXPECT_EQ(kvltest::read_file(victim), "keep\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(logs + "/pnpres.dat"));
+  EXPECT_EQ(pnpres(), "Resources for PnP card #0 (ABC1234)\n0000: 34 12 43 04 01 02 \n\n");
+  EXPECT_EQ(err, std::string("PnP cardinfo: ") + NO_SUCH_DEVICE + "\nWarning: " + logs +
+                     " is writable by other users\n");
 }
 
 // "/PCIIRQ" bits of the saved configuration do not count: re-detecting one

@@ -44,6 +44,45 @@ TEST_F(CardcfgTest, ModulesLisHoldsTwoHundredRows) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Too many drivers\n");
 }
 
+// Lines that are not of their file's form are told with their numbers (and
+// still read as the format reads them); empty lines are not told.
+TEST_F(CardcfgTest, ListLinesOfAnotherFormAreToldByNumber) {
+  using namespace std::string_literals;
+  struct Case {
+    bool dep;  // modules.dep, else modules.lis
+    std::string text;
+    std::vector<int> told;
+  } cases[] = {
+      {false, "sb16 sb\nmpu\tmpu401\n\nSB16 sb16\n", {}},
+      {false, "sb16\nmpu mpu401 extra\nfm  opl3\n x\n\x89PNG\x1a\nok one\nnul \0x\n"s, {1, 2, 3, 4, 5, 7}},
+      {true, "sbcore [sb sb16]\nad1848\t [cs4232]  \nac97 []\n\n", {}},
+      {true, "sbcore sb sb16\n[sb]\nx [a b\nx [a] b\nx [a]\x01\ny\x02 [a]\nx [a [b]]\n", {1, 2, 3, 4, 5, 6, 7}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string want;
+    for (int n : c.told)
+      want += std::string(c.dep ? "etc/modules.dep: line " : "etc/modules.lis: line ") + std::to_string(n) +
+              (c.dep ? " is not \"MODULE [DEPS]\"\n" : " is not \"NAME MODULE\"\n");
+    model().module_deps = ModuleDepTable{};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(c.dep ? load_dep(c.text) : load_lis(c.text), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), want);
+  }
+}
+
+// The configurator names the files by their paths.
+TEST_F(CardcfgTest, ListFilesAreNamedByTheirPaths) {
+  kvltest::write_file(dir_ + "/etc/modules.lis", "sb16\n");
+  kvltest::write_file(dir_ + "/etc/modules.dep", "sbcore\n");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(read_modules_lis(model()), 0);
+  EXPECT_EQ(read_modules_dep(model()), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            dir_ + "/etc/modules.lis: line 1 is not \"NAME MODULE\"\n" + dir_ +
+                "/etc/modules.dep: line 1 is not \"MODULE [DEPS]\"\n");
+}
+
 // The dependency table as "module: required,required; ..." text.
 std::string deps() {
   std::string s;

@@ -122,31 +122,104 @@ TEST(ReplaceFile, TemporaryFilesOfKilledWritersAreRemovedOthersStay) {
   std::string path = d / "devices.cfg";
   write_file(path, "old\n");
 
-  // A writer killed in the middle of its save leaves "devices.cfg.tmp.PID".
+  // A writer killed in the middle of its save leaves its temporary file.
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    write_file(path + ".tmp." + std::to_string(getpid()), "half wr");
+    write_file(path + ".tmp." + std::to_string(getpid()) + ".a1B2c3", "half wr");
+    write_file(path + ".tmp." + std::to_string(getpid()), "an earlier version's name");
     raise(SIGKILL);
     _exit(0);
   }
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFSIGNALED(status));
-  std::string killed = "devices.cfg.tmp." + std::to_string(pid);
-  // One of a writer that still runs, one that this process left under its own
-  // id, and those of another file.
-  std::string running = "devices.cfg.tmp." + std::to_string(getppid());
-  write_file(d / running, "busy");
-  write_file(path + ".tmp." + std::to_string(getpid()), "ours, stale");
-  write_file(d / ("modules.cfg.tmp." + std::to_string(pid)), "other file");
-  ASSERT_EQ(names_in(d.path()).size(), 5u);
+  // One of a writer that still runs, one that an earlier process of this
+  // one's id left, those of another file and names that hold no id.
+  std::string dead = std::to_string(pid), alive = std::to_string(getppid());
+  std::vector<std::string> stay = {"devices.cfg",
+                                   "devices.cfg.tmp." + alive + ".Zz9Yy8",
+                                   "modules.cfg.tmp." + dead + ".a1B2c3",
+                                   "devices.cfg.tmp." + dead + ".toolong",
+                                   "devices.cfg.tmp.x" + dead};
+  for (size_t i = 1; i < stay.size(); i++) write_file(d / stay[i], "stays");
+  write_file(path + ".tmp." + std::to_string(getpid()) + ".q7W8e9", "ours, stale");
+  ASSERT_EQ(names_in(d.path()).size(), stay.size() + 3);
 
   ASSERT_EQ(kvl::replace_file(path.c_str(), "new\n"), 0);
   EXPECT_EQ(read_file(path), "new\n");
-  EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{"devices.cfg", running,
-                                                          "modules.cfg.tmp." + std::to_string(pid)}));
-  EXPECT_FALSE(kvltest::file_exists(d / killed));
+  std::sort(stay.begin(), stay.end());
+  EXPECT_EQ(names_in(d.path()), stay);
+}
+
+TEST(ReplaceFile, NamesPlantedWhereTheTemporaryFileMightGoAreNoObstacle) {
+  // Folders and links named as the temporary file of this process would have
+  // been named: the save still writes the file, and touches none of them.
+  kvltest::TempDir d;
+  std::string path = d / "pnpres.dat", pid = std::to_string(getpid());
+  fs::create_directories(d / ("pnpres.dat.tmp." + pid));
+  fs::create_directories(d / ("pnpres.dat.tmp." + pid + ".XXXXXX"));
+  write_file(d / "victim", "keep\n");
+  fs::create_symlink(d / "victim", d / ("pnpres.dat.tmp." + pid + ".000000"));
+
+  ASSERT_EQ(kvl::replace_file(path.c_str(), "new\n", false), 0) << std::strerror(errno);
+  EXPECT_EQ(read_file(path), "new\n");
+  EXPECT_EQ(read_file(d / "victim"), "keep\n");
+  EXPECT_TRUE(fs::is_directory(d / ("pnpres.dat.tmp." + pid)));
+}
+
+TEST(LogFile, MadeAfreshWhateverStoodInItsPlace) {
+  struct Case {
+    const char *name;
+    void (*plant)(const std::string &log, const std::string &victim);
+    bool made;
+  } cases[] = {
+      {"nothing", [](const std::string &, const std::string &) {}, true},
+      {"an old log", [](const std::string &log, const std::string &) { write_file(log, "old\n"); }, true},
+      {"a link", [](const std::string &log, const std::string &v) { fs::create_symlink(v, log); }, true},
+      {"a hard link",
+       [](const std::string &log, const std::string &v) { ASSERT_EQ(link(v.c_str(), log.c_str()), 0); }, true},
+      {"a pipe", [](const std::string &log, const std::string &) { ASSERT_EQ(mkfifo(log.c_str(), 0666), 0); },
+       true},
+      {"a folder", [](const std::string &log, const std::string &) { fs::create_directory(log); }, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    kvltest::TempDir d;
+    std::string log = d / "kvltest.log", victim = d / "victim";
+    write_file(victim, "keep\n");
+    c.plant(log, victim);
+    int fd = kvl::create_log_file(log.c_str());
+    if (!c.made) {
+      EXPECT_EQ(fd, -1);
+      EXPECT_EQ(errno, EISDIR);
+      continue;
+    }
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    ASSERT_EQ(write(fd, "new\n", 4), 4);
+    close(fd);
+    EXPECT_EQ(read_file(log), "new\n");
+    EXPECT_EQ(read_file(victim), "keep\n");
+    struct stat st;
+    ASSERT_EQ(lstat(log.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_nlink, 1u);
+  }
+}
+
+TEST(LogFile, ReplacingALogNeverFollowsALink) {
+  kvltest::TempDir d;
+  std::string log = d / "pnpres.dat", victim = d / "victim";
+  write_file(victim, "keep\n");
+  fs::create_symlink(victim, log);
+  ASSERT_EQ(kvl::replace_log_file(log.c_str(), "new\n"), 0);
+  EXPECT_EQ(read_file(victim), "keep\n");
+  EXPECT_FALSE(fs::is_symlink(log));
+  EXPECT_EQ(read_file(log), "new\n");
+  fs::remove(log);
+  fs::create_directory(log);
+  EXPECT_EQ(kvl::replace_log_file(log.c_str(), "new\n"), -1);
+  EXPECT_EQ(errno, EISDIR);
 }
 
 }  // namespace

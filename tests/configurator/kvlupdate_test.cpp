@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -252,6 +253,21 @@ TEST(Kvlupdate, DamagedPackageReplacesNothing) {
     EXPECT_EQ(s.status(), "AUDSTART_OK\n");
     EXPECT_THAT(s.read("logs/kvlupdate.log"), HasSubstr("Error: the package is damaged: "));
   }
+}
+
+// Folders under the names the next processes would give a staging folder
+// of their own id, made before kvlupdate runs, are not in its way.
+TEST(Kvlupdate, StagingFolderNameCannotBeTakenBeforehand) {
+  Stopped s;
+  Package p;
+  int last = 0;
+  std::ifstream("/proc/sys/kernel/ns_last_pid") >> last;
+  ASSERT_GT(last, 0);
+  for (int pid = last + 1; pid <= last + 200; pid++)
+    fs::create_directory(s.path(".kvlupdate." + std::to_string(pid)));
+  RunResult r = s.update({"KVL_UPDATE_SOURCE=" + p.root});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_THAT(r.out, HasSubstr("Installed Kelvane 4.0.1 (3 files).\n"));
 }
 
 // Without a package to look at: the reason, exit 1, the drivers started.

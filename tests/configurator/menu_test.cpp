@@ -176,21 +176,59 @@ TEST_F(MenuTest, FailedSaveKeepsTheEditsAndTheOldFiles) {
   EXPECT_EQ(status(), "AUDSET_OK\n");  // Cancel
 }
 
-TEST_F(MenuTest, SkippedCardLinesKeepTheFileAsRead) {
-  const std::string text = "-ONE\n-NOPE\n-TWO\n";
-  kvltest::write_file(dir_ / "etc/devices.cfg", text);
-  answer(CANCEL);
-  Configurator f = cfg();
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(configure(f), 0);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(kvltest::read_file(dir_ / "etc/devices.cfg.old"), text);
-  EXPECT_NE(err.find("Error: Card 'NOPE' not found in database\n"), std::string::npos) << err;
-  EXPECT_NE(err.find("devices.cfg.old"), std::string::npos) << err;
-  // The rewrite at entry happened all the same, also though the user cancelled.
-  std::string now = kvltest::read_file(dir_ / "etc/devices.cfg");
-  EXPECT_EQ(now.find("NOPE"), std::string::npos);
-  EXPECT_NE(now.find("-TWO"), std::string::npos);
+// Whenever the rewrite at entry would drop or change a line, the file as
+// read is kept as devices.cfg.old first, even if the user cancels; a line
+// with a NUL byte is refused as start-up refuses it, and a card line's
+// device lines go with it instead of changing the card before.
+TEST_F(MenuTest, FileAsReadIsKeptWhenTheRewriteLosesLines) {
+  using namespace std::string_literals;
+  db_.card("SBX", "Sound card", 0, {db_.device("fm", 0), db_.device("midi", 0)});
+  db_.card("MIDI", "MIDI card", 0, {db_.device("midi", 0)});
+  const std::string sbx = "-SBX #Sound card\nfm ON\nmidi ON\n#NEEDS_ISA\n";
+  struct Case {
+    const char *name;
+    std::string text;
+    const char *said;      // the line on standard error, or none: no .old
+    std::string rewrite;   // a line the rewritten file holds
+    std::string gone;      // text it no longer holds
+  } cases[] = {
+      {"an unknown card", "-ONE\n-NOPE\n-TWO\n", "Some card lines of ", "-TWO", "NOPE"},
+      {"a NUL in a card line", sbx + "-MIDI #MIDI\0" "401\nmidi OFF\n"s, "Some card lines of ",
+       "midi ON\n", "MIDI"},
+      {"a comment", "# an old comment\n" + sbx, "The rewrite of ", "-SBX", "an old comment"},
+      {"the configurator's own form", "", nullptr, "-SBX", "#nothing"},
+  };
+  hw();
+  std::string own;  // the form the configurator writes, from the first run
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text = c.said ? c.text : own;
+    std::filesystem::remove(dir_ / "etc/devices.cfg.old");
+    kvltest::write_file(dir_ / "etc/devices.cfg", text);
+    run_ = std::make_unique<CoreRun>();
+    run_->model.install_dir = dir_.path();
+    run_->control.no_driver = 1;
+    asker_ = kvltest::ScriptAsker{};
+    answer(CANCEL);
+    Configurator f = cfg();
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(configure(f), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    std::string now = kvltest::read_file(dir_ / "etc/devices.cfg");
+    if (own.empty() && now.find("-SBX") != std::string::npos) own = now;
+    EXPECT_NE(now.find(c.rewrite), std::string::npos) << now;
+    EXPECT_EQ(now.find(c.gone), std::string::npos) << now;
+    if (c.said) {
+      EXPECT_EQ(kvltest::read_file(dir_ / "etc/devices.cfg.old"), text);
+      EXPECT_NE(err.find(c.said + dir_ / "etc/devices.cfg" + " "), std::string::npos) << err;
+      EXPECT_NE(err.find("the file as read is kept as " + dir_ / "etc/devices.cfg.old\n"),
+                std::string::npos)
+          << err;
+    } else {
+      EXPECT_FALSE(kvltest::file_exists(dir_ / "etc/devices.cfg.old"));
+      EXPECT_EQ(now, text);
+    }
+  }
 }
 
 TEST_F(MenuTest, FirstConfigurationWithoutDriverOpensTheAddDialog) {

@@ -231,6 +231,36 @@ TEST(ConfiguratorScreen, EndOfTerminalInputSavesNothing) {
   EXPECT_EQ(s.status(), "AUDSET\n");
 }
 
+// Only a configurator whose menu came up says AUDSET; a listing and a
+// configurator that ended before its menu leave the running system's word.
+TEST(ConfiguratorScreen, StatusWordOnlyOnceTheMenuIsUp) {
+  struct Case {
+    const char *name, *word;
+    const char *fault;  // request failing with EIO, or none
+    bool no_database;
+    int exit_status;
+    const char *status;
+  } cases[] = {
+      {"driver listing", "T", nullptr, false, 0, "AUDSTART_OK\n"},
+      {"failed handshake", "c", "Get version", false, 255, "AUDSTART_OK\n"},
+      {"no config.dat", "c", nullptr, true, 255, "AUDSTART_OK\n"},
+      {"menu, then end of input", "c", nullptr, false, 255, "AUDSET\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed s;
+    kvltest::write_file(s.path("etc/devices.cfg"), kSb16);
+    kvltest::write_file(s.path(".status"), "AUDSTART_OK\n");
+    if (c.fault) {
+      ASSERT_EQ(s.machine.kvlsim("fault", {c.fault, "EIO"}).status, 0);
+    }
+    if (c.no_database) std::filesystem::remove(s.path("etc/config.dat"));
+    auto r = s.audcore(c.word, "");
+    EXPECT_EQ(r.status, c.exit_status) << r.err;
+    EXPECT_EQ(s.status(), c.status);
+  }
+}
+
 TEST(ConfiguratorDriverList, SixVPrintsBothListsAndAFaultIsFatal) {
   Installed s;
   auto r = s.audcore("Tvvvvvv");
@@ -264,6 +294,43 @@ TEST(ConfiguratorScreen, FirstConfigurationDetectsTheDemoMachine) {
   auto r = kvltest::run({s.path("bin/audstart")}, {s.machine.env()});
   EXPECT_EQ(r.status, 0) << r.out << r.err << s.read("logs/audstart.log");
   EXPECT_THAT(r.out + s.read("logs/audstart.log"), HasSubstr("Kelvane started OK."));
+}
+
+// A refused detection request and a control device that is there but does
+// not open are each said in a waiting box; what was found so far stays.
+TEST(ConfiguratorScreen, DetectionFailuresAreShownInABox) {
+  struct Case {
+    std::vector<std::string> fault;
+    std::string box;
+    bool driver;  // detection runs, the plug-and-play card found first stays
+  } cases[] = {
+      {{"PnP cardinfo", "EIO", "2"}, "Detection failed: PnP cardinfo: Input/output error", true},
+      {{"--open", "/dev/mixer0", "EIO"}, "/dev/mixer0: Input/output error - running without the driver",
+       false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.box);
+    Installed s;
+    ASSERT_EQ(s.machine.kvlsim("fault", c.fault).status, 0);
+    Terminal t;
+    ASSERT_TRUE(s.launch(t));
+    ASSERT_TRUE(t.wait_for(c.box)) << t.screen();
+    t.press(Key::Enter);
+    if (c.driver) {
+      ASSERT_TRUE(accept_dialogs_until_menu(t)) << t.screen() << s.err();
+    } else {
+      ASSERT_TRUE(Installed::drawn(t, kAdd)) << t.screen();  // nothing to detect
+      t.press(Key::Escape);
+      ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+      EXPECT_FALSE(on_screen(t, "Autodetect soundcards")) << t.screen();
+    }
+    t.press(Key::Enter);  // Save
+    ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
+    EXPECT_EQ(t.exit_status(), 0) << s.err();
+    if (c.driver) {
+      EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("-CTL0044 "));
+    }
+  }
 }
 
 TEST(ConfiguratorScreen, FirstConfigurationProbesAnIsaOnlyMachine) {

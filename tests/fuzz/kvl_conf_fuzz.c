@@ -2,6 +2,7 @@
  * source is included so that its private reader and directory can be reached
  * and reset; the seam below hands it the input instead of the file. */
 #include "seqlib/opl3lib.c"
+#include "common/kvl_conf.c"
 
 #include <stdint.h>
 
@@ -45,8 +46,12 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     conf_size = size;
     strcpy(dir_path, "/etc");
     find_kvldir();
-    /* Whatever the file says, the directory stays an absolute path that fits. */
+    /* Whatever the file says, the directory stays an absolute path that fits
+     * and holds no control character. */
     if (dir_path[0] != '/' || memchr(dir_path, '\0', sizeof dir_path) == NULL)
         abort();
+    for (const char *p = dir_path; *p; p++)
+        if ((unsigned char)*p < 0x20 || *p == 0x7f)
+            abort();
     return 0;
 }

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the control panel's reader of /etc/kvl.conf. The
-// first whole line that starts with "KVLLIBDIR=" names the directory, the
-// rest of that line verbatim (an empty value keeps the default); with no
-// such line the directory stays as it was.
+// directory is the value of a "KVLLIBDIR=" line: absolute, at most 255 bytes,
+// no control character, found in the text right after a "KVLLIBDIR=" that
+// starts a line and followed by the line's end (a CR allowed before it); with
+// no such line the directory stays as it was.
 #include "panel/panel.h"
 
 #include <cstdint>
@@ -18,15 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (dir != "unchanged") std::abort();
     return 0;
   }
-  // The value is one line's: no line end in it, and it is found in the text
-  // right after a "KVLLIBDIR=" that starts a line.
-  if (dir.find('\n') != std::string::npos) std::abort();
-  if (dir != kvl::DEFAULT_INSTALL_DIR) {
-    std::string line = "KVLLIBDIR=" + dir;
-    size_t at = text.find(line);
-    while (at != std::string_view::npos && at != 0 && text[at - 1] != '\n')
-      at = text.find(line, at + 1);
-    if (at == std::string_view::npos) std::abort();
+  if (dir.empty() || dir[0] != '/' || dir.size() > 255) std::abort();
+  for (unsigned char c : dir)
+    if (c < 0x20 || c == 0x7f) std::abort();
+  std::string line = "KVLLIBDIR=" + dir;
+  for (size_t at = text.find(line); at != std::string_view::npos; at = text.find(line, at + 1)) {
+    if (at != 0 && text[at - 1] != '\n') continue;
+    std::string_view rest = text.substr(at + line.size());
+    if (rest.empty() || rest[0] == '\n' || rest == "\r" || rest.substr(0, 2) == "\r\n") return 0;
   }
-  return 0;
+  std::abort();
 }

@@ -73,8 +73,50 @@ TEST(Load, FailingDecompressorIsReportedAfterACompleteStream) {
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.err,
             "Uncompressing config.dat failed\n"
-            "You don't seem to have uncompress command properly installed.\n"
-            "Loading config.dat failed\n");
+            "uncompress ended with exit status 3\n" +
+                dir / "config.dat: damaged file: uncompress cannot read it\n"
+                "Loading config.dat failed\n");
+}
+
+// A damaged file is told from a missing uncompress: the decompressor ran,
+// so its exit status is said, and the hint at a missing command is not.
+TEST(Load, DamagedFileIsNoMissingUncompress) {
+  struct Case {
+    const char *name;
+    std::string bytes;     // the file as it lies on disk
+    std::string fake;      // a stand-in uncompress, or the real one
+    std::string said;      // the closing line after the path
+  } cases[] = {
+      {"empty", "", "", ": damaged file: uncompress cannot read it\n"},
+      {"random bytes", "\x13\x9d\x90\xffKVL random bytes \x01\x02\x03", "",
+       ": damaged file: uncompress cannot read it\n"},
+      {"cut short", "", "", ": damaged file: uncompress cannot read it\n"},
+      {"decompressed to something else", "not a database", "cat",
+       ": damaged file: it does not decompress to a hardware database\n"},
+  };
+  for (Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    kvltest::TempDir dir;
+    std::string file = dir / "config.dat";
+    if (std::string(c.name) == "cut short") {
+      hwdbtest::write_config_dat(file, hwdbtest::small_image());
+      std::string whole = kvltest::read_file(file);
+      kvltest::write_file(file, whole.substr(0, whole.size() / 2));
+    } else {
+      kvltest::write_file(file, c.bytes);
+    }
+    std::vector<std::string> env;
+    if (!c.fake.empty()) env.push_back(fake_uncompress(dir, c.fake));
+    auto r = run({kvltest::bin("hwdbtool"), file}, env);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err.find("properly installed"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Usually this means"), std::string::npos) << r.err;
+    ASSERT_GE(r.err.size(), c.said.size()) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - file.size() - c.said.size()), file + c.said) << r.err;
+    if (c.fake.empty()) {
+      EXPECT_NE(r.err.find("uncompress ended with exit status "), std::string::npos) << r.err;
+    }
+  }
 }
 
 TEST(Load, FeederSendsTheDescrambledFile) {

@@ -145,6 +145,24 @@ TEST(PanelStart, FatalErrorsBeforeTheScreen) {
   EXPECT_EQ(r.err, "Error: KVLLIBDIR not set in /etc/kvl.conf\n");
 }
 
+// A closed standard input is an empty one: nothing the panel opens later
+// takes its place, so no byte of a device is read as a key.
+TEST(PanelStart, ClosedInputIsTheEndOfTerminalInput) {
+  for (const char *redirect : {"</dev/null", "<&-"}) {
+    SCOPED_TRACE(redirect);
+    Installed s;
+    s.start();
+    size_t from = s.journal_size();
+    auto r = kvltest::run({"/bin/sh", "-c", std::string("exec \"$0\" ") + redirect,
+                           kvltest::bin("audpanel")},
+                          {s.machine.env(), "TERM=xterm"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_THAT(r.err, HasSubstr("End of terminal input\n"));
+    EXPECT_TRUE(s.requests_since(from, "Set reroute").empty());
+    EXPECT_FALSE(kvltest::file_exists(s.map_path()));
+  }
+}
+
 // The check's fatal errors come after the screen started: it ends first, so
 // the lines stay readable.
 TEST(PanelStart, SysinfoRefusedEndsTheScreenThenPrints) {
@@ -365,15 +383,20 @@ TEST(PanelRouting, InstallationWithoutEtc) {
   EXPECT_EQ(t.row(r + 1).rfind("Saving config failed", 0), 0u) << t.screen();
 }
 
-// An empty KVLLIBDIR= keeps the default directory.
-TEST(PanelRouting, EmptyKvllibdirKeepsTheDefault) {
+// An empty value or one with a NUL byte names nothing: the next usable line
+// does, so the routing is never written over the file before the NUL.
+TEST(PanelRouting, DamagedKvllibdirValuesNameNothing) {
   Installed s;
   s.start();
-  kvltest::write_file(s.machine.root() + "/etc/kvl.conf", "KVLLIBDIR=\nKVLLIBDIR=/opt/b\n");
+  using namespace std::string_literals;
+  kvltest::write_file(s.machine.root() + "/etc/kvl.conf",
+                      "KVLLIBDIR=\nKVLLIBDIR="s + s.install.path() + "/victim\0/x\nKVLLIBDIR=/opt/b\n"s);
+  kvltest::write_file(s.install / "victim", "keep\n");
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   t.press(Key::Enter);
-  EXPECT_TRUE(t.wait_for("Cannot write /usr/lib/kvl/etc/dspdevs.map:")) << t.screen();
+  EXPECT_TRUE(t.wait_for("Cannot write /opt/b/etc/dspdevs.map:")) << t.screen();
+  EXPECT_EQ(kvltest::read_file(s.install / "victim"), "keep\n");
 }
 
 constexpr int kSelfTestItem = 2;
@@ -452,7 +475,7 @@ TEST(Kvltest, LastLineAndStatus) {
     auto r = kvltest::run(argv, {s.machine.env()}, c.input);
     EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.out;
     if (c.status == 2) {
-      EXPECT_EQ(r.err, "Usage: kvltest [-q] [-C]\n");
+      EXPECT_EQ(r.err, "Usage: kvltest [-q] [-C] [-l FILE]\n");
       continue;
     }
     ASSERT_FALSE(r.out.empty()) << c.name;

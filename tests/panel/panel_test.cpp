@@ -21,6 +21,7 @@
 
 #include "common/atomic_file.h"
 #include "common/file_lock.h"
+#include "kvl_conf_cases.h"
 #include "machine_fixture.h"
 #include "panel/panel.h"
 #include "settings/dspdevs_map.h"
@@ -44,31 +45,14 @@ RoutingRecord routing(int mode, std::vector<int> devices) {
 
 std::vector<int> devices_of(const json &j) { return j["devices"].get<std::vector<int>>(); }
 
-TEST(KvlConf, FirstWholeKvllibdirLineWins) {
-  std::string long_tail(300, 'x');
-  struct Case {
-    const char *name;
-    std::string text;
-    int rc;
-    std::string dir;
-  } cases[] = {
-      {"second line wins over fourth", "# a\nKVLLIBDIR=/opt/a\nX=1\nKVLLIBDIR=/opt/b\n", 0, "/opt/a"},
-      {"blank before the equals sign", "KVLLIBDIR =/opt/a\n", -1, "unchanged"},
-      {"no such line", "# nothing\n\n", -1, "unchanged"},
-      {"empty file", "", -1, "unchanged"},
-      {"value verbatim, blanks kept", "KVLLIBDIR= /opt/my dir \n", 0, " /opt/my dir "},
-      {"no final newline", "KVLLIBDIR=/opt/c", 0, "/opt/c"},
-      // A long line is one line: its tail is no KVLLIBDIR= line of its own.
-      {"tail of a long line", "#" + std::string(253, ' ') + "KVLLIBDIR=/tail\nKVLLIBDIR=/opt/d\n", 0,
-       "/opt/d"},
-      {"long value whole", "KVLLIBDIR=/opt/" + long_tail + "\n", 0, "/opt/" + long_tail},
-      // An empty value keeps the default, as audstart does; it still wins.
-      {"empty value", "KVLLIBDIR=\nKVLLIBDIR=/opt/e\n", 0, "/usr/lib/kvl"},
-  };
-  for (const Case &c : cases) {
+// The panel reads /etc/kvl.conf by the one rule (tests/common/kvl_conf_test.cpp
+// runs the same cases against the C and the shell reader).
+TEST(KvlConf, ThePanelFollowsTheRule) {
+  for (const KvlConfCase &c : KVL_CONF_CASES) {
+    SCOPED_TRACE(c.name);
     std::string dir = "unchanged";
-    EXPECT_EQ(parse_kvl_conf(c.text, &dir), c.rc) << c.name;
-    EXPECT_EQ(dir, c.dir) << c.name;
+    EXPECT_EQ(parse_kvl_conf(std::string_view(c.text, c.size), &dir), c.dir ? 0 : -1);
+    EXPECT_EQ(dir, c.dir ? c.dir : "unchanged");
   }
 }
 

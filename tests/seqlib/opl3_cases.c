@@ -3,6 +3,7 @@
 #define _DEFAULT_SOURCE
 #include "cases.h"
 #include "harness.h"
+#include "kvl_conf_cases.h"
 
 #include "kvllib.h"
 
@@ -385,51 +386,26 @@ static void init_only(void)
 }
 
 /* Which directory the loader chose shows in the path of the patch file it
- * could not open. */
+ * could not open: "/etc" without /etc/kvl.conf, else by the one rule of
+ * every reader of the file (tests/support/kvl_conf_cases.h). */
 void case_kvl_conf(void)
 {
-    static char long_value[300], just_fits[300], long_line[1100], full_line[1100];
-    memset(long_value, 'a', sizeof long_value);
-    memcpy(long_value, "KVLLIBDIR=/", 11);
-    strcpy(long_value + 10 + 256, "\nKVLLIBDIR=/after\n"); /* a 256-character value */
-    memset(just_fits, 'b', sizeof just_fits);
-    memcpy(just_fits, "KVLLIBDIR=/", 11);
-    just_fits[10 + 255] = '\0'; /* a 255-character value */
-    memset(long_line, '#', sizeof long_line);
-    strcpy(long_line + 999, "KVLLIBDIR=/tail\n"); /* the tail of a 1015-character line */
-    memset(full_line, '#', sizeof full_line);
-    strcpy(full_line + 999, "\nKVLLIBDIR=/next\n"); /* a 999-character line, then one */
-
-    static const struct {
-        const char *conf; /* NULL: no /etc/kvl.conf */
-        const char *dir;  /* NULL: just_fits's value */
-    } table[] = {
-        {NULL, "/etc"},
-        {"KVLLIBDIR=rel/dir\nKVLLIBDIR=/abs/one\n", "/abs/one"},
-        {"KVLLIBDIR=\nKVLLIBDIR =/spaced\nKVLLIBDIRX=/x\nXKVLLIBDIR=/x\nKVLLIBDIR\n", "/etc"},
-        {"# installation\nOTHER=/other\nKVLLIBDIR=/first\nKVLLIBDIR=/second\n", "/first"},
-        {"KVLLIBDIR=/a=b\n", "/a=b"},
-        {"KVLLIBDIR=/no/newline", "/no/newline"},
-        {long_value, "/after"},
-        {just_fits, NULL},
-        {long_line, "/etc"},
-        {full_line, "/next"},
-    };
-    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
+    for (size_t i = 0; i <= KVL_CONF_CASE_COUNT; i++) {
+        const struct KvlConfCase *c = i < KVL_CONF_CASE_COUNT ? &KVL_CONF_CASES[i] : NULL;
         make_machine("OPL\n");
-        if (table[i].conf)
-            write_machine_file("etc/kvl.conf", table[i].conf, strlen(table[i].conf));
+        if (c)
+            write_machine_file("etc/kvl.conf", c->text, c->size);
         struct outcome o;
         run_child(init_only, &o);
         EXPECT_INT(o.status, 0);
-        const char *dir = table[i].dir ? table[i].dir : just_fits + 10;
+        const char *dir = c && c->dir ? c->dir : "/etc";
         static char expected[1024];
         snprintf(expected, sizeof expected,
                  "%s/etc/std.o3: No such file or directory\n"
                  "%s/etc/drums.o3: No such file or directory\n",
                  dir, dir);
         if (strcmp(o.err, expected) != 0)
-            fprintf(stderr, "kvl.conf case %zu:\n", i);
+            fprintf(stderr, "kvl.conf case: %s\n", c ? c->name : "no file");
         EXPECT_STR(o.err, expected);
         remove_machine();
     }

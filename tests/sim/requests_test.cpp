@@ -233,6 +233,17 @@ TEST(Requests, PlugAndPlayAndPci) {
   EXPECT_EQ(m.requests("PnP set port")[0]["port"], 0x20b);
 }
 
+TEST(Requests, PlugAndPlayCardWithoutResourceBytes) {
+  // An empty "resources" gives the identifier alone.
+  SimMachine m(R"({"drivers": [{"name": "PNP", "key": 1}],
+                   "pnp": [{"id": "CTL0044", "name": "AWE", "resources": ""}]})");
+  kvl::PnpResourceDump d{};
+  d.count = 0;
+  ASSERT_EQ(req(m, kvl::CTL_PNP_RESOURCES, &d), 0);
+  EXPECT_EQ(d.count, 4);
+  EXPECT_EQ(d.data[4], 0);
+}
+
 TEST(Requests, RoutingLists) {
   SimMachine m(R"({"drivers": [{"name": "a", "key": 1}],
                    "isa": [{"card": "c", "driver": "a", "port": 1,

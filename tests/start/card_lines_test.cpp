@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -241,47 +242,80 @@ TEST(ControlLines, HugeCommandIsQuotedInTwoHundredCharacters) {
   EXPECT_LT(r.err.size(), 1000u);
 }
 
-// audcore with the card configuration file itself on standard input, as
-// audstart runs it.
-kvltest::RunResult audcore_from_file(const Startup &s, const std::string &file) {
+// audcore with a card configuration file on standard input, as audstart
+// runs it with DIR/etc/devices.cfg.
+kvltest::RunResult audcore_from_file(const Startup &s, const std::string &file,
+                                     const std::string &word = "") {
   return kvltest::run({"/bin/sh", "-c", "exec \"$0\" \"$@\" < \"$CONFIG\"", kvltest::bin("audcore"),
-                       "", s.install.path()},
+                       word, s.install.path()},
                       {s.machine.env(), "CONFIG=" + file});
 }
 
 TEST(ControlLines, RunLinesOnlyFromAFileOthersCannotChange) {
   const char *text =
       "/CONTROL run echo 1 >> ~/ran\nSB16 OPNP\n/CONTROL run echo 2 >> ~/ran\nSB16 P220 I5 D1 d5\n";
+  enum Refusal { none, changeable, elsewhere };
   struct Case {
     const char *name;
     mode_t file_mode, folder_mode;
-    bool runs;
+    bool linked;     // devices.cfg a link to a link of another user in a sticky
+                     // folder, then to a root file beside devices.cfg
+    bool fed_other;  // standard input a root file beside it, not devices.cfg
+    Refusal refusal;
   } cases[] = {
-      {"0644 in 0755", 0644, 0755, true},
-      {"group-writable file", 0664, 0755, false},
-      {"folder writable by others", 0644, 0757, false},
+      {"0644 in 0755", 0644, 0755, false, false, none},
+      {"group-writable file", 0664, 0755, false, false, changeable},
+      {"folder writable by others", 0644, 0757, false, false, changeable},
+      {"through a link of another user", 0644, 0755, true, false, changeable},
+      {"another file on standard input", 0644, 0755, false, true, elsewhere},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Startup s;
     std::string etc = s.install / "etc", file = s.install / "etc/devices.cfg";
     std::filesystem::create_directories(etc);
-    kvltest::write_file(file, text);
-    ASSERT_EQ(chmod(file.c_str(), c.file_mode), 0);
+    std::string written = file, fed = file;
+    if (c.linked) {
+      std::filesystem::create_directories(s.install / "shared");
+      written = s.install / "etc/real.cfg";
+      std::filesystem::create_symlink(s.install / "shared/hop", file);
+      std::filesystem::create_symlink(written, s.install / "shared/hop");
+      ASSERT_EQ(lchown((s.install / "shared/hop").c_str(), 1234, 0), 0);
+      ASSERT_EQ(chmod((s.install / "shared").c_str(), 01777), 0);
+    }
+    if (c.fed_other) {
+      kvltest::write_file(file, "");
+      written = fed = s.install / "etc/other.cfg";
+    }
+    kvltest::write_file(written, text);
+    ASSERT_EQ(chmod(written.c_str(), c.file_mode), 0);
     ASSERT_EQ(chmod(etc.c_str(), c.folder_mode), 0);
-    auto r = audcore_from_file(s, file);
+    auto r = audcore_from_file(s, fed);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "\nKelvane started OK.\n");  // the rest of the file applies
     EXPECT_EQ(added(s).size(), 1u);
-    if (c.runs) {
+    if (c.refusal == none) {
       EXPECT_EQ(r.err, "");
       EXPECT_EQ(kvltest::read_file(s.install / "ran"), "1\n2\n");
     } else {
-      EXPECT_EQ(r.err, "Not running commands from " + file +
-                           ": it can be changed by other users\n");  // once for the file
+      EXPECT_EQ(r.err, c.refusal == changeable
+                           ? "Not running commands from " + file + ": it can be changed by other users\n"
+                           : "Not running commands from standard input: it is not " + file + "\n");
       EXPECT_FALSE(kvltest::file_exists(s.install / "ran"));
     }
   }
+}
+
+TEST(ControlLines, RefusalStandsOnALineOfItsOwnInTheLog) {
+  Startup s;
+  std::string file = s.install / "etc/devices.cfg";
+  std::filesystem::create_directories(s.install / "etc");
+  kvltest::write_file(file, "/CONTROL run echo 1\nSB16 P220 I5 D1 d5\n");
+  ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+  auto r = audcore_from_file(s, file, "-v");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "Configuring 3: SB16 P220 I5 D1 d5 device added \n"
+                   "Not running commands from " + file + ": it can be changed by other users\n");
 }
 
 }  // namespace

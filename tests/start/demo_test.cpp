@@ -25,7 +25,8 @@ struct Demo {
     std::filesystem::create_directories(install / "bin");
     std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/mixer.map",
                                install / "etc/mixer.map");
-    std::filesystem::create_symlink(kvltest::bin("mixset"), install / "bin/mixset");
+    for (const char *p : {"mixset", "kvlconf.sh"})
+      std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
   }
   kvltest::RunResult start() const {
     return kvltest::run({kvltest::bin("audcore"), "-vvv", install.path()}, {machine.env()}, config);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -136,19 +137,35 @@ TEST(MixerMap, CommandsOnlyFromAFileOthersCannotChange) {
   struct Case {
     const char *name;
     mode_t file_mode, folder_mode;
+    uid_t hop_owner;  // not 0: mixer.map is a link to a link of this owner in
+                      // a world-writable sticky folder, then to a root file
+                      // beside mixer.map
     bool runs;
   } cases[] = {
-      {"0644 in 0755", 0644, 0755, true},
-      {"group-writable file", 0664, 0755, false},
-      {"group-writable folder", 0644, 0775, false},
+      {"0644 in 0755", 0644, 0755, 0, true},
+      {"group-writable file", 0664, 0755, 0, false},
+      {"group-writable folder", 0644, 0775, 0, false},
+      {"through a link of another user", 0644, 0755, 1234, false},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     WithFiles s;
     s.put("bin/mixset", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/../args\"\n");
     std::filesystem::permissions(s.install / "bin/mixset", std::filesystem::perms::owner_all);
-    s.put("etc/mixer.map", "!mixset a\nX" + levels(32) + "\n!mixset b\n");
-    ASSERT_EQ(chmod((s.install / "etc/mixer.map").c_str(), c.file_mode), 0);
+    std::string map = "etc/mixer.map";
+    if (c.hop_owner) {
+      map = "etc/real.map";
+      std::filesystem::create_directories(s.install / "shared");
+      std::filesystem::create_directories(s.install / "etc");
+      std::filesystem::create_symlink(s.install / "shared/hop", s.install / "etc/mixer.map");
+    }
+    s.put(map, "!mixset a\nX" + levels(32) + "\n!mixset b\n");
+    if (c.hop_owner) {
+      std::filesystem::create_symlink(s.install / "etc/real.map", s.install / "shared/hop");
+      ASSERT_EQ(lchown((s.install / "shared/hop").c_str(), c.hop_owner, 0), 0);
+      ASSERT_EQ(chmod((s.install / "shared").c_str(), 01777), 0);
+    }
+    ASSERT_EQ(chmod((s.install / map).c_str(), c.file_mode), 0);
     ASSERT_EQ(chmod((s.install / "etc").c_str(), c.folder_mode), 0);
     auto r = s.audcore("", kCard);
     EXPECT_EQ(r.status, 0);

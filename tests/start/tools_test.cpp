@@ -3,13 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "startup_fixture.h"
 
 using testing::HasSubstr;
+using testing::Not;
 
 namespace {
 
@@ -138,6 +142,91 @@ TEST(Tools, KvlConfIsReadAsKvllibReadsIt) {
     auto r = s.tool("audstop", {s.machine.env()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(kvltest::file_exists(s.install / ".status"), c.found) << c.conf;
+  }
+}
+
+TEST(Tools, AudstopsTemporaryNameCannotBeTakenBeforehand) {
+  // Folders under the names the next 600 processes would use for a
+  // temporary file of their own id, made before audstop runs.
+  Installed s;
+  int last = 0;
+  std::ifstream("/proc/sys/kernel/ns_last_pid") >> last;
+  ASSERT_GT(last, 0);
+  for (int pid = last + 1; pid <= last + 600; pid++)
+    std::filesystem::create_directory(s.install / (".status.tmp." + std::to_string(pid)));
+  auto r = s.tool("audstop", {s.machine.env()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(s.status(), "AUDSTOP\n");
+  EXPECT_EQ(std::filesystem::status(s.install / ".status").permissions(),
+            std::filesystem::perms(0644));
+}
+
+// A standard descriptor that is closed gets /dev/null: the control device
+// (or any other file audcore opens) never takes its place, so the node is
+// neither read as the card configuration nor written with the log.
+TEST(Tools, ClosedStandardDescriptorsAreNotTakenByFiles) {
+  struct Case {
+    const char *redirect;
+    bool config;  // devices.cfg on standard input
+    const char *status;
+  } cases[] = {
+      {"<&-", false, "AUDSTART\n"},  // no configuration, no card: no word after AUDSTART
+      {">&-", true, "AUDSTART_OK\n"},
+      {"2>&-", true, "AUDSTART_OK\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.redirect);
+    Installed s;
+    std::string node = s.machine.root() + "/dev/mixer0", cfg = s.install / "devices.cfg";
+    const std::string node_text = kvltest::read_file(node);
+    kvltest::write_file(cfg, "SB16 P220 I5 D1 d5\n");
+    std::string input = c.config ? " < \"$CONFIG\"" : "";
+    auto r = kvltest::run({"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.redirect + input,
+                           kvltest::bin("audcore"), "-vvv", s.install.path()},
+                          {s.machine.env(), "CONFIG=" + cfg});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out + r.err, Not(HasSubstr("No driver found")));
+    EXPECT_EQ(kvltest::read_file(node), node_text);
+    EXPECT_EQ(s.status(), c.status);
+  }
+}
+
+// No tool writes its log through a symbolic link put in its place, even when
+// others may write into logs/ (which each says once).
+TEST(Tools, LogsAreNeverWrittenThroughALink) {
+  struct Case {
+    const char *log;
+    std::vector<std::string> argv;  // the tool under the installation's bin/, and its arguments
+  } cases[] = {
+      {"audstart.log", {"audstart"}},
+      {"mixset.log", {"mixset", "-q", "vol=75"}},
+      {"kvlupdate.log", {"kvlupdate", "4.0.0"}},
+      {"kvltest.log", {"kvltest", "-C", "-l", "LOG"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.log);
+    Installed s;
+    for (const char *p : {"mixset", "kvltest", "kvlupdate"})
+      std::filesystem::create_symlink(kvltest::bin(p), s.install / (std::string("bin/") + p));
+    std::string logs = s.install / "logs", log = logs + "/" + c.log, victim = s.install / "victim";
+    std::filesystem::create_directories(logs);
+    ASSERT_EQ(chmod(logs.c_str(), 0777), 0);
+    kvltest::write_file(victim, "keep\n");
+    std::filesystem::create_symlink(victim, log);
+    std::vector<std::string> argv = c.argv;
+    argv[0] = s.install / ("bin/" + argv[0]);
+    for (std::string &a : argv)
+      if (a == "LOG") a = log;
+    auto r = kvltest::run(argv, {s.machine.env(), "KVL_UPDATE_SOURCE="});
+    EXPECT_EQ(kvltest::read_file(victim), "keep\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(log));
+    EXPECT_TRUE(std::filesystem::is_regular_file(log));
+    EXPECT_NE(kvltest::read_file(log), "");
+    std::string warning = "Warning: " + logs + " is writable by other users\n", said = r.out + r.err;
+    size_t at = said.find(warning);
+    EXPECT_NE(at, std::string::npos) << said;
+    EXPECT_EQ(said.find(warning, at + 1), std::string::npos) << said;  // once
   }
 }
 

@@ -7,6 +7,7 @@
 // Exit status 0, or 1 with the problems on standard error.
 #include "tools/catalogue/catalogue.h"
 
+#include "common/common.h"
 #include "hwdb/hwdb_parse.h"
 
 #include <cstdio>
@@ -57,6 +58,7 @@ int parse_args(int argc, char **argv, Args *a) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (kvl::open_standard_descriptors() < 0) return 1;
   Args a;
   if (parse_args(argc, argv, &a) != 0)
     return fail("usage: kvl_mkcatalogue --out DIR [--help-dir DIR] [--template FILE] FILE...");
