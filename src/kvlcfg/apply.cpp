@@ -51,6 +51,10 @@ int cmd_apply(Session &s) {
   // The saved routing numbers the audio devices of the cards in their
   // order: it goes when the cards or their order change.
   bool forget = card_keys(s, now) != card_keys(s, text);
+  // The configuration it replaces is kept beside it.
+  s.text_read = now;
+  s.keep_old = !now.empty();
+  s.replacing = true;
   parse_devices_cfg(*s.model, s.db, *s.asker, text, s.lines.get());
   return finish_change(s, forget);
 }

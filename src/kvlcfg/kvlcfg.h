@@ -107,6 +107,12 @@ struct Session {
   int lock = -1;               // the configurator's lock while held
   bool config_missing = false; // no etc/devices.cfg yet
   std::string config_name = "etc/devices.cfg";  // how findings name the file read
+  // etc/devices.cfg as read, kept beside it as devices.cfg.old by a save when
+  // keep_old is set: the file held lines a save drops or changes (or apply
+  // replaces it), which would otherwise be lost.
+  std::string text_read;
+  bool keep_old = false;
+  bool replacing = false;  // apply: the whole file is replaced
   std::unique_ptr<DevicesCfgLines> lines;
   int origin[MAX_CARDS];       // each card's place in the file as read, -1 for a new card
   nlohmann::json out = nlohmann::json::object();  // the --json document

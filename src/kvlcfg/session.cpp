@@ -125,7 +125,13 @@ int read_configuration(Session &s) {
     m.settings.dma_exclude = 0x4;   // DMA 2: the floppy controller
     return 0;
   }
-  parse_devices_cfg(m, s.db, *s.asker, text, s.lines.get());
+  int skipped = parse_devices_cfg(m, s.db, *s.asker, text, s.lines.get());
+  // Not in the program's own form (comments, words it does not write, lines
+  // it could not use): a save would lose those lines.
+  DeviceConfigText own;
+  std::string why;
+  s.text_read = text;
+  s.keep_old = skipped > 0 || (format_device_config(m, s.db, &own, &why) == 0 && own.devices != text);
   return 0;
 }
 
@@ -168,6 +174,22 @@ void saved(Session &s, const std::vector<std::string> &files) {
   s.out["saved"] = true;
   s.out["files"] = list;
   write_install_status(s.model->install_dir, "AUDSET_OK");
+}
+
+// Keeps the file as read beside it, as the configurator does before its
+// rewrite drops or changes lines.
+void keep_file_as_read(const Session &s, const std::string &saved) {
+  if (!s.keep_old || s.text_read == saved) return;
+  std::string path = dir_path(s, DEVICES_CFG), old = path + ".old";
+  if (replace_file(old.c_str(), s.text_read) < 0) {
+    print_error(old.c_str());
+    return;
+  }
+  if (s.replacing)
+    std::fprintf(stderr, "The configuration %s held is kept as %s\n", path.c_str(), old.c_str());
+  else
+    std::fprintf(stderr, "The rewrite of %s drops or changes lines; the file as read is kept as %s\n",
+                 path.c_str(), old.c_str());
 }
 
 int save_failed(Session &s, const std::string &why) {
@@ -215,6 +237,7 @@ int finish_change(Session &s, bool forget) {
   if (write_device_config(m, s.db, *s.asker, dir_path(s, DEVICES_CFG).c_str(),
                           dir_path(s, "etc/modules.cfg").c_str(), &why) < 0)
     return save_failed(s, why);
+  keep_file_as_read(s, text.devices);
   if (forget) forget_routing(m.install_dir);
   saved(s, {DEVICES_CFG, "etc/modules.cfg"});
   s.out["removed"] = routing_goes ? nlohmann::json::array({DSPDEVS_MAP}) : nlohmann::json::array();

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,35 @@ TEST(KvlcfgDetect, FirstConfigurationWithoutAScreen) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "kvlcfg: no driver answers on /dev/mixer0: nothing can be detected\n");
   EXPECT_EQ(k.files(), before);
+}
+
+}  // namespace
+
+namespace {
+
+// As the configurator keeps it before its rewrite: a file with lines a save
+// drops or changes is kept as devices.cfg.old; one in the program's own
+// form is not; apply keeps the configuration it replaces.
+TEST(KvlcfgChange, LinesASaveDropsAreKeptBesideIt) {
+  const std::string hand = "# the studio's sound card\n" + std::string(kTwoCards);
+  Kvl k(hand);
+  RunResult r = k.kvlcfg({"secure", "on"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(k.scrub(r.err), "The rewrite of DIR/etc/devices.cfg drops or changes lines; the file as "
+                            "read is kept as DIR/etc/devices.cfg.old\n");
+  EXPECT_EQ(k.read("etc/devices.cfg.old"), hand);
+
+  std::filesystem::remove(k.path("etc/devices.cfg.old"));
+  r = k.kvlcfg({"secure", "off"});  // the file is now in the program's own form
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(file_exists(k.path("etc/devices.cfg.old")));
+
+  const std::string before = k.read("etc/devices.cfg");
+  r = k.kvlcfg({"apply", "-"}, demo_config());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(k.scrub(r.err), "The configuration DIR/etc/devices.cfg held is kept as "
+                            "DIR/etc/devices.cfg.old\n");
+  EXPECT_EQ(k.read("etc/devices.cfg.old"), before);
 }
 
 }  // namespace
