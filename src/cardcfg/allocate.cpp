@@ -2,6 +2,7 @@
 
 #include "common/asker.h"
 #include "cardcfg/model.h"
+#include "common/text.h"
 #include "hwdb/hwdb.h"
 
 #include <cstdio>
@@ -134,6 +135,8 @@ void check_line(Allocation &a, const Line &l, int card, int device, const HwdbRe
 bool count_takeover(Allocation &a, int card, int device) {
   ResourceTables &t = a.model.resources;
   if (t.takeovers++ > MAX_TAKEOVERS) {
+    t.asking.who = {card, device};
+    t.asking.res = nullptr;
     a.asker.notice("Serious resource allocation problems. giving UP", true);
     disable_device(a, card, device);
     return false;
@@ -165,10 +168,14 @@ void take_line(Allocation &a, const Line &l, int card, int device, const HwdbRes
   l.owner[v] = {};
   register_line(a, l, card, device, v);
   const HwdbNode *on = hwdb_node(a.db, other.node);
+  AskedSlot was = a.model.resources.asking;
   for (int s = 0; s < 2 && on; s++) {
     const HwdbResource *r = cleared[s] ? find_resource(*on, l.restype, s + 1) : nullptr;
+    a.model.resources.asking.taken_by = {card, device};
+    a.model.resources.asking.taken_value = v;
     if (r && other.enabled) check_line(a, l, old.card, old.device, *r);
   }
+  a.model.resources.asking = was;
 }
 
 // The device's slot for res, ready to be checked: nullptr when the device
@@ -296,11 +303,120 @@ void take_port(Allocation &a, int card, int device, const HwdbResource &res, int
     release_ports(t, o);
   }
   register_port(a, card, device, res, value);
+  AskedSlot was = t.asking;
   for (DeviceRef o : others) {
     CardDevice &other = device_of(a, o.card, o.device);
     const HwdbNode *on = hwdb_node(a.db, other.node);
     const HwdbResource *r = on ? find_resource(*on, RES_IO, 1) : nullptr;
+    t.asking.taken_by = {card, device};
+    t.asking.taken_value = value;
     if (r && other.enabled) check_port(a, o.card, o.device, *r);
+  }
+  t.asking = was;
+}
+
+bool value_allowed(const HwdbResource &res, int value) {
+  if (res.restype == RES_IO) return port_allowed(res, value);
+  if (res.restype == RES_IRQ) return line_allowed(res, value, 1, IRQ_LINES);
+  if (res.restype == RES_DMA) return line_allowed(res, value, 0, DMA_CHANNELS);
+  return false;
+}
+
+bool value_free(const ConfigModel &model, const HwdbResource &res, int value) {
+  if (!value_allowed(res, value)) return false;
+  const ResourceTables &t = model.resources;
+  if (res.restype == RES_IO) return port_range_free(t, value, res.size, &res);
+  return res.restype == RES_IRQ ? !t.irq[value] : !t.dma[value];
+}
+
+std::string allowed_values_text(const HwdbResource &res) {
+  bool io = res.restype == RES_IO;
+  std::string out;
+  auto number = [&](int v) { appendf(out, io ? "%x" : "%d", v); };
+  auto add = [&](int v) {
+    if (!out.empty()) out += ' ';
+    number(v);
+  };
+  if (res.count <= 0) {
+    if (res.range_step <= 0) {
+      add(res.range_start);
+    } else {
+      add(res.range_start);
+      out += "..";
+      number(res.range_end);
+      out += " by ";
+      number(res.range_step);
+    }
+    return out;
+  }
+  if (io) {
+    for (int i = 0; i < res.count && i < 16; i++) add(res.values[i]);
+    return out;
+  }
+  int lo = res.restype == RES_IRQ ? 1 : 0, lines = res.restype == RES_IRQ ? IRQ_LINES : DMA_CHANNELS;
+  for (int v = lo; v < lines; v++)
+    if (static_cast<uint32_t>(res.mask) >> v & 1u) add(v);
+  return out;
+}
+
+SlotState slot_state(const ConfigModel &model, const HwdbModel &db, int card, int device,
+                     const HwdbResource &res) {
+  SlotState st;
+  const ResourceTables &t = model.resources;
+  CardDevice dev = model.cards.cards[card].devices[device];
+  const int *slot = resource_slot(dev, res);
+  st.value = slot ? *slot : -1;
+  if (st.value < 0) {
+    const AskedSlot &q = t.asking;
+    if (q.taken_by.card >= 0 && q.taken_value >= 0) {
+      st.problem = SlotProblem::TakenOver;
+      st.value = q.taken_value;
+      st.holder_device = q.taken_by;
+      const CardDevice &taker = model.cards.cards[q.taken_by.card].devices[q.taken_by.device];
+      const HwdbNode *n = hwdb_node(db, taker.node);
+      st.holder = n ? std::string(field_text(n->name)) : "";
+    } else {
+      st.problem = SlotProblem::Unassigned;
+    }
+    return st;
+  }
+  if (!value_allowed(res, st.value)) {
+    st.problem = SlotProblem::NotAllowed;
+    return st;
+  }
+  const char *holder = nullptr;
+  if (res.restype == RES_IO) {
+    int hit = -1;
+    if (port_range_free(t, st.value, res.size, &res, &hit) || hit < 0) return st;
+    const HwdbNode *n = hwdb_node(db, t.ports[hit].node);
+    st.holder = n ? std::string(field_text(n->name)) : "System";
+    st.holder_device = t.ports[hit].owner;
+    st.problem = SlotProblem::Taken;
+    return st;
+  }
+  bool irq = res.restype == RES_IRQ;
+  holder = irq ? t.irq[st.value] : t.dma[st.value];
+  if (!holder) return st;
+  st.problem = SlotProblem::Taken;
+  st.holder = holder;
+  st.holder_device = irq ? t.irq_owner[st.value] : t.dma_owner[st.value];
+  return st;
+}
+
+void preset_factory_defaults(ConfigModel &model, const HwdbModel &db, int card, int device) {
+  ConfiguredCard &cc = model.cards.cards[card];
+  const HwdbNode *cn = hwdb_node(db, cc.node);
+  if (!cn || (cn->opt & OPT_NO_ALLOC)) return;
+  int n = cc.device_count < MAX_CARD_DEVICES ? cc.device_count : MAX_CARD_DEVICES;
+  for (int d = 0; d < n; d++) {
+    CardDevice &dev = cc.devices[d];
+    const HwdbNode *dn = hwdb_node(db, dev.node);
+    if ((device >= 0 && d != device) || !dev.enabled || !dn || (dn->opt & OPT_NO_ALLOC)) continue;
+    int nres = dn->nres < 0 ? 0 : dn->nres > HWDB_MAX_RES ? HWDB_MAX_RES : dn->nres;
+    for (int r = 0; r < nres; r++) {
+      int *slot = resource_slot(dev, dn->resources[r]);
+      if (slot && *slot == -1) *slot = dn->resources[r].def;
+    }
   }
 }
 

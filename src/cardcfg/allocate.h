@@ -56,6 +56,45 @@ void take_dma(Allocation &a, int card, int device, const HwdbResource &res, int 
 bool port_range_free(const ResourceTables &t, int base, int size, const HwdbResource *res,
                      int *conflict = nullptr);
 
+// Whether the resource allows value: a port in its value list (or range), an
+// IRQ 1..31 or a DMA channel 0..7 in its mask (or range).
+bool value_allowed(const HwdbResource &res, int value);
+
+// Whether the resource allows value and no holder has it now.
+bool value_free(const ConfigModel &model, const HwdbResource &res, int value);
+
+// The values the resource allows, as a person reads them: "220 240 260"
+// (ports in hex), "100..3f0 by 10" for a port range, "5 7 9" for IRQs and
+// DMA channels.
+std::string allowed_values_text(const HwdbResource &res);
+
+// Why the allocation asks for a slot: what is wrong with its value now.
+enum class SlotProblem {
+  None,        // valid and free
+  Unassigned,  // no value (-1)
+  NotAllowed,  // a value the database's resource does not allow
+  Taken,       // held by another holder
+  TakenOver,   // a fixed resource of another device took it (AskedSlot::taken_by)
+};
+struct SlotState {
+  SlotProblem problem = SlotProblem::None;
+  int value = -1;       // the slot's value (TakenOver: the value that was taken)
+  std::string holder;   // Taken, TakenOver: the holder's name (a device node name,
+                        // "System", HOLDER_DISABLED or HOLDER_PCI)
+  DeviceRef holder_device;  // the configured device that holds it, when one does
+};
+
+// The state of the device's slot for res against the holder tables as they
+// are now (during a pass, before the device's own value is registered).
+SlotState slot_state(const ConfigModel &model, const HwdbModel &db, int card, int device,
+                     const HwdbResource &res);
+
+// Gives every unassigned slot (-1) of the card's enabled devices (of device
+// alone when it is not -1) its resource's factory default, so that a pass
+// asks only where the default is not free. Cards and devices whose resources
+// are not allocated here are left alone.
+void preset_factory_defaults(ConfigModel &model, const HwdbModel &db, int card, int device = -1);
+
 // Disables the device: off, every slot -1, nothing held.
 void disable_device(Allocation &a, int card, int device);
 

@@ -60,13 +60,13 @@ void add_card_items(AskChoice &c, const ConfigModel &model, const HwdbModel &db)
     c.items.push_back({card_title(db, model.cards.cards[i]), i});
 }
 
+}  // namespace
+
 bool offered_for_adding(const HwdbModel &db, const HwdbMenu &row, bool no_driver) {
   if (no_driver) return true;
   const HwdbNode *node = hwdb_node(db, row.node);
   return node && !(node->opt & (OPT_NOT_MANUAL | OPT_PNP));
 }
-
-}  // namespace
 
 std::string help_file_name(const std::string &text) {
   size_t at = text.find("README.");

@@ -9,8 +9,14 @@
 namespace kvl {
 
 struct ConfigModel;
+struct HwdbMenu;
 struct HwdbModel;
 class Asker;
+
+// Whether a card-name row may be added by hand: plug-and-play cards (opt
+// 0x08) and those found only on the PCI bus (opt 0x100) are not, unless no
+// driver answers to find them.
+bool offered_for_adding(const HwdbModel &db, const HwdbMenu &row, bool no_driver);
 
 // Lets the user pick a card from the database and adds it, asking for its
 // firmware file and resources. Plug-and-play and PCI cards are offered only

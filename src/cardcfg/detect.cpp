@@ -85,13 +85,16 @@ int ask_cards(ConfigModel &model, const HwdbModel &db, Asker &asker, const Contr
 // logs/pnpres.dat: the resource dump of each plug-and-play card (none when
 // they could not be counted), then the sharing warning. A log: a link put in
 // its place is replaced, never written through.
-void write_pnp_resources(const ConfigModel &model, Asker &asker, const ControlDevice &control,
+void write_pnp_resources(ConfigModel &model, Asker &asker, const ControlDevice &control,
                          int pnp_cards) {
-  warn_if_log_folder_open(kvl_path(model.install_dir, "logs").c_str());
   std::string path = kvl_path(model.install_dir, "logs/pnpres.dat");
-  if (check_replaceable(path.c_str()) < 0) {
-    print_error(path.c_str());
-    return;
+  model.detect.pnpres.clear();
+  if (!model.detect.keep_files) {
+    warn_if_log_folder_open(kvl_path(model.install_dir, "logs").c_str());
+    if (check_replaceable(path.c_str()) < 0) {
+      print_error(path.c_str());
+      return;
+    }
   }
   std::string text;
   for (int n = 0; n < pnp_cards && n <= PNP_LAST_CARD_NUMBER; n++) {
@@ -101,7 +104,8 @@ void write_pnp_resources(const ConfigModel &model, Asker &asker, const ControlDe
     append_pnp_resources(text, n, dump.count, dump.data, sizeof dump.data);
   }
   append_sharing_warning(text, model.detect.shared_irq_mask);
-  if (replace_log_file(path.c_str(), text) < 0) print_error(path.c_str());
+  model.detect.pnpres = std::move(text);
+  if (!model.detect.keep_files) save_pnp_resources(model);
 }
 
 // One driver's probe, between two syncs; each line naming a database card
@@ -133,9 +137,17 @@ void probe(ConfigModel &model, const HwdbModel &db, Asker &asker, const ControlD
 
 }  // namespace
 
+int save_pnp_resources(const ConfigModel &model) {
+  warn_if_log_folder_open(kvl_path(model.install_dir, "logs").c_str());
+  std::string path = kvl_path(model.install_dir, "logs/pnpres.dat");
+  if (replace_log_file(path.c_str(), model.detect.pnpres) == 0) return 0;
+  print_error(path.c_str());
+  return -1;
+}
+
 void detect_pnp_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
                       const ControlDevice &control) {
-  forget_routing(model.install_dir);
+  if (!model.detect.keep_files) forget_routing(model.install_dir);
   asker.notice("Running PnP soundcard detection...", false);
   if (model.settings.pnp_preserve) detect_request(asker, control, CTL_PNP_RESTART, nullptr);
 
@@ -154,7 +166,7 @@ void detect_pnp_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
 void autodetect_isa_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
                           const ControlDevice &control) {
   if (model.detect.pnp_seen) return;
-  forget_routing(model.install_dir);
+  if (!model.detect.keep_files) forget_routing(model.install_dir);
   sys_sync();
   asker.notice("Autodetecting some non PnP soundcards...", false);
   model.detect.isa_probe_ran = 1;

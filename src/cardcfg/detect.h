@@ -21,9 +21,15 @@ struct ControlDevice;
 class Asker;
 
 // Replaces the card list with the plug-and-play and PCI cards the driver
-// reports, sets model.detect.autodetect_done and writes logs/pnpres.dat.
+// reports, sets model.detect.autodetect_done and writes logs/pnpres.dat
+// (unless model.detect.keep_files, as etc/dspdevs.map is then kept too).
 void detect_pnp_cards(ConfigModel &model, const HwdbModel &db, Asker &asker,
                       const ControlDevice &control);
+
+// Writes model.detect.pnpres, the text of the last detection, to
+// DIR/logs/pnpres.dat. Returns 0, or -1 after "PATH: error text" on standard
+// error.
+int save_pnp_resources(const ConfigModel &model);
 
 // Asks every card-level driver to probe for ISA cards without plug and play
 // and appends each card found; does nothing once a plug-and-play card was seen.

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cardcfg/cardlist.h"
 #include "cardcfg/modules.h"
@@ -14,14 +15,41 @@ struct ConfigModel;
 struct HwdbModel;
 class Asker;
 
+// Where the parts of a devices.cfg text stand (line numbers from 1; 0 for
+// none), for messages that name a line, and the lines the reader could not use.
+struct DevicesCfgLines {
+  int card[MAX_CARDS] = {};                      // each card's "-" line
+  int device[MAX_CARDS][MAX_CARD_DEVICES] = {};  // the last line that named the device
+  int download[MAX_CARDS] = {};                  // the line of the card's "$" word
+  struct Skipped {
+    int line;
+    std::string text;  // "Card 'NAME' not found in database", "Too many devices",
+                       // "line contains a NUL byte"
+  };
+  std::vector<Skipped> skipped;  // in file order
+};
+
 // Reads devices.cfg text into the model's cards and settings and clears the
 // first-configuration flag. Unknown cards are reported on standard error and
 // skipped (their device lines go to the card before); so are lines with a
 // NUL byte ("etc/devices.cfg: line N contains a NUL byte"), and the device
 // lines after such a card line are dropped with it; numbers that do not
-// parse leave their field unchanged. Returns the number of card lines that
-// added no card and lines with a NUL byte.
-int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text);
+// parse leave their field unchanged. With lines, where each part stands is
+// noted there, and the card lines and NUL lines that are skipped are noted
+// instead of said. Returns the number of card lines that added no card and
+// lines with a NUL byte.
+int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text,
+                      DevicesCfgLines *lines = nullptr);
+
+// Applies one device line given by a person (words[0] the device's name,
+// then its words, as a devices.cfg device line has them) to card, as the
+// reader applies it, and refuses what the reader would pass over: a device
+// the card does not have, a word that is not ON, OFF, OPNP, P<hex>, I<n>,
+// i<n>, D<n>, d<n> or "$WORD FILE" (the firmware file), a number that does
+// not parse, a value for a slot the device has none of. Returns 0, or -1
+// with why saying which word and why (the card may then be half changed).
+int apply_device_words(const HwdbModel &db, ConfiguredCard &card,
+                       const std::vector<std::string_view> &words, std::string *why);
 
 // Reads the devices.cfg at path, then rebuilds the resource tables; the text
 // read goes to *text_read when given. Returns what parse_devices_cfg

@@ -54,51 +54,90 @@ void read_option(ConfigModel &m, const Words &w) {
   }
 }
 
-CardDevice *find_device(const HwdbModel &db, ConfiguredCard &card, std::string_view name) {
-  for (int d = 0; d < card.device_count; d++) {
+int find_device(const HwdbModel &db, const ConfiguredCard &card, std::string_view name) {
+  for (int d = 0; d < card.device_count && d < MAX_CARD_DEVICES; d++) {
     const HwdbNode *node = hwdb_node(db, card.devices[d].node);
-    if (node && field_text(node->name) == name) return &card.devices[d];
+    if (node && field_text(node->name) == name) return d;
   }
-  return nullptr;
+  return -1;
 }
 
-void set_number(std::string_view text, int base, int32_t *field) {
-  int v;
-  if (parse_number(text, base, &v) == 0) *field = v;
+// A slot word's field and whether the device has that slot.
+int32_t *word_field(CardDevice &dev, char kind, bool *has) {
+  switch (kind) {
+    case 'P': *has = dev.port_count > 0; return &dev.port;
+    case 'I': *has = dev.irq_count > 0; return &dev.irq[0];
+    case 'i': *has = dev.irq_count > 1; return &dev.irq[1];
+    case 'D': *has = dev.dma_count > 0; return &dev.dma[0];
+    case 'd': *has = dev.dma_count > 1; return &dev.dma[1];
+    default: *has = false; return nullptr;
+  }
 }
 
-void read_device_line(const HwdbModel &db, const Words &w, ConfiguredCard &card) {
-  CardDevice *dev = find_device(db, card, w[0]);
+const char *slot_name(char kind) {
+  switch (kind) {
+    case 'P': return "I/O port";
+    case 'I': return "IRQ";
+    case 'i': return "second IRQ";
+    case 'D': return "DMA channel";
+    default: return "second DMA channel";
+  }
+}
+
+// One device line. Without why, as the reader reads a file: what it cannot
+// use is passed over. With why, as a person's words: the first such word
+// ends it with -1 and the reason.
+int read_device_line(const HwdbModel &db, const Words &w, ConfiguredCard &card, std::string *why) {
+  int d = find_device(db, card, w[0]);
+  CardDevice *dev = d >= 0 ? &card.devices[d] : nullptr;
+  auto refuse = [&](std::string_view word, const std::string &reason) {
+    *why = "'" + std::string(word) + "': " + reason;
+    return -1;
+  };
+  if (why && !dev)
+    return refuse(w[0], "the card has no such device");
   for (size_t i = 1; i < w.size(); i++) {
     std::string_view word = w[i];
     if (word.empty()) continue;
     char kind = word[0];
-    if (kind == '#') return;
+    if (kind == '#') return 0;
     if (kind == '$') {
-      if (++i >= w.size()) return;
+      if (++i >= w.size()) return why ? refuse(word, "a firmware file must follow") : 0;
       copy_field(card.download_path, w[i]);
       continue;
     }
     if (!dev) continue;
     std::string_view rest = word.substr(1);
-    switch (kind) {
-      case 'O': dev->enabled = rest.size() > 0 && rest[0] == 'F' ? 0 : 1; break;
-      case 'P': set_number(rest, 16, &dev->port); break;
-      case 'I': set_number(rest, 10, &dev->irq[0]); break;
-      case 'i': set_number(rest, 10, &dev->irq[1]); break;
-      case 'D': set_number(rest, 10, &dev->dma[0]); break;
-      case 'd': set_number(rest, 10, &dev->dma[1]); break;
-      default: break;
+    if (kind == 'O') {
+      if (why && word != "ON" && word != "OFF" && word != "OPNP")
+        return refuse(word, "not ON, OFF or OPNP");
+      dev->enabled = rest.size() > 0 && rest[0] == 'F' ? 0 : 1;
+      continue;
     }
+    bool has = false;
+    int32_t *field = word_field(*dev, kind, &has);
+    if (!field) {
+      if (why) return refuse(word, "not a device word");
+      continue;
+    }
+    int v;
+    if (parse_number(rest, kind == 'P' ? 16 : 10, &v) != 0) {
+      if (why) return refuse(word, kind == 'P' ? "not a hexadecimal port" : "not a number");
+      continue;
+    }
+    if (why && !has) return refuse(word, std::string("the device has no ") + slot_name(kind));
+    *field = v;
   }
+  return 0;
 }
 
 }  // namespace
 
-int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text) {
+int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std::string_view text,
+                      DevicesCfgLines *lines) {
   model.settings.first_configuration = 0;
   CardList &cards = model.cards;
-  ConfiguredCard *current = nullptr;
+  int current = -1;
   int skipped = 0;
   std::string_view line;
   int n = 0;
@@ -106,23 +145,53 @@ int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std
     if (rc < 0) {
       // Refused as a whole, as start-up refuses it. A card line's device
       // lines go with it: taken into the card before, they would change it.
-      std::fprintf(stderr, "%s\n", nul_line_message("etc/devices.cfg", n).c_str());
-      if (!line.empty() && line[0] == '-') current = nullptr;
+      if (lines) lines->skipped.push_back({n, "line contains a NUL byte"});
+      else std::fprintf(stderr, "%s\n", nul_line_message("etc/devices.cfg", n).c_str());
+      if (!line.empty() && line[0] == '-') current = -1;
       skipped++;
       continue;
     }
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '-') {
       std::string name(line.substr(1, line.find(' ') - 1));
-      if (add_card(model, db, asker, name.c_str(), 0) < 0) skipped++;
-      current = cards.count > 0 ? &cards.cards[cards.count - 1] : nullptr;
+      if (lines && hwdb_find_card(db, name.c_str()) < 0) {
+        lines->skipped.push_back({n, "Card '" + name + "' not found in database"});
+        skipped++;
+      } else if (lines && cards.count >= MAX_CARDS) {
+        lines->skipped.push_back({n, "Too many devices"});
+        skipped++;
+      } else if (add_card(model, db, asker, name.c_str(), 0) < 0) {
+        skipped++;
+      } else if (lines) {
+        lines->card[cards.count - 1] = n;
+      }
+      current = cards.count - 1;
       continue;
     }
     Words words = split_words(line);
-    if (line[0] == '/') read_option(model, words);
-    else if (current && !words.empty()) read_device_line(db, words, *current);
+    if (line[0] == '/') {
+      read_option(model, words);
+    } else if (current >= 0 && !words.empty()) {
+      ConfiguredCard &card = cards.cards[current];
+      if (lines) {
+        int d = find_device(db, card, words[0]);
+        if (d >= 0) lines->device[current][d] = n;
+        for (std::string_view w : words)
+          if (!w.empty() && w[0] == '$') lines->download[current] = n;
+      }
+      read_device_line(db, words, card, nullptr);
+    }
   }
   return skipped;
+}
+
+int apply_device_words(const HwdbModel &db, ConfiguredCard &card,
+                       const std::vector<std::string_view> &words, std::string *why) {
+  if (words.empty()) {
+    *why = "no device named";
+    return -1;
+  }
+  return read_device_line(db, words, card, why);
 }
 
 int read_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, const char *path,

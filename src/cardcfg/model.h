@@ -20,6 +20,11 @@ struct DetectState {
   int pnp_seen = 0;            // an ISA plug-and-play card answered: no ISA probing
   int isa_probe_ran = 0;       // the ISA autodetection ran
   uint32_t shared_irq_mask = 0;  // IRQs 1..31 that two PCI cards share
+  // Set by a front end that decides later what to keep: detection then
+  // neither deletes etc/dspdevs.map nor writes logs/pnpres.dat; the text it
+  // would write is in pnpres either way (save_pnp_resources writes it).
+  int keep_files = 0;
+  std::string pnpres;
 };
 
 struct ConfigModel {

@@ -13,6 +13,7 @@ void rebuild_and_check_all(ConfigModel &model, const HwdbModel &db, Asker &asker
   t.failures = 0;
   t.irq_nesting = 0;
   t.dma_nesting = 0;
+  t.asking = {};
   // Every IRQ holder comes from the system copy: a device's IRQ of the last
   // pass, 16..31 included, must not survive into this one.
   for (int i = 0; i < IRQ_LINES; i++) {

@@ -19,10 +19,24 @@ constexpr int MAX_DMA_NESTING = 20;
 extern const char HOLDER_DISABLED[];   // "Disabled"
 extern const char HOLDER_PCI[];        // "Allocated for a PCI device"
 
+struct HwdbResource;
+
 // A configured device: card and device index in the card list; -1 for none.
 struct DeviceRef {
   int card = -1;
   int device = -1;
+};
+
+// What the allocation asks the user about at the moment: the device (or,
+// with device -1, the card's firmware file) and the resource of the
+// question. A take-over that clears another device's value notes the taker
+// and the value while that device is asked again. Set before each question,
+// so an asker that answers without a person can say what the question is.
+struct AskedSlot {
+  DeviceRef who;                        // card -1: no question under way
+  const HwdbResource *res = nullptr;
+  DeviceRef taken_by;                   // the device that took the value, during a take-over
+  int taken_value = -1;
 };
 
 struct PortRange {
@@ -45,6 +59,7 @@ struct ResourceTables {
   int irq_nesting = 0;
   int dma_nesting = 0;
   int failures = 0;                    // selection dialogs with nothing to offer
+  AskedSlot asking;                    // the question under way
 };
 
 struct ConfigModel;

@@ -63,6 +63,8 @@ Dialog open_dialog(Allocation &a, int card, int device, const HwdbResource &res,
   Dialog d{a, card, device, res, k, hwdb_node(a.db, cc.node),
            hwdb_node(a.db, cc.devices[device].node), {}};
   d.choice.title = fmt_title(k.title, card_title(a.db, cc));
+  a.model.resources.asking.who = {card, device};
+  a.model.resources.asking.res = &res;
   return d;
 }
 
@@ -307,6 +309,8 @@ void ask_download_file(Allocation &a, int card, int force) {
   std::string path(field_text(cc.download_path));
   std::string too_long;  // an entered path that the card cannot hold
   for (;;) {
+    a.model.resources.asking.who = {card, -1};
+    a.model.resources.asking.res = nullptr;
     std::string message, input;
     int err = 0;
     if (!too_long.empty()) {

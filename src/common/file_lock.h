@@ -15,4 +15,10 @@ int take_file_lock(const char *path, long *holder);
 // 10 ms). Returns what take_file_lock returns after the last try.
 int take_file_lock_waiting(const char *path, int wait_ms, long *holder);
 
+// Whether another process holds the lock of the file at path, found without
+// keeping the lock and without creating or writing the file. Returns 1 with
+// *holder its pid (0 when unknown), 0 when nobody holds it or the file does
+// not exist, -1 with errno set when the file cannot be opened.
+int file_lock_holder(const char *path, long *holder);
+
 }  // namespace kvl

@@ -64,7 +64,12 @@ int read_stream(std::FILE *in, std::string &text) {
   text.clear();
   char buf[8192];
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text.append(buf, n);
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
+    text.append(buf, n);
+    // A short read that met the end stops here: asking again would wait for
+    // a second end of input from a terminal.
+    if (n < sizeof buf && (std::feof(in) || std::ferror(in))) break;
+  }
   return std::ferror(in) ? -1 : 0;
 }
 

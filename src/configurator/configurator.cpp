@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "cardcfg/load.h"
 #include "cardcfg/modules.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
@@ -37,16 +38,7 @@ int load_configurator_data(CoreRun &run, HwdbModel *db) {
     m.drivers.slots = 0;
     if (read_modules_lis(m) < 0) return -1;
   }
-  std::string err;
-  if (hwdb_load(kvl_path(m.install_dir, "etc/config.dat").c_str(), db, &err) < 0) {
-    std::fputs(err.c_str(), stderr);
-    return -1;
-  }
-  if (m.verbosity >= 7) hwdb_dump_model(*db, stderr);
-  if (read_modules_dep(m) < 0) return -1;
-  query_pci_irqs(m.resources, run.control);
-  mark_resource_base(m.resources);
-  return 0;
+  return load_hardware_data(m, run.control, db);
 }
 
 int run_configurator(CoreRun &run) {

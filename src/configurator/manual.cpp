@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cardcfg/allocate.h"
+#include "cardcfg/card_lines.h"
 #include "cardcfg/cardlist.h"
 #include "cardcfg/model.h"
 #include "cardcfg/resources.h"
@@ -25,22 +26,6 @@ void add_action(ManualList &l, std::string text, ManualAction action) {
   l.actions.push_back(action);
 }
 
-// The device's label: the first line of its description, else its name.
-std::string device_label(const HwdbModel &db, const HwdbNode &node) {
-  const char *text = hwdb_text(db, node.descr);
-  if (!text) return std::string(field_text(node.name));
-  std::string s = text;
-  return s.substr(0, s.find('\n'));
-}
-
-// "= value", or "= not assigned" for a slot without a value.
-std::string shown_value(const char *format, const int *slot) {
-  std::string out;
-  if (!slot || *slot < 0) return "not assigned";
-  appendf(out, format, *slot);
-  return out;
-}
-
 void add_resource_lines(ManualList &l, const HwdbModel &db, const ConfiguredCard &card, int c,
                         int d) {
   const CardDevice &dev = card.devices[d];
@@ -50,21 +35,12 @@ void add_resource_lines(ManualList &l, const HwdbModel &db, const ConfiguredCard
     const HwdbResource &res = node->resources[r];
     CardDevice copy = dev;  // resource_slot hands out a writable slot
     const int *slot = resource_slot(copy, res);
-    std::string text;
     int type;
-    if (res.restype == RES_IO) {
-      text = "         I/O port = " + shown_value("%x", slot);
-      type = MANUAL_PORT;
-    } else if (res.restype == RES_IRQ) {
-      text = "         IRQ      = " + shown_value("%d", slot);
-      type = MANUAL_IRQ;
-    } else if (res.restype == RES_DMA) {
-      appendf(text, "         DMA (%c)  = ", res.num == 2 ? 'B' : 'A');
-      text += shown_value("%d", slot);
-      type = MANUAL_DMA;
-    } else {
-      continue;
-    }
+    if (res.restype == RES_IO) type = MANUAL_PORT;
+    else if (res.restype == RES_IRQ) type = MANUAL_IRQ;
+    else if (res.restype == RES_DMA) type = MANUAL_DMA;
+    else continue;
+    std::string text = "         " + resource_value_line(res, slot);
     if ((res.flags & RF_FIXED) || !slot) add_line(l, text);
     else add_action(l, text, {type, dev.node, c, d, &res});
   }

@@ -23,40 +23,21 @@ constexpr int CODE_SAVE = -2;
 constexpr int CODE_CANCEL = -3;
 constexpr size_t VALUE_INPUT_SIZE = 16;  // room for "-2147483648"
 
-struct OptionEdit {
-  const OptionEntry *option;
-  int value = 0;
-  bool set = false;
-};
-
-// Fills the table from the file's text; lines without "=" are reported.
-void take_file(std::vector<OptionEdit> &table, std::string_view text) {
+// Reports the file's lines without "=" and gives its settings.
+OptionSettings take_file(std::string_view text) {
   OptionsFile file;
   parse_options_cfg(text, &file);
   for (const SettingsProblem &p : file.problems)
     if (p.kind == SettingsError::InvalidLine)
       std::fprintf(stderr, "Invalid line in etc/options.cfg: '%s'\n", quote_text(p.text).c_str());
-  for (const OptionRow &row : file.rows)
-    for (OptionEdit &e : table)
-      if (e.option == row.option) {
-        e.value = option_value(row);
-        e.set = true;
-      }
-}
-
-std::string file_text(const std::vector<OptionEdit> &table) {
-  std::string out;
-  for (const OptionEdit &e : table)
-    if (e.set) appendf(out, "%s=%d\n", e.option->name, e.value);
-  return out;
+  return option_settings(file);
 }
 
 }  // namespace
 
 void edit_options(Configurator &cfg) {
   std::string path = kvl_path(cfg.run.model.install_dir, OPTIONS_CFG);
-  std::vector<OptionEdit> table;
-  for (const OptionEntry &o : OptionTable) table.push_back({&o});
+  OptionSettings table;
   std::string text;
   if (read_text_file(path.c_str(), text) < 0) {
     // A missing file opens the editor with nothing set; any other error
@@ -66,40 +47,41 @@ void edit_options(Configurator &cfg) {
       return;
     }
   } else {
-    take_file(table, text);
+    table = take_file(text);
   }
   for (;;) {
     AskChoice c;
     c.title = "Kelvane - Config options";
     std::vector<int> shown;  // table index of each item
-    for (size_t i = 0; i < table.size(); i++) {
-      const OptionEdit &e = table[i];
-      if (e.option->hidden) continue;
+    for (int i = 0; i < OPTION_COUNT; i++) {
+      const OptionEntry &o = OptionTable[i];
+      if (o.hidden) continue;
       std::string item;
-      if (e.set) appendf(item, "%s=%d", e.option->name, e.value);
-      else appendf(item, "%s (not set)", e.option->name);
+      if (table.set[i]) appendf(item, "%s=%d", o.name, table.value[i]);
+      else appendf(item, "%s (not set)", o.name);
       c.items.push_back({item, static_cast<int>(shown.size())});
-      shown.push_back(static_cast<int>(i));
+      shown.push_back(i);
     }
     c.buttons = {{"  Save  ", CODE_SAVE}, {"  Cancel  ", CODE_CANCEL}};
     int code = cfg.asker.choose(c).code;
     if (code == CODE_CANCEL) return;
     if (code == CODE_SAVE) {
-      if (replace_file(path.c_str(), file_text(table)) == 0) return;
+      if (replace_file(path.c_str(), format_option_settings(table)) == 0) return;
       cfg.asker.notice(path + ": " + std::strerror(errno), true);
       continue;  // every edit kept: save again or cancel
     }
     if (code < 0 || code >= static_cast<int>(shown.size())) continue;  // Escape
-    OptionEdit &e = table[shown[code]];
-    std::fprintf(stderr, "Edit %d: %s\n", shown[code], e.option->name);
-    std::string input = e.set ? std::to_string(e.value) : "";
+    int i = shown[code];
+    const char *name = OptionTable[i].name;
+    std::fprintf(stderr, "Edit %d: %s\n", i, name);
+    std::string input = table.set[i] ? std::to_string(table.value[i]) : "";
     std::string prompt;
-    appendf(prompt, "Enter value for %s=", e.option->name);
+    appendf(prompt, "Enter value for %s=", name);
     int value;
     if (cfg.asker.enter_text(prompt, input, VALUE_INPUT_SIZE) &&
         parse_option_value(input, &value) == 0) {
-      e.value = value;
-      e.set = true;
+      table.value[i] = value;
+      table.set[i] = true;
     }
   }
 }

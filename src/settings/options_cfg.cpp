@@ -67,6 +67,25 @@ int format_options_cfg(const OptionsFile &file, std::string *out) {
   return 0;
 }
 
+OptionSettings option_settings(const OptionsFile &file) {
+  OptionSettings s;
+  for (const OptionRow &row : file.rows) {
+    if (!row.option) continue;
+    int i = static_cast<int>(row.option - OptionTable);
+    if (i < 0 || i >= OPTION_COUNT) continue;
+    s.set[i] = true;
+    s.value[i] = option_value(row);
+  }
+  return s;
+}
+
+std::string format_option_settings(const OptionSettings &settings) {
+  std::string out;
+  for (int i = 0; i < OPTION_COUNT; i++)
+    if (settings.set[i]) appendf(out, "%s=%d\n", OptionTable[i].name, settings.value[i]);
+  return out;
+}
+
 namespace {
 
 void report(const SettingsProblem &p) {

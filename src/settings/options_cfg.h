@@ -59,6 +59,21 @@ int parse_options_cfg(std::string_view text, OptionsFile *out);
 // the same rows.
 int format_options_cfg(const OptionsFile &file, std::string *out);
 
+// The options as the configurator's editor and kvlcfg change them: every
+// OptionTable entry (by index), set or not, with its value.
+struct OptionSettings {
+  bool set[OPTION_COUNT] = {};
+  int value[OPTION_COUNT] = {};
+};
+
+// The settings the file's rows give: each row sets its option to
+// option_value(row); a later row of the same option wins.
+OptionSettings option_settings(const OptionsFile &file);
+
+// The text of options.cfg for settings: "NAME=VALUE\n" for each set option,
+// in table order (hidden ones included).
+std::string format_option_settings(const OptionSettings &settings);
+
 // Sends each row with CTL_SET_OPTION and reports on standard error, in line
 // order: "Config option 'LINE' defined" after each row (after "Set ioctl:
 // error text" when the driver refused it), "Invalid line in

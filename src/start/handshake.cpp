@@ -46,8 +46,7 @@ namespace {
 // of newlines plus one, capped at the size of the table; *lines gets the
 // uncapped count. With described, each piece is "NAME:DESCRIPTION" (no
 // colon: an empty description).
-int split_driver_names(CoreRun &run, std::string_view text, bool described, int *lines) {
-  DriverTable &d = run.model.drivers;
+int split_driver_names(DriverTable &d, std::string_view text, bool described, int *lines) {
   int count = 0;
   *lines = 0;
   size_t start = 0;
@@ -70,7 +69,7 @@ int split_driver_names(CoreRun &run, std::string_view text, bool described, int 
 
 int take_names(CoreRun &run, std::string_view text, bool described) {
   int lines = 0;
-  int count = split_driver_names(run, text, described, &lines);
+  int count = split_driver_names(run.model.drivers, text, described, &lines);
   DriverTable &d = run.model.drivers;
   if (lines > count)
     std::fprintf(stderr, "Get drivers long: %d drivers reported, the first %d are used\n", lines,
@@ -114,5 +113,20 @@ int load_names(CoreRun &run, uint32_t code, bool described) {
 int load_driver_names(CoreRun &run) { return load_names(run, CTL_GET_DRIVERS, false); }
 
 int load_driver_descriptions(CoreRun &run) { return load_names(run, CTL_GET_DRIVERS_LONG, true); }
+
+int load_driver_table(const ControlDevice &control, DriverTable &drivers) {
+  int32_t slots = 0;
+  if (control_request(control, CTL_GET_NDRIVERS, &slots) < 0) return -1;
+  int32_t keys[DRIVER_TYPE_SLOTS] = {};
+  if (control_request(control, CTL_GET_DRIVER_TYPES, keys) < 0) return -1;
+  char text[DRIVER_LIST_BYTES + 1] = {};
+  if (control_request(control, CTL_GET_DRIVERS, text) < 0) return -1;
+  drivers.slots = slots;
+  for (int i = 0; i < MAX_DRIVER_KEYS; i++) drivers.keys[i] = keys[i];
+  int lines = 0;
+  int count = split_driver_names(drivers, std::string_view(text, std::strlen(text)), false, &lines);
+  if (count < drivers.slots) drivers.slots = count;
+  return 0;
+}
 
 }  // namespace kvl

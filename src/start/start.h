@@ -134,6 +134,12 @@ int take_driver_descriptions(CoreRun &run, std::string_view text);
 // "Get drivers long: error text".
 int load_driver_descriptions(CoreRun &run);
 
+// The driver's table as start-up learns it, for reading what the driver
+// reports about its cards: Get #drivers, Get driver types and Get drivers
+// into drivers (slot count, keys, names), without the handshake's options
+// and prints. Returns 0, or -1 after printing a failed request.
+int load_driver_table(const ControlDevice &control, DriverTable &drivers);
+
 // Get #cards, the card report and the warnings. Sets *all_ok to 0 when a
 // card failed to initialise or the driver has no card. Returns 0, or -1
 // after printing.

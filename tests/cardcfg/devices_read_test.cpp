@@ -110,6 +110,47 @@ TEST_F(CardcfgTest, DeviceLineWords) {
   }
 }
 
+// A person's device words go through the reader's rules, and what the
+// reader would pass over is refused with the word and the reason.
+TEST_F(CardcfgTest, PersonsDeviceWordsAreAppliedOrRefused) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string why;  // "" when taken
+  } cases[] = {
+      {{"isaaud", "OFF", "P240", "I7", "i9", "D3", "d5"}, ""},
+      {{"isaaud", "OPNP", "# I5", "nonsense"}, ""},
+      {{"isaaud", "$LOADBIN", "/x/fw.bin"}, ""},
+      {{"nosuch", "ON"}, "'nosuch': the card has no such device"},
+      {{"isaaud", "On"}, "'On': not ON, OFF or OPNP"},
+      {{"isaaud", "P24g"}, "'P24g': not a hexadecimal port"},
+      {{"isaaud", "I"}, "'I': not a number"},
+      {{"isaaud", "X9"}, "'X9': not a device word"},
+      {{"isaaud", "$LOADBIN"}, "'$LOADBIN': a firmware file must follow"},
+      {{"isamidi", "P300", "i5"}, "'i5': the device has no second IRQ"},
+      {{"isamidi", "D1"}, "'D1': the device has no DMA channel"},
+  };
+  for (const Case &c : cases) {
+    reset_model();
+    parse("-KVLISA1 #t\n");
+    ASSERT_EQ(model().cards.count, 1);
+    std::vector<std::string_view> words(c.words.begin(), c.words.end());
+    std::string why;
+    int rc = apply_device_words(db(), model().cards.cards[0], words, &why);
+    EXPECT_EQ(rc, c.why.empty() ? 0 : -1) << c.words[1];
+    EXPECT_EQ(why, c.why) << c.words[1];
+  }
+  reset_model();
+  parse("-KVLISA1 #t\n");
+  const CardDevice &d = model().cards.cards[0].devices[0];
+  std::string why;
+  std::vector<std::string_view> words = {"isaaud", "OFF", "P240", "I7", "i9", "D3", "d5"};
+  ASSERT_EQ(apply_device_words(db(), model().cards.cards[0], words, &why), 0);
+  EXPECT_EQ(d.enabled, 0);
+  EXPECT_EQ(d.port, 0x240);
+  EXPECT_EQ(d.irq[1], 9);
+  EXPECT_EQ(d.dma[1], 5);
+}
+
 TEST_F(CardcfgTest, DownloadWordSetsThePathEvenWithoutDevice) {
   parse("-KVLISA1 #t\nnosuch ON P240 $LOADBIN /x/fw.bin\n");
   EXPECT_STREQ(model().cards.cards[0].download_path, "/x/fw.bin");

@@ -13,7 +13,7 @@ cd "$tmp/kvl/share/man"
 status=0
 for page in man1/kvlsim.1 man3/kvllib.3 man5/config.dat.5 man5/devices.cfg.5 \
             man5/kvl-settings.5 man5/modules.cfg.5 man8/audcore.8 man8/audpanel.8 \
-            man8/audstart.8 man8/audstop.8; do
+            man8/audstart.8 man8/audstop.8 man8/kvlcfg.8; do
   if [ ! -f "$page" ]; then
     echo "not installed: share/man/$page"
     status=1

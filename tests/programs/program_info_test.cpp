@@ -14,7 +14,7 @@ using kvltest::run;
 
 TEST(ProgramInfo, EveryProgramHelpAndVersion) {
   const char *const programs[] = {"audcore",   "audpanel", "kvltest", "kvlupdate",
-                                  "kvlsim",    "audstart", "audstop"};
+                                  "kvlsim",    "audstart", "audstop", "kvlcfg"};
   for (const char *name : programs) {
     const std::string p = name;
     for (const char *flag : {"--help", "--version"}) {

@@ -48,6 +48,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
   }
   ASSERT_TRUE(p.exists("etc/init.d/kvl"));
   EXPECT_EQ(p.read("bin/kvlupdate"), kvltest::read_file(kvltest::bin("kvlupdate")));
+  EXPECT_EQ(p.read("bin/kvlcfg"), kvltest::read_file(kvltest::bin("kvlcfg")));
 
   // The administrator's edits and files only the configurator and the
   // control panel write; program and database files damaged.
