@@ -1,6 +1,9 @@
 // startup_bench PREFIX [ROUNDS]: the whole `audstart`, as a user runs it, on
-// two machines, against an anchor of `true` plus the shell commands start-up
-// runs (the mixer.map "!mixset" line, through sh as start-up runs it).
+// two machines, against two anchors: `true` plus the shell commands start-up
+// runs (the mixer.map "!mixset" line, through sh as start-up runs it), and the
+// floor: the same plus the file work the job cannot avoid, creating in a
+// fresh folder as many files as start-up creates device nodes, each with its
+// mode (one create and one mode change each).
 //
 // PREFIX is an installation (cmake --install BUILD --prefix PREFIX); the
 // bench copies it once per scenario into a folder beside the machine, so the
@@ -11,14 +14,18 @@
 //         etc/options.cfg, mixer levels for every card and the routing of
 //         etc/dspdevs.map saved.
 //
-// Each scenario: one warm-up round of each, then ROUNDS (at least 11) rounds
-// of anchor and product in turn; a fresh machine (kvlsim init, not timed)
-// before every product round. Every product round is checked: exit status 0,
-// AUDSTART_OK, every card initialised, and for "ten" ceil(199999 / 2048)
-// firmware chunks in the journal.
+// Each scenario: one untimed start-up that counts the device nodes it makes,
+// one warm-up round, then ROUNDS (at least 11) rounds of both anchors and the
+// product in turn; a fresh machine (kvlsim init, not timed) before every
+// product round. Every product round is checked: exit status 0, AUDSTART_OK,
+// every card initialised, as many device nodes as counted, and for "ten"
+// ceil(199999 / 2048) firmware chunks in the journal. The figures are for the
+// file system of the working folder, whose type is printed.
 #include "bench_stats.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,7 +122,55 @@ struct Scenario {
   std::string machine_file;  // empty: the built-in demo machine
   int cards;
   int chunks;         // firmware chunks expected in the journal
+  int nodes = -1;     // device nodes a start-up makes (counted before the rounds)
+  int machine_nodes = -1;  // device nodes of the machine after a start-up
 };
+
+// The simulated device nodes under the machine's dev/: files whose text
+// starts with the simulator's node mark.
+int count_nodes(const fs::path &sim) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto &e : fs::recursive_directory_iterator(sim / "dev", ec)) {
+    if (!e.is_regular_file() || e.is_symlink()) continue;
+    char mark[10] = {};
+    std::ifstream(e.path(), std::ios::binary).read(mark, sizeof mark);
+    n += std::string(mark, sizeof mark) == "KVLSIM-CHR";
+  }
+  return n;
+}
+
+// The floor's file work: n files made in the fresh folder dir, each created
+// and given its mode. False when a call fails.
+bool make_files(const fs::path &dir, int n) {
+  if (mkdir(dir.c_str(), 0755) != 0) return false;
+  for (int i = 0; i < n; i++) {
+    std::string path = (dir / ("n" + std::to_string(i))).string();
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, 0666) == 0;
+    if (close(fd) != 0 || !ok) return false;
+  }
+  return true;
+}
+
+// The working folder's file system, as statfs names it.
+std::string fs_type(const fs::path &dir) {
+  struct statfs st;
+  if (statfs(dir.c_str(), &st) != 0) return "unknown";
+  switch (static_cast<unsigned long>(st.f_type)) {
+    case 0xEF53: return "ext2/3/4";
+    case 0x01021994: return "tmpfs";
+    case 0x58465342: return "xfs";
+    case 0x9123683E: return "btrfs";
+    case 0x794c7630: return "overlayfs";
+    default: {
+      char hex[32];
+      std::snprintf(hex, sizeof hex, "type 0x%lx", static_cast<unsigned long>(st.f_type));
+      return hex;
+    }
+  }
+}
 
 // A fresh machine for the scenario's installation.
 bool fresh_machine(const Scenario &s, const std::string &kvlsim) {
@@ -143,12 +198,15 @@ bool round_ok(const Scenario &s, int rc) {
         j["total"] == kFirmwareBytes && j["result"] == 0)
       chunks++;
   }
-  if (rc == 0 && status == "AUDSTART_OK\n" && initialised == s.cards && chunks == s.chunks)
+  int nodes = count_nodes(s.dir / "sim");
+  if (rc == 0 && status == "AUDSTART_OK\n" && initialised == s.cards && chunks == s.chunks &&
+      (s.machine_nodes < 0 || nodes == s.machine_nodes))
     return true;
   std::fprintf(stderr,
                "startup_bench %s: exit %d, status '%s', %d of %d cards initialised, %d of %d "
-               "firmware chunks\n",
-               s.name, rc, status.c_str(), initialised, s.cards, chunks, s.chunks);
+               "firmware chunks, %d device nodes of %d\n",
+               s.name, rc, status.c_str(), initialised, s.cards, chunks, s.chunks, nodes,
+               s.machine_nodes);
   return false;
 }
 
@@ -189,32 +247,61 @@ int main(int argc, char **argv) {
   write_text(ten.dir / "kvl/etc/dspdevs.map", "9 8 7 6 5 4 3 2 1 0 \n0 1 2 3 \n5 \n");
 
   std::printf("startup_bench: whole audstart against `true` + the start-up's shell command, "
-              "%d rounds after a warm-up, wall-clock ms\n",
-              rounds);
+              "and against that + the device-node files (the floor), %d rounds after a "
+              "warm-up, wall-clock ms, on %s\n",
+              rounds, fs_type(work).c_str());
   bool ok = true;
-  for (const Scenario &s : scenarios) {
+  for (Scenario &s : scenarios) {
     const std::string kvl = (s.dir / "kvl").string(), simroot = (s.dir / "sim").string();
     const std::vector<std::string> mixset = {
         "/bin/sh", "-c", kvl + "/bin/mixset -q vol=75 pcm=75 synth=75 > /dev/null"};
-    bench::Rounds r;
+    // The nodes one start-up makes: those of its machine less those of a
+    // fresh one.
+    if (!fresh_machine(s, kvlsim)) {
+      std::fprintf(stderr, "startup_bench: kvlsim init failed\n");
+      return 1;
+    }
+    int before = count_nodes(s.dir / "sim");
+    fs::remove(s.dir / "kvl/.status");
+    int rc = spawn({kvl + "/bin/audstart"}, simroot);
+    if (!round_ok(s, rc)) ok = false;
+    s.machine_nodes = count_nodes(s.dir / "sim");
+    s.nodes = s.machine_nodes - before;
+    bench::Rounds plain, floor;
     for (int i = -1; i < rounds; i++) {
       auto t0 = bench::Clock::now();
       spawn({"/bin/true"}, "");
       spawn(mixset, "");
       double anchor = bench::ms_since(t0);
+      fs::path files = s.dir / ("floor." + std::to_string(i + 1));
+      t0 = bench::Clock::now();
+      spawn({"/bin/true"}, "");
+      spawn(mixset, "");
+      bool made = make_files(files, s.nodes);
+      double floor_ms = bench::ms_since(t0);
+      fs::remove_all(files);
+      if (!made) {
+        std::fprintf(stderr, "startup_bench: the floor's files could not be made\n");
+        return 1;
+      }
       if (!fresh_machine(s, kvlsim)) {
         std::fprintf(stderr, "startup_bench: kvlsim init failed\n");
         return 1;
       }
       fs::remove(s.dir / "kvl/.status");
       t0 = bench::Clock::now();
-      int rc = spawn({kvl + "/bin/audstart"}, simroot);
+      rc = spawn({kvl + "/bin/audstart"}, simroot);
       double product = bench::ms_since(t0);
       if (!round_ok(s, rc)) ok = false;
-      if (i >= 0) r.add(anchor, product);
+      if (i >= 0) {
+        plain.add(anchor, product);
+        floor.add(floor_ms, product);
+      }
     }
+    std::printf("%s: %d device nodes a start-up\n", s.name, s.nodes);
     std::string what = std::string("audstart, ") + s.name;
-    r.print(what.c_str(), "ms");
+    plain.print((what + " / true + sh").c_str(), "ms");
+    floor.print((what + " / floor").c_str(), "ms");
   }
   fs::remove_all(work);
   return ok ? 0 : 1;

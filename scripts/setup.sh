@@ -2,7 +2,7 @@
 # (only those missing, non-interactively) and builds incrementally.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-PACKAGES="build-essential cmake pkg-config libncurses-dev libgtest-dev libgmock-dev
+PACKAGES="build-essential cmake ninja-build pkg-config libncurses-dev libgtest-dev libgmock-dev
   nlohmann-json3-dev libvterm-dev ncompress gzip tmux groff-base"
 # Only ./check needs these: clang and its libFuzzer runtime for the fuzz targets.
 CHECK_PACKAGES="clang libclang-rt-14-dev"
@@ -26,10 +26,15 @@ kvl_install_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# kvl_configure BUILD_DIR [cmake options...]
+# kvl_configure BUILD_DIR [cmake options...]: a new folder builds with Ninja
+# where it is installed; a folder configured before keeps its generator.
 kvl_configure() {
   local dir=$1; shift
-  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  local gen=()
+  if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
+    gen=(-G Ninja)
+  fi
+  cmake -S "$ROOT" -B "$dir" "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 }
 
 # kvl_build BUILD_DIR [cmake options...]: configures and builds everything.
@@ -38,10 +43,12 @@ kvl_build() {
   cmake --build "$1" -j"$(nproc)"
 }
 
-# kvl_build_fuzz BUILD_DIR: the fuzz targets with clang, and only what they
-# link. The simulator is left out: the targets bring their own fake driver.
+# kvl_build_fuzz BUILD_DIR [cmake options...]: the fuzz targets with clang,
+# and only what they link. The simulator is left out: the targets bring their
+# own fake driver.
 kvl_build_fuzz() {
-  kvl_configure "$1" -DKVL_FUZZ=ON -DKVL_SIMULATOR=OFF \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-  cmake --build "$1" -j"$(nproc)" --target kvl_fuzz_targets
+  local dir=$1; shift
+  kvl_configure "$dir" -DKVL_FUZZ=ON -DKVL_SIMULATOR=OFF \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "$@"
+  cmake --build "$dir" -j"$(nproc)" --target kvl_fuzz_targets
 }

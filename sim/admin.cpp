@@ -46,7 +46,7 @@ bool parse_number(const std::string &s, long lo, long hi, int base, long &out) {
 // Runs fn on the locked state of a machine and saves it. fn returns 0 or an
 // error line.
 template <typename Fn>
-int with_state(const std::string &dir, Fn fn) {
+int edit_state(const std::string &dir, Fn fn) {
   Machine m;
   std::string err;
   if (machine_load(dir, m, err) < 0) return fail(err);
@@ -119,7 +119,7 @@ int admin_init(const std::string &dir, const char *machine_file, const std::stri
 }
 
 int admin_load(const std::string &dir) {
-  return with_state(dir, [](const Machine &m, SimJson &state) {
+  return edit_state(dir, [](const Machine &m, SimJson &state) {
     if (state["loaded"].get<bool>()) return std::string();
     state_forget(state);
     state["loaded"] = true;
@@ -129,7 +129,7 @@ int admin_load(const std::string &dir) {
 }
 
 int admin_unload(const std::string &dir) {
-  return with_state(dir, [](const Machine &, SimJson &state) {
+  return edit_state(dir, [](const Machine &, SimJson &state) {
     state_forget(state);
     return std::string();
   });
@@ -142,7 +142,7 @@ int admin_fault(const std::string &dir, const std::string &request, const std::s
   if (!errno_value(err.c_str())) return fail("unknown errno name '" + err + "'");
   if (!request.empty() && !request_known(request)) return fail("unknown request '" + request + "'");
   if (!open.empty() && open[0] != '/') return fail("'" + open + "' is not an absolute path");
-  return with_state(dir, [&](const Machine &, SimJson &state) {
+  return edit_state(dir, [&](const Machine &, SimJson &state) {
     SimJson f = SimJson::object();
     if (!request.empty()) f["request"] = request;
     else f["open"] = open;

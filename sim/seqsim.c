@@ -132,15 +132,17 @@ static int close_keeping(int fd, int rc)
     return rc;
 }
 
-int seqsim_node_create(const char *file, int major, int minor, mode_t perms)
+/* A node file with exactly perms (exact), or with perms less the umask, as
+ * mknod makes a node. */
+static int node_write(const char *file, int major, int minor, mode_t perms, int exact)
 {
-    int fd = open(file, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = open(file, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exact ? 0600 : perms & 07777);
     if (fd < 0)
         return -1;
     char text[64];
     int len = snprintf(text, sizeof text, NODE_MAGIC " %d %d\n", major, minor);
     int rc = write_all(fd, text, (size_t)len);
-    if (rc == 0 && fchmod(fd, perms & 07777) < 0)
+    if (rc == 0 && exact && fchmod(fd, perms & 07777) < 0)
         rc = -1;
     rc = close_keeping(fd, rc);
     if (rc < 0) {
@@ -149,6 +151,16 @@ int seqsim_node_create(const char *file, int major, int minor, mode_t perms)
         errno = e;
     }
     return rc;
+}
+
+int seqsim_node_create(const char *file, int major, int minor, mode_t perms)
+{
+    return node_write(file, major, minor, perms, 1);
+}
+
+int seqsim_node_make(const char *file, int major, int minor, mode_t perms)
+{
+    return node_write(file, major, minor, perms, 0);
 }
 
 int seqsim_lock(const char *root)

@@ -46,8 +46,10 @@ int seqsim_errno_value(const char *name);
 /* Reads the node file at a real path: 0 with major/minor set; -1 when the
  * file is missing, unreadable or anything but a node file. */
 int seqsim_node_read(const char *file, int *major, int *minor);
-/* Creates a node file (EEXIST when something is there). */
+/* Creates a node file (EEXIST when something is there) whose mode is perms. */
 int seqsim_node_create(const char *file, int major, int minor, mode_t perms);
+/* The same as mknod makes a node: its mode is perms less the umask. */
+int seqsim_node_make(const char *file, int major, int minor, mode_t perms);
 
 /* The machine's lock: a flock on DIR/.lock, exclusive while state, journal,
  * capture or faults mirror change, shared while they are only read. A lock

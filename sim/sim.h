@@ -53,5 +53,9 @@ inline int node_read(const char *file, int *major, int *minor) {
 inline int node_create(const char *file, int major, int minor, mode_t perms) {
   return seqsim_node_create(file, major, minor, perms);
 }
+// The same as mknod makes a node: its mode is perms less the umask.
+inline int node_make(const char *file, int major, int minor, mode_t perms) {
+  return seqsim_node_make(file, major, minor, perms);
+}
 
 }  // namespace kvl

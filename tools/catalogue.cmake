@@ -10,6 +10,7 @@ add_library(kvl_catalogue STATIC
   catalogue/catalogue_write.cpp)
 target_include_directories(kvl_catalogue PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(kvl_catalogue PUBLIC kvl_common kvl_hwdb nlohmann_json::nlohmann_json)
+kvl_unity_build(kvl_catalogue)
 
 add_executable(kvl_mkcatalogue catalogue/mkcatalogue.cpp)
 target_link_libraries(kvl_mkcatalogue PRIVATE kvl_catalogue)

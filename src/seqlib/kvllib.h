@@ -47,6 +47,59 @@ void KVL_seqbuf_dump(int fd, unsigned char *buf, int buflen);
 void KVL_seq_needbuf(int len, int fd, unsigned char *buf, int buflen);
 /* Counts len more bytes of events as waiting. */
 void KVL_seq_advbuf(int len, int fd, unsigned char *buf, int buflen);
+
+/* The library's descriptor once it is set up, else -1: what the event path
+ * below compares the caller's descriptor with. Not for applications. */
+extern int kvllib_fastfd;
+
+/* The event path in the application: KVL_seq_needbuf and KVL_seq_advbuf are
+ * also static inline functions, so that an event that fits, with the
+ * caller's view the library's own, costs no call; any other case calls the
+ * function of the same name, which does what it always did. The functions
+ * stay exported for a caller that takes their address, writes the name in
+ * parentheses, or defines KVL_NO_INLINE before including this header. A
+ * compiler with neither inline functions (C99, C++) nor GNU C's __inline__
+ * gets the plain calls. */
+#if !defined(KVL_NO_INLINE) && (defined(__GNUC__) || defined(__cplusplus) || \
+    (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L))
+#if defined(__GNUC__)
+#define KVLLIB_INLINE static __inline__
+#define KVLLIB_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define KVLLIB_INLINE static inline
+#define KVLLIB_LIKELY(x) (x)
+#endif
+
+/* The caller's view is the library's own and the library is set up: the
+ * checks of the functions have nothing to say. */
+#define KVLLIB_VIEW_OK(fd, buf, buflen) \
+    ((fd) == kvllib_fastfd && (fd) != -1 && (buf) == _seqbuf && (buflen) == _seqbuflen)
+
+/* An event of len bytes fits when the waiting count plus len is at most the
+ * buffer's size; compared without sign, the sum is small only when the true
+ * one is at most as large, so a fit here is a fit for the function too. */
+KVLLIB_INLINE void kvllib_seq_needbuf(int len, int fd, unsigned char *buf, int buflen)
+{
+    if (!KVLLIB_LIKELY(KVLLIB_VIEW_OK(fd, buf, buflen) &&
+                       (unsigned)_seqbufptr + (unsigned)len <= (unsigned)_seqbuflen))
+        (KVL_seq_needbuf)(len, fd, buf, buflen);
+}
+
+/* A count and a length both within the largest buffer add without
+ * overflow, so the function would not have to hold the sum in range. */
+KVLLIB_INLINE void kvllib_seq_advbuf(int len, int fd, unsigned char *buf, int buflen)
+{
+    if (KVLLIB_LIKELY(KVLLIB_VIEW_OK(fd, buf, buflen) &&
+                      (unsigned)_seqbufptr <= (unsigned)KVL_SEQBUF_MAX &&
+                      (unsigned)len <= (unsigned)KVL_SEQBUF_MAX))
+        _seqbufptr += len;
+    else
+        (KVL_seq_advbuf)(len, fd, buf, buflen);
+}
+
+#define KVL_seq_needbuf(len, fd, buf, buflen) kvllib_seq_needbuf(len, fd, buf, buflen)
+#define KVL_seq_advbuf(len, fd, buf, buflen) kvllib_seq_advbuf(len, fd, buf, buflen)
+#endif
 /* Loads instrument patch (0-127) into device dev when it caches patches;
  * chn is not used. */
 void KVL_patch_caching(int dev, int chn, int patch, int fd, unsigned char *buf, int buflen);

@@ -1,4 +1,5 @@
 /* The sequencer event buffer, synthesizer classification and patch caching. */
+#define KVL_NO_INLINE /* this file defines the functions themselves */
 #include "kvllib.h"
 #include "seqlib_private.h"
 #include "wavetable.h"
@@ -18,6 +19,7 @@ int _seqbuflen = 0;
 int _seqbufptr = 0;
 int synth_types[KVL_MAX_SYNTHS];
 int nrsynths = 0;
+int kvllib_fastfd = -1;
 
 static int seqfd = -1;
 static int initialized = 0;
@@ -103,6 +105,7 @@ static int kvl_init_lib(void)
         }
     }
     initialized = 1;
+    kvllib_fastfd = seqfd;
     return 0;
 }
 

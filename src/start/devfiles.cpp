@@ -42,10 +42,22 @@ void make_link(CoreRun &run, const char *target, const char *prefix) {
   if (!run.apply.secure_audio) sys_chmod(prefix, 0666);
 }
 
+// Gives the node its permission bits, whatever the umask left of them.
+int set_mode(const char *path, mode_t mode) {
+  if (sys_chmod(path, mode & 07777) != 0) {
+    std::printf("mk_sp_file: chmod failed\n");
+    return -1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int mk_sp_file(CoreRun &run, int minor, const char *path, mode_t mode) {
   unsigned dev = (static_cast<unsigned>(run.control.major) << 8) | static_cast<unsigned>(minor);
+  // Most nodes are new and made at once; only when that fails is the path
+  // looked at, which then goes as it always did (and reports what failed).
+  if (sys_mknod(path, mode & S_IFMT, dev) == 0) return set_mode(path, mode);
   struct stat st;
   if (sys_stat(path, &st) != 0) {
     if (errno != ENOENT) {
@@ -64,11 +76,7 @@ int mk_sp_file(CoreRun &run, int minor, const char *path, mode_t mode) {
     }
     if (create_node(path, mode, dev, true) < 0) return -1;
   }
-  if (sys_chmod(path, mode & 07777) != 0) {
-    std::printf("mk_sp_file: chmod failed\n");
-    return -1;
-  }
-  return 0;
+  return set_mode(path, mode);
 }
 
 void make_device_series(CoreRun &run, int base_minor, const char *prefix, const char *fmt, mode_t mode,

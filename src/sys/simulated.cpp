@@ -148,7 +148,7 @@ int mknod_path(const char *path, mode_t mode, unsigned dev) {
   char real[PATH_MAX];
   if (map_path(path, real, sizeof real) < 0) return -1;
   if (!S_ISCHR(mode) || !is_system_path(path)) return native::mknod_path(real, mode, dev);
-  return node_create(real, static_cast<int>(dev >> 8), static_cast<int>(dev & 0xff), mode & 07777);
+  return node_make(real, static_cast<int>(dev >> 8), static_cast<int>(dev & 0xff), mode & 07777);
 }
 
 int chmod_path(const char *path, mode_t mode) {

@@ -52,8 +52,8 @@ TEST(NextConfigLine, CountsLinesAndRefusesNulBytes) {
 TEST(QuoteText, AtMostTwoHundredCharactersThenDots) {
   EXPECT_EQ(kvl::quote_text(""), "");
   EXPECT_EQ(kvl::quote_text(std::string(200, 'x')), std::string(200, 'x'));
-  EXPECT_EQ(kvl::quote_text(std::string(201, 'x')), std::string(200, 'x') + "...");
-  EXPECT_EQ(kvl::quote_text(std::string(1 << 20, '~')), std::string(200, '~') + "...");
+  EXPECT_EQ(kvl::quote_text(std::string(201, 'x')), std::string(200, 'x').append("..."));
+  EXPECT_EQ(kvl::quote_text(std::string(1 << 20, '~')), std::string(200, '~').append("..."));
 }
 
 }  // namespace

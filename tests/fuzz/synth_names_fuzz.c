@@ -103,6 +103,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     reply_left = size;
     seqfd = -1;
     initialized = 0;
+    kvllib_fastfd = -1;
     _seqbuflen = 0;
     _seqbufptr = 0;
     nrsynths = 0;

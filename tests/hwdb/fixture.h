@@ -36,6 +36,11 @@ struct Image {
   size_t strings_at() const { return descr_at() + descr.size() * 4; }
 };
 
+// The hint after every message about a stream that ended early.
+inline const std::string USUALLY =
+    "\nUsually this means that uncompress command was not found\n"
+    "from any of the directories pointed by the PATH\n";
+
 // What hwdb_parse_bytes reports for bytes under the path "/kvl/etc/config.dat";
 // empty when it loads.
 std::string parse_error(const std::string &bytes);

@@ -9,11 +9,8 @@
 
 namespace {
 
+using hwdbtest::USUALLY;
 using kvltest::run;
-
-const char USUALLY[] =
-    "\nUsually this means that uncompress command was not found\n"
-    "from any of the directories pointed by the PATH\n";
 
 const std::string SMALL_DUMP =
     "Menu cara/CARDA = 'Card A'\n"

@@ -12,10 +12,7 @@ namespace {
 
 using hwdbtest::Image;
 using hwdbtest::parse_error;
-
-const std::string USUALLY =
-    "\nUsually this means that uncompress command was not found\n"
-    "from any of the directories pointed by the PATH\n";
+using hwdbtest::USUALLY;
 
 TEST(Parse, HeaderChecksInOrder) {
   const std::string good = hwdbtest::small_image();

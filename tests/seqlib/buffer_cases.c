@@ -8,6 +8,7 @@
 #include "kvllib.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -409,4 +410,105 @@ void case_write_patch(void)
     EXPECT_INT(read_machine_file("other", other, sizeof other), 8);
     EXPECT(read_machine_file("sequencer.capture", capture, sizeof capture) <= 0);
     remove_machine();
+}
+
+/* The event path's two forms, the header's inline one and the library's
+ * functions (called through their addresses), run the same steps: each must
+ * write, count and warn alike, and end the process alike. A step is an op
+ * with a length or size: 'i' KVL_init, 'n' KVL_seq_needbuf, 'a'
+ * KVL_seq_advbuf, 'p' the application setting _seqbufptr itself, 'd'
+ * KVL_seqbuf_dump; view 'o' passes another descriptor, 'u' descriptor -1, 'b'
+ * another buffer, 'l' another size, '-' the library's own view. */
+struct step {
+    char op, view;
+    int n;
+};
+
+static const struct step *path_steps;
+static int path_by_call;
+
+static void run_path(void)
+{
+    void (*needbuf)(int, int, unsigned char *, int) = KVL_seq_needbuf;
+    void (*advbuf)(int, int, unsigned char *, int) = KVL_seq_advbuf;
+    int fd = open_sequencer(O_WRONLY);
+    char other_path[4200];
+    snprintf(other_path, sizeof other_path, "%s/other", machine_root);
+    int other = open(other_path, O_WRONLY | O_CREAT, 0644);
+    unsigned char mine[64];
+    int filled = 0;
+    spy_print_writes = 1;
+    for (const struct step *s = path_steps; s->op; s++) {
+        int f = s->view == 'o' ? other : s->view == 'u' ? -1 : fd;
+        unsigned char *b = s->view == 'b' ? mine : _seqbuf;
+        int l = s->view == 'l' ? 999 : _seqbuflen;
+        switch (s->op) {
+        case 'i':
+            printf("init %d\n", KVL_init(f, s->n));
+            break;
+        case 'n':
+            if (path_by_call)
+                needbuf(s->n, f, b, l);
+            else
+                KVL_seq_needbuf(s->n, f, b, l);
+            break;
+        case 'a':
+            if (path_by_call)
+                advbuf(s->n, f, b, l);
+            else
+                KVL_seq_advbuf(s->n, f, b, l);
+            break;
+        case 'p':
+            _seqbufptr = s->n;
+            break;
+        default:
+            KVL_seqbuf_dump(f, b, l);
+        }
+        if (_seqbuf && !filled) { /* the first set-up: known bytes to send */
+            memset(_seqbuf, 0x33, (size_t)_seqbuflen);
+            filled = 1;
+        }
+        printf("%c%c%d -> %d\n", s->op, s->view, s->n, _seqbufptr);
+    }
+}
+
+void case_inline_path_as_calls(void)
+{
+    static const struct step filling[] = {
+        {'i', '-', 64}, {'n', '-', 8}, {'a', '-', 8}, {'n', '-', 56}, {'a', '-', 56},
+        {'n', '-', 0}, {'a', '-', 0}, {'n', '-', 1}, {'n', '-', 64}, {'a', '-', 64},
+        {'n', '-', 65}, {'a', '-', 65}, {'n', '-', 8}, {'a', '-', -8}, {'a', '-', -8},
+        {'n', '-', 4}, {'a', '-', INT_MAX}, {'a', '-', INT_MAX}, {'n', '-', 8},
+        {'a', '-', INT_MIN}, {'a', '-', INT_MIN}, {'n', '-', INT_MIN}, {'n', '-', -1},
+        {'p', '-', 5000}, {'n', '-', 8}, {'p', '-', 60}, {'a', '-', 8}, {'n', '-', 8},
+        {'p', '-', -5}, {'a', '-', 2048}, {'d', '-', 0}, {0, 0, 0}};
+    static const struct step views[] = {
+        {'i', '-', 64}, {'n', 'o', 8}, {'a', 'o', 8}, {'n', 'b', 8}, {'a', 'b', 8},
+        {'n', 'l', 8}, {'a', 'l', 8}, {'n', 'u', 8}, {'a', 'u', 8}, {'n', '-', 64},
+        {'d', 'o', 0}, {0, 0, 0}};
+    static const struct step implicit_setup[] = {{'a', '-', 0}, {'n', '-', 8}, {'a', '-', 8},
+                                                 {'d', '-', 0}, {0, 0, 0}};
+    static const struct step unopened[] = {{'a', 'u', 0}, {'a', 'u', 8}, {0, 0, 0}};
+    static const struct step unopened_needbuf[] = {{'n', 'u', 0}, {0, 0, 0}};
+    static const struct step refused_init[] = {{'i', 'u', 64}, {'n', 'u', 8}, {0, 0, 0}};
+    static const struct step *paths[] = {filling, views, implicit_setup, unopened,
+                                         unopened_needbuf, refused_init};
+    for (size_t i = 0; i < sizeof paths / sizeof paths[0]; i++) {
+        struct outcome inline_form, call_form;
+        path_steps = paths[i];
+        char capture[2][4096];
+        long sizes[2];
+        for (int by_call = 0; by_call < 2; by_call++) {
+            make_machine("GUS\n");
+            path_by_call = by_call;
+            run_child(run_path, by_call ? &call_form : &inline_form);
+            sizes[by_call] = read_machine_file("sequencer.capture", capture[by_call], sizeof capture[0]);
+            remove_machine();
+        }
+        EXPECT_INT(inline_form.status, call_form.status);
+        EXPECT_STR(inline_form.out, call_form.out);
+        EXPECT_STR(inline_form.err, call_form.err);
+        EXPECT_INT(sizes[0], sizes[1]);
+        EXPECT(sizes[0] < 0 || memcmp(capture[0], capture[1], (size_t)sizes[0]) == 0);
+    }
 }

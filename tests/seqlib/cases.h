@@ -12,6 +12,7 @@ void case_many_synths(void);
 void case_inconsistent_views(void);
 void case_setup_requests_fail(void);
 void case_write_patch(void);
+void case_inline_path_as_calls(void);
 
 void case_opl_record_bytes(void);
 void case_opl_drum_offset(void);

@@ -19,6 +19,29 @@ flags=$(PKG_CONFIG_PATH="$tmp/kvl/lib/pkgconfig" pkg-config --cflags --libs kvll
 # No C++ runtime on the link line: a library that needed one would not link.
 "$cc" -Wall -Wextra -Werror -o "$tmp/seq_example" "$example" $flags
 
+# The installed header is C89: a program queuing events through the header's
+# inline forms, and one with KVL_NO_INLINE that calls the functions (also by
+# address), build with -std=c89 -pedantic-errors and link.
+cat >"$tmp/c89.c" <<'C89'
+#include <kvllib.h>
+#include <string.h>
+static void (*advance)(int, int, unsigned char *, int) = KVL_seq_advbuf;
+int main(void)
+{
+    static const unsigned char event[4] = {0x93, 0, 60, 100};
+    int fd = kvllib_open("/dev/sequencer", 1, 0);
+    KVL_seq_needbuf(4, fd, _seqbuf, _seqbuflen);
+    memcpy(_seqbuf + _seqbufptr, event, 4);
+    KVL_seq_advbuf(4, fd, _seqbuf, _seqbuflen);
+    advance(0, fd, _seqbuf, _seqbuflen);
+    KVL_seqbuf_dump(fd, _seqbuf, _seqbuflen);
+    return 0;
+}
+C89
+for form in "" -DKVL_NO_INLINE; do
+  "$cc" -std=c89 -pedantic-errors -Wall -Wextra -Werror $form -o "$tmp/c89" "$tmp/c89.c" $flags
+done
+
 "$kvlsim" init "$tmp/machine" --kvllibdir "$tmp/kvl" >/dev/null
 [ -e "$tmp/machine/dev/sequencer" ] || "$kvlsim" mknod "$tmp/machine" /dev/sequencer 14 1 0666
 out=$(KVL_SIMROOT="$tmp/machine" "$tmp/seq_example" 2>"$tmp/err")

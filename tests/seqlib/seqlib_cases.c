@@ -20,6 +20,7 @@ static const struct {
     {"inconsistent_views", case_inconsistent_views},
     {"setup_requests_fail", case_setup_requests_fail},
     {"write_patch", case_write_patch},
+    {"inline_path_as_calls", case_inline_path_as_calls},
     {"opl_record_bytes", case_opl_record_bytes},
     {"opl_drum_offset", case_opl_drum_offset},
     {"opl_2op_key", case_opl_2op_key},

@@ -14,7 +14,7 @@ namespace {
 using kvltest::SimMachine;
 using simtest::req;
 
-const char *kMachine = R"({
+const char *kFaultyMachine = R"({
   "drivers": [{"name": "a", "key": 7}],
   "faults": [{"request": "Get version", "errno": "EIO"},
              {"request": "CTL_SET_OPTION", "errno": "EBUSY", "nth": 2},
@@ -22,7 +22,7 @@ const char *kMachine = R"({
 })";
 
 TEST(Faults, AlwaysAndNth) {
-  SimMachine m(kMachine);
+  SimMachine m(kFaultyMachine);
   int32_t v = 0;
   EXPECT_EQ(req(m, kvl::CTL_GET_VERSION, &v), -EIO);
   EXPECT_EQ(req(m, kvl::CTL_GET_VERSION, &v), -EIO);

@@ -20,7 +20,7 @@ namespace {
 
 using kvltest::SimMachine;
 
-const char *kMachine = R"({"drivers": [{"name": "a", "key": 7}]})";
+const char *kOneDriver = R"({"drivers": [{"name": "a", "key": 7}]})";
 
 // A state.json of exactly size bytes, as the simulator writes it (options
 // padded with one long text).
@@ -69,7 +69,7 @@ nlohmann::json last_line(const std::string &root, bool *all_json) {
 // A request whose state cannot be saved because the disk is full fails with
 // ENOSPC, and the journal says so; state.json keeps what it held.
 TEST(SaveFailure, DiskFullIsJournalledAsFailed) {
-  SimMachine m(kMachine);
+  SimMachine m(kOneDriver);
   std::string dir = m.root() + "/full";
   std::filesystem::create_directory(dir);
   int st = in_child([&] {
@@ -77,7 +77,7 @@ TEST(SaveFailure, DiskFullIsJournalledAsFailed) {
     if (unshare(CLONE_NEWNS) < 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) < 0 ||
         mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") < 0)
       return 77;
-    kvltest::write_file(dir + "/machine.json", kMachine);
+    kvltest::write_file(dir + "/machine.json", kOneDriver);
     int32_t v = 0;
     EXPECT_EQ(request(dir, kvl::CTL_GET_VERSION, &v), 0);  // state, mirror and journal made
     // state.json a few bytes short of a page, so one more option needs a
@@ -114,7 +114,7 @@ TEST(SaveFailure, DiskFullIsJournalledAsFailed) {
 // beyond the limit fails the request with EFBIG (journalled), and a journal
 // line that would cross the limit is not written at all.
 TEST(SaveFailure, FileSizeLimitGivesEfbigAndWholeLines) {
-  SimMachine m(kMachine);
+  SimMachine m(kOneDriver);
   std::string root = m.root();
   int32_t v = 0;
   ASSERT_EQ(simtest::req(m, kvl::CTL_GET_VERSION, &v), 0);
@@ -178,7 +178,7 @@ TEST(SaveFailure, StartupUnderFileSizeLimitReportsInsteadOfDying) {
 // A lock held by a process that hangs ends the wait with EBUSY and a line
 // naming the machine. (The simulator waits 10 s; here the wait is short.)
 TEST(SaveFailure, HeldLockEndsWaitWithEbusy) {
-  SimMachine m(kMachine);
+  SimMachine m(kOneDriver);
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   pid_t holder = fork();

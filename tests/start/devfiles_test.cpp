@@ -15,7 +15,7 @@ using testing::Not;
 
 namespace {
 
-const char *kCard = "SB16 P220 I5 D1 d5\n";
+using starttest::kCard;
 
 // A machine whose SB16 brings `audios` audio devices, with major `major`.
 std::string machine(int audios, int major = 14) {

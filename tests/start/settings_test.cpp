@@ -17,7 +17,7 @@ using testing::HasSubstr;
 
 namespace {
 
-const char *kCard = "SB16 P220 I5 D1 d5\n";
+using starttest::kCard;
 
 struct WithFiles : Startup {
   void put(const std::string &rel, const std::string &text) const {

@@ -20,6 +20,9 @@ inline const char *kMachine = R"({
            "audio": ["SB16 DSP"], "mixers": ["SB16 mixer"]}]
 })";
 
+// The devices.cfg line of kMachine's card.
+inline const char *kCard = "SB16 P220 I5 D1 d5\n";
+
 struct Startup {
   kvltest::SimMachine machine;
   kvltest::TempDir install;
