@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "machine_fixture.h"
+#include "routing_lists.h"
 #include "panel/panel.h"
 #include "script_asker.h"
 
@@ -55,10 +56,7 @@ class Script final : public Asker {
   kvltest::ScriptAsker &script_;
 };
 
-std::vector<int> devices_of(const json &j) { return j["devices"].get<std::vector<int>>(); }
-std::vector<int> devices_of(const RoutingRecord &r) {
-  return std::vector<int>(r.devices, r.devices + r.count);
-}
+using paneltest::devices_of;
 
 class PanelMenu : public kvltest::MachineFixture {
  protected:

@@ -23,6 +23,7 @@
 #include "common/file_lock.h"
 #include "kvl_conf_cases.h"
 #include "machine_fixture.h"
+#include "routing_lists.h"
 #include "panel/panel.h"
 #include "settings/dspdevs_map.h"
 #include "sys/sys.h"
@@ -35,15 +36,8 @@ using kvltest::bin;
 using kvltest::run;
 using nlohmann::json;
 
-RoutingRecord routing(int mode, std::vector<int> devices) {
-  RoutingRecord rec = {};
-  rec.mode = mode;
-  rec.count = static_cast<int>(devices.size());
-  for (size_t i = 0; i < devices.size(); i++) rec.devices[i] = static_cast<uint8_t>(devices[i]);
-  return rec;
-}
-
-std::vector<int> devices_of(const json &j) { return j["devices"].get<std::vector<int>>(); }
+using paneltest::devices_of;
+using paneltest::routing;
 
 // The panel reads /etc/kvl.conf by the one rule (tests/common/kvl_conf_test.cpp
 // runs the same cases against the C and the shell reader).
@@ -138,7 +132,7 @@ TEST(SelfTest, CommandQuotesTheDirectory) {
 }
 
 // The panel against the simulated driver: the driver check and the save.
-class Panel : public kvltest::MachineFixture {
+class PanelDriver : public kvltest::MachineFixture {
  protected:
   PanelState st;
   kvltest::TempDir install;
@@ -162,7 +156,7 @@ class Panel : public kvltest::MachineFixture {
   std::string map_text() const { return kvltest::read_file(install / "etc/dspdevs.map"); }
 };
 
-TEST_F(Panel, CheckDriverRefusals) {
+TEST_F(PanelDriver, CheckDriverRefusals) {
   struct Case {
     const char *request, *errno_name;
     int nth;
@@ -183,7 +177,7 @@ TEST_F(Panel, CheckDriverRefusals) {
   }
 }
 
-TEST_F(Panel, NoAudioDevicePassesWithoutAudioInfo) {
+TEST_F(PanelDriver, NoAudioDevicePassesWithoutAudioInfo) {
   std::string error;
   ASSERT_EQ(check_driver(st, &error), 0) << error;
   EXPECT_EQ(st.audio_count, 0);
@@ -191,7 +185,7 @@ TEST_F(Panel, NoAudioDevicePassesWithoutAudioInfo) {
   EXPECT_EQ(journal("Get reroute").size(), 3u);
 }
 
-TEST_F(Panel, AudioInfoRefusedIsAnIncompatibleDriver) {
+TEST_F(PanelDriver, AudioInfoRefusedIsAnIncompatibleDriver) {
   kvlsim("addcard", {"SB16", "220", "5", "1", "5"});
   kvlsim("activate");
   fault("SNDCTL_AUDIOINFO", "ENXIO", 0);
@@ -200,7 +194,7 @@ TEST_F(Panel, AudioInfoRefusedIsAnIncompatibleDriver) {
   EXPECT_EQ(error, "SNDCTL_AUDIOINFO: No such device or address\nIncompatible KVL version");
 }
 
-TEST_F(Panel, SaveSendsTheThreeListsAndWritesTheSharedFormat) {
+TEST_F(PanelDriver, SaveSendsTheThreeListsAndWritesTheSharedFormat) {
   driver_lists({0, 1}, {1, 0}, {0});
   std::string error;
   ASSERT_EQ(load_routing(st, &error), 0) << error;
@@ -232,7 +226,7 @@ TEST_F(Panel, SaveSendsTheThreeListsAndWritesTheSharedFormat) {
 
 // A refused mode keeps its line, holding the list the driver still uses, so
 // the later lines keep their modes.
-TEST_F(Panel, RefusedModeKeepsTheDriversListOnItsLine) {
+TEST_F(PanelDriver, RefusedModeKeepsTheDriversListOnItsLine) {
   struct Case {
     const char *name;
     bool get_refused;
@@ -267,7 +261,7 @@ TEST_F(Panel, RefusedModeKeepsTheDriversListOnItsLine) {
 
 // One save at a time: a second save waits for the first to end, and gives up
 // with a box, sending nothing, when the wait runs out.
-TEST_F(Panel, SaveWaitsForAnotherPanelsSave) {
+TEST_F(PanelDriver, SaveWaitsForAnotherPanelsSave) {
   driver_lists({0, 1}, {1, 0}, {0});
   std::string error;
   ASSERT_EQ(load_routing(st, &error), 0) << error;
@@ -303,7 +297,7 @@ TEST_F(Panel, SaveWaitsForAnotherPanelsSave) {
 
 // Panels saving at the same moment, started together: whichever saves
 // last, the driver's lists and the file are the same, round after round.
-TEST_F(Panel, PanelsSavingTogetherLeaveDriverAndFileAgreeing) {
+TEST_F(PanelDriver, PanelsSavingTogetherLeaveDriverAndFileAgreeing) {
   driver_lists({0, 1}, {1, 0}, {0});
   std::string error;
   ASSERT_EQ(load_routing(st, &error), 0) << error;
@@ -347,7 +341,7 @@ TEST_F(Panel, PanelsSavingTogetherLeaveDriverAndFileAgreeing) {
   }
 }
 
-TEST_F(Panel, UnwritableEtcSendsNothing) {
+TEST_F(PanelDriver, UnwritableEtcSendsNothing) {
   std::filesystem::remove(install / "etc");
   st.routes[ROUTE_INPUT] = routing(1, {1, 0});
   SaveOutcome out;
@@ -362,7 +356,7 @@ TEST_F(Panel, UnwritableEtcSendsNothing) {
 
 // The requests went out but the file could not be replaced: the old file
 // stays whole and the user learns of it in a box and after the screen.
-TEST_F(Panel, FailedWriteAfterTheRequests) {
+TEST_F(PanelDriver, FailedWriteAfterTheRequests) {
   std::filesystem::create_directories(install / "etc/dspdevs.map/taken");
   SaveOutcome out;
   EXPECT_EQ(save_routing(st, &out), 0);
@@ -381,7 +375,7 @@ TEST_F(Panel, FailedWriteAfterTheRequests) {
 
 // The simulator's audio nodes: no device behind a node is ENXIO, as the
 // driver answers; written bytes count as played, reads give silence.
-TEST_F(Panel, AudioNodesCountBytesAndNeedADevice) {
+TEST_F(PanelDriver, AudioNodesCountBytesAndNeedADevice) {
   kvlsim("mknod", {"/dev/dsp0", "14", "3", "0666"});
   errno = 0;
   EXPECT_EQ(sys_open("/dev/dsp0", O_WRONLY), -1);
