@@ -46,10 +46,16 @@ inline std::pair<int, std::string> highlighted(const Terminal &t) {
 }
 
 // The current line of the list on screen: the row the cursor stands on (an
-// unselectable line is current without a highlight) and its text.
+// unselectable line is current without a highlight) and its text. While a
+// list is still being drawn the cursor may stand on any row, or two rows may
+// be highlighted: only a screen whose one highlighted row (if any) is the
+// cursor's row counts, else {-1, ""}.
 inline std::pair<int, std::string> current_line(const Terminal &t) {
   int r = t.cursor().row;
   if (r < 1 || r >= t.rows() - 1) return {-1, ""};
+  int lit = 0;
+  for (int row = 1; row < t.rows() - 1; row++)
+    if (t.cell(row, 2).reverse && (++lit > 1 || row != r)) return {-1, ""};
   return {r, t.row(r)};
 }
 
