@@ -4,6 +4,7 @@
 // resources of every device.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,6 +47,46 @@ inline kvl::Catalogue make_catalogue(const std::string &key, int cards,
     cat.drivers.push_back({"DRV" + std::to_string(d), "m" + std::to_string(d), d + 1, "", {}});
   for (int i = 0; i < cards; i++) cat.cards.push_back(make_card(key, i, resources));
   return cat;
+}
+
+// The configurator's and kvlcfg's benchmark database: each device has a
+// port anywhere in 0x100..0x3f0, the first one an IRQ too, so that ten
+// configured cards fit without a question.
+inline std::vector<kvl::CatResource> quiet_device_resources(int, int d) {
+  kvl::CatResource io;
+  io.restype = kvl::RES_IO;
+  io.range_start = 0x100;
+  io.range_end = 0x3f0;
+  io.range_step = 0x10;
+  io.def = 0x100;
+  io.size = 16;
+  if (d != 0) return {io};
+  kvl::CatResource irq;
+  irq.restype = kvl::RES_IRQ;
+  irq.count = 1;
+  irq.mask = 0xdeb8;
+  irq.def = 5;
+  return {io, irq};
+}
+
+constexpr int kQuietCards = 10;
+
+// devices.cfg with the first ten cards KEY0..KEY9 of such a database, every
+// value valid and free, after the lines of head.
+inline std::string quiet_devices_cfg(const std::string &key, const std::string &head = "") {
+  const int irqs[kQuietCards] = {3, 4, 5, 7, 9, 10, 11, 12, 14, 15};
+  std::string out = head;
+  char line[96];
+  for (int c = 0; c < kQuietCards; c++) {
+    out += "-" + key + std::to_string(c) + "\n";
+    for (int d = 0; d < kCardDevices; d++) {
+      int port = 0x100 + 0x10 * (kCardDevices * c + d);
+      if (d == 0) std::snprintf(line, sizeof line, "DRV%d ON P%x I%d\n", d, port, irqs[c]);
+      else std::snprintf(line, sizeof line, "DRV%d ON P%x\n", d, port);
+      out += line;
+    }
+  }
+  return out;
 }
 
 }  // namespace bench

@@ -28,43 +28,6 @@
 namespace {
 
 constexpr int kCards = 2000;
-constexpr int kConfigured = 10;
-constexpr int kDevices = bench::kCardDevices;
-
-// Each device: a port anywhere in 0x100..0x3f0, the first one an IRQ too, so
-// that 10 configured cards fit without a question.
-std::vector<kvl::CatResource> device_resources(int, int d) {
-  kvl::CatResource io;
-  io.restype = kvl::RES_IO;
-  io.range_start = 0x100;
-  io.range_end = 0x3f0;
-  io.range_step = 0x10;
-  io.def = 0x100;
-  io.size = 16;
-  if (d != 0) return {io};
-  kvl::CatResource irq;
-  irq.restype = kvl::RES_IRQ;
-  irq.count = 1;
-  irq.mask = 0xdeb8;
-  irq.def = 5;
-  return {io, irq};
-}
-
-std::string devices_cfg() {
-  const int irqs[kConfigured] = {3, 4, 5, 7, 9, 10, 11, 12, 14, 15};
-  std::string out = "/SECUREAUDIO OFF\n";
-  char line[96];
-  for (int c = 0; c < kConfigured; c++) {
-    out += "-BENCH" + std::to_string(c) + "\n";
-    for (int d = 0; d < kDevices; d++) {
-      int port = 0x100 + 0x10 * (kDevices * c + d);
-      if (d == 0) std::snprintf(line, sizeof line, "DRV%d ON P%x I%d\n", d, port, irqs[c]);
-      else std::snprintf(line, sizeof line, "DRV%d ON P%x\n", d, port);
-      out += line;
-    }
-  }
-  return out;
-}
 
 // Runs the program with its output thrown away; returns its exit status.
 // posix_spawn, so that copying this process's memory is not timed.
@@ -130,7 +93,7 @@ double timed(F f, const char *what) {
 
 int main(int argc, char **argv) {
   int rounds = std::max(argc > 1 ? std::atoi(argv[1]) : 11, 11);
-  kvl::Catalogue cat = bench::make_catalogue("BENCH", kCards, device_resources);
+  kvl::Catalogue cat = bench::make_catalogue("BENCH", kCards, bench::quiet_device_resources);
   std::string err;
   if (kvl::catalogue_check(cat, &err) != 0) {
     std::fprintf(stderr, "%s", err.c_str());
@@ -146,7 +109,7 @@ int main(int argc, char **argv) {
   }
   std::ofstream(dir + "/etc/modules.lis") << kvl::catalogue_modules_lis(cat);
   std::ofstream(dir + "/etc/modules.dep") << kvl::catalogue_modules_dep(cat);
-  std::ofstream(dir + "/etc/devices.cfg") << devices_cfg();
+  std::ofstream(dir + "/etc/devices.cfg") << bench::quiet_devices_cfg("BENCH", "/SECUREAUDIO OFF\n");
 
   auto process = [&] { return run_check(dir); };
   auto in_process = [&] { return check_in_process(dir); };

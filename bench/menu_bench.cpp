@@ -27,44 +27,6 @@ namespace {
 
 using bench::Clock;
 constexpr int kCards = 2000;
-constexpr int kConfigured = 10;
-constexpr int kDevices = bench::kCardDevices;
-
-// Each device: a port anywhere in 0x100..0x3f0, the first one an IRQ too, so
-// that 10 configured cards fit without a question.
-std::vector<kvl::CatResource> device_resources(int, int d) {
-  kvl::CatResource io;
-  io.restype = kvl::RES_IO;
-  io.range_start = 0x100;
-  io.range_end = 0x3f0;
-  io.range_step = 0x10;
-  io.def = 0x100;
-  io.size = 16;
-  if (d != 0) return {io};
-  kvl::CatResource irq;
-  irq.restype = kvl::RES_IRQ;
-  irq.count = 1;
-  irq.mask = 0xdeb8;
-  irq.def = 5;
-  return {io, irq};
-}
-
-// devices.cfg with the first 10 cards, every value valid and free.
-std::string devices_cfg() {
-  const int irqs[kConfigured] = {3, 4, 5, 7, 9, 10, 11, 12, 14, 15};
-  std::string out;
-  char line[96];
-  for (int c = 0; c < kConfigured; c++) {
-    out += "-MENU" + std::to_string(c) + "\n";
-    for (int d = 0; d < kDevices; d++) {
-      int port = 0x100 + 0x10 * (kDevices * c + d);
-      if (d == 0) std::snprintf(line, sizeof line, "DRV%d ON P%x I%d\n", d, port, irqs[c]);
-      else std::snprintf(line, sizeof line, "DRV%d ON P%x\n", d, port);
-      out += line;
-    }
-  }
-  return out;
-}
 
 // Notes when the main menu is reached, and leaves it; any other question
 // means the measured way was not the quiet one.
@@ -100,7 +62,7 @@ double start_to_menu(const std::string &dir, MenuAsker &asker) {
   kvl::Configurator cfg{*run, db, asker, dir + "/etc/devices.cfg", dir + "/etc/modules.cfg"};
   kvl::configure(cfg);
   double took = ms(asker.reached - t0);
-  if (run->model.cards.count != kConfigured) {
+  if (run->model.cards.count != bench::kQuietCards) {
     std::fprintf(stderr, "menu_bench: %d cards read\n", run->model.cards.count);
     std::exit(1);
   }
@@ -122,7 +84,7 @@ double load_alone(const std::string &dir) {
 
 int main(int argc, char **argv) {
   int rounds = std::max(argc > 1 ? std::atoi(argv[1]) : 11, 11);
-  kvl::Catalogue cat = bench::make_catalogue("MENU", kCards, device_resources);
+  kvl::Catalogue cat = bench::make_catalogue("MENU", kCards, bench::quiet_device_resources);
   std::string err;
   if (kvl::catalogue_check(cat, &err) != 0) {
     std::fprintf(stderr, "%s", err.c_str());
@@ -138,7 +100,7 @@ int main(int argc, char **argv) {
   }
   std::ofstream(dir + "/etc/modules.lis") << kvl::catalogue_modules_lis(cat);
   std::ofstream(dir + "/etc/modules.dep") << kvl::catalogue_modules_dep(cat);
-  std::ofstream(dir + "/etc/devices.cfg") << devices_cfg();
+  std::ofstream(dir + "/etc/devices.cfg") << bench::quiet_devices_cfg("MENU");
 
   MenuAsker asker;
   for (int w = 0; w < 2; w++) {  // warm-up
