@@ -4,7 +4,11 @@
 // resources of every device.
 #pragma once
 
+#include <stdlib.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -87,6 +91,35 @@ inline std::string quiet_devices_cfg(const std::string &key, const std::string &
     }
   }
   return out;
+}
+
+// A fresh folder /tmp/NAME.XXXXXX with an installation's etc/: the quiet
+// database of cards cards keyed KEY0, KEY1, ..., its modules.lis and
+// modules.dep, and devices.cfg with the first ten cards after the lines of
+// head. Returns the folder, or "" after a message on standard error.
+inline std::string quiet_installation(const std::string &name, const std::string &key, int cards,
+                                      const std::string &head = "") {
+  kvl::Catalogue cat = make_catalogue(key, cards, quiet_device_resources);
+  std::string err;
+  if (kvl::catalogue_check(cat, &err) != 0) {
+    std::fprintf(stderr, "%s", err.c_str());
+    return "";
+  }
+  std::string tmpl = "/tmp/" + name + ".XXXXXX";
+  if (!mkdtemp(tmpl.data())) {
+    std::perror(tmpl.c_str());
+    return "";
+  }
+  std::string dir = tmpl;
+  std::filesystem::create_directories(dir + "/etc");
+  if (kvl::write_config_dat(kvl::catalogue_image(cat), dir + "/etc/config.dat", &err) != 0) {
+    std::fprintf(stderr, "%s\n", err.c_str());
+    return "";
+  }
+  std::ofstream(dir + "/etc/modules.lis") << kvl::catalogue_modules_lis(cat);
+  std::ofstream(dir + "/etc/modules.dep") << kvl::catalogue_modules_dep(cat);
+  std::ofstream(dir + "/etc/devices.cfg") << quiet_devices_cfg(key, head);
+  return dir;
 }
 
 }  // namespace bench

@@ -93,23 +93,8 @@ double timed(F f, const char *what) {
 
 int main(int argc, char **argv) {
   int rounds = std::max(argc > 1 ? std::atoi(argv[1]) : 11, 11);
-  kvl::Catalogue cat = bench::make_catalogue("BENCH", kCards, bench::quiet_device_resources);
-  std::string err;
-  if (kvl::catalogue_check(cat, &err) != 0) {
-    std::fprintf(stderr, "%s", err.c_str());
-    return 1;
-  }
-  char tmpl[] = "/tmp/kvlcfg_bench.XXXXXX";
-  if (!mkdtemp(tmpl)) return 1;
-  std::string dir = tmpl;
-  std::filesystem::create_directories(dir + "/etc");
-  if (kvl::write_config_dat(kvl::catalogue_image(cat), dir + "/etc/config.dat", &err) != 0) {
-    std::fprintf(stderr, "%s\n", err.c_str());
-    return 1;
-  }
-  std::ofstream(dir + "/etc/modules.lis") << kvl::catalogue_modules_lis(cat);
-  std::ofstream(dir + "/etc/modules.dep") << kvl::catalogue_modules_dep(cat);
-  std::ofstream(dir + "/etc/devices.cfg") << bench::quiet_devices_cfg("BENCH", "/SECUREAUDIO OFF\n");
+  std::string dir = bench::quiet_installation("kvlcfg_bench", "BENCH", kCards, "/SECUREAUDIO OFF\n");
+  if (dir.empty()) return 1;
 
   auto process = [&] { return run_check(dir); };
   auto in_process = [&] { return check_in_process(dir); };

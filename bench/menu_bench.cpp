@@ -84,23 +84,8 @@ double load_alone(const std::string &dir) {
 
 int main(int argc, char **argv) {
   int rounds = std::max(argc > 1 ? std::atoi(argv[1]) : 11, 11);
-  kvl::Catalogue cat = bench::make_catalogue("MENU", kCards, bench::quiet_device_resources);
-  std::string err;
-  if (kvl::catalogue_check(cat, &err) != 0) {
-    std::fprintf(stderr, "%s", err.c_str());
-    return 1;
-  }
-  char tmpl[] = "/tmp/menu_bench.XXXXXX";
-  if (!mkdtemp(tmpl)) return 1;
-  std::string dir = tmpl;
-  std::filesystem::create_directories(dir + "/etc");
-  if (kvl::write_config_dat(kvl::catalogue_image(cat), dir + "/etc/config.dat", &err) != 0) {
-    std::fprintf(stderr, "%s\n", err.c_str());
-    return 1;
-  }
-  std::ofstream(dir + "/etc/modules.lis") << kvl::catalogue_modules_lis(cat);
-  std::ofstream(dir + "/etc/modules.dep") << kvl::catalogue_modules_dep(cat);
-  std::ofstream(dir + "/etc/devices.cfg") << bench::quiet_devices_cfg("MENU");
+  std::string dir = bench::quiet_installation("menu_bench", "MENU", kCards);
+  if (dir.empty()) return 1;
 
   MenuAsker asker;
   for (int w = 0; w < 2; w++) {  // warm-up
