@@ -19,7 +19,9 @@
 namespace kvl {
 namespace {
 
-constexpr int BLOCK = 2048;
+// The feeder's reads of the file: a few large ones, so that the file crosses
+// into pipe B in few system calls.
+constexpr int BLOCK = 64 * 1024;
 
 // Lets a pipe hold up to 1 MB where the system allows it, so that the
 // database crosses it in a few large transfers instead of many 64 KB ones
@@ -105,9 +107,14 @@ int exit_status(pid_t pid) {
     }
     if (r == 0) break;
     hwdb_scramble(&s, block, static_cast<size_t>(r));
-    if (write(b[1], block, static_cast<size_t>(r)) != r) {
-      std::perror("write");
-      _exit(255);
+    for (ssize_t sent = 0; sent < r;) {
+      ssize_t w = write(b[1], block + sent, static_cast<size_t>(r - sent));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        std::perror("write");
+        _exit(255);
+      }
+      sent += w;
     }
   }
   close(fd);

@@ -1,6 +1,8 @@
 // Reading the decompressed database stream section by section.
 #include "hwdb/hwdb_parse.h"
 
+#include "hwdb/hwdb_check.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -90,10 +92,16 @@ void append_perror(std::string *err, const char *label, int e) {
   *err += '\n';
 }
 
+// Called after each read that brought data into a section, with the bytes
+// of it read so far: lets the parser look at the records that are complete.
+using SectionFilled = void (*)(void *ctx, const char *buf, size_t got);
+
 struct Section {
   const char *label;      // perror label of a failed read
   const char *alloc_msg;  // message when memory runs out
   int retries;            // failed reads tolerated before the fatal one
+  SectionFilled filled = nullptr;
+  void *ctx = nullptr;
 };
 
 // Reads total bytes into *out (a section of exactly that size, filled
@@ -118,6 +126,7 @@ int read_section(HwdbSource src, size_t total, const Section &sec, char **out,
     ssize_t r = src.read(src.ctx, buf + got, (ready > got ? ready : total) - got);
     if (r > 0) {
       got += static_cast<size_t>(r);
+      if (sec.filled) sec.filled(sec.ctx, buf, got);
       continue;
     }
     int e = r == 0 || errno == 0 ? ENODATA : errno;
@@ -203,6 +212,40 @@ int check_header(const HwdbHeader &h, const char *path, std::string *err) {
   return 0;
 }
 
+// The checks of single menus and nodes, run on each record as soon as it is
+// read: the records are still in the cache then, and the decompressor is
+// still busy with the rest of the stream, so that little is left to check
+// after its last byte. What they find is reported only once every section is
+// read, in the validation's order (a stream that ends early is reported as
+// such, as before).
+struct EarlyCheck {
+  HwdbModel view;  // counts from the header; the section being read
+  HwdbEarlyChecks done;
+  bool no_depth = false;  // the depth table could not be had
+};
+
+void menus_filled(void *ctx, const char *buf, size_t got) {
+  EarlyCheck *e = static_cast<EarlyCheck *>(ctx);
+  e->view.menus = reinterpret_cast<HwdbMenu *>(const_cast<char *>(buf));
+  hwdb_check_menus(e->view, static_cast<int>(got / sizeof(HwdbMenu)), &e->done);
+}
+
+void nodes_filled(void *ctx, const char *buf, size_t got) {
+  EarlyCheck *e = static_cast<EarlyCheck *>(ctx);
+  // The depth table is taken after the section itself and given back before
+  // the next one, so it never decides whether a section can be had.
+  // Plain pages: a damaged file's children may point anywhere, and only the
+  // pages they touch are ever filled.
+  if (!e->done.depth && !e->no_depth) {
+    void *p = mmap(nullptr, static_cast<size_t>(e->view.node_count), PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    e->done.depth = p == MAP_FAILED ? nullptr : static_cast<unsigned char *>(p);
+    e->no_depth = !e->done.depth;
+  }
+  e->view.nodes = reinterpret_cast<HwdbNode *>(const_cast<char *>(buf));
+  hwdb_check_nodes(e->view, static_cast<int>(got / sizeof(HwdbNode)), &e->done);
+}
+
 struct Memory {
   const unsigned char *data;
   size_t size;
@@ -231,15 +274,28 @@ int hwdb_parse(HwdbSource src, const char *path, HwdbModel *model, std::string *
   if (check_header(h, path, err) != 0) return -1;
 
   HwdbModel m;
+  EarlyCheck early;
+  early.view.menu_count = h.menu_count;
+  early.view.node_count = h.node_count;
+  early.view.descr_count = h.descr_count;
   char *raw = nullptr;
   if (read_section(src, static_cast<size_t>(h.menu_count) * sizeof(HwdbMenu),
-                   {"config.dat (menus)", "malloc(menu) failed\n", 0}, &raw, err) != 0)
+                   {"config.dat (menus)", "malloc(menu) failed\n", 0, menus_filled, &early},
+                   &raw, err) != 0)
     return -1;
   m.menus = reinterpret_cast<HwdbMenu *>(raw);
   m.menu_count = h.menu_count;
 
-  if (read_section(src, static_cast<size_t>(h.node_count) * sizeof(HwdbNode),
-                   {"config.dat (nodes)", "malloc(node) failed\n", 0}, &raw, err) != 0) {
+  int nodes_read = read_section(src, static_cast<size_t>(h.node_count) * sizeof(HwdbNode),
+                                {"config.dat (nodes)", "malloc(node) failed\n", 0, nodes_filled,
+                                 &early},
+                                &raw, err);
+  HwdbEarlyChecks &done = early.done;
+  done.nesting_checked = done.depth && !done.nesting_open && done.bad_node < 0 &&
+                         done.nodes_checked == h.node_count;
+  if (done.depth) munmap(done.depth, static_cast<size_t>(h.node_count));
+  done.depth = nullptr;
+  if (nodes_read != 0) {
     hwdb_model_free(&m);
     return -1;
   }
@@ -262,7 +318,7 @@ int hwdb_parse(HwdbSource src, const char *path, HwdbModel *model, std::string *
   m.strings = raw;
   m.strings_size = h.strings_size;
   m.descr_count = h.descr_count;
-  if (hwdb_validate(m, offsets, path, err) != 0) {
+  if (hwdb_validate_rest(m, offsets, path, early.done, err) != 0) {
     hwdb_model_free(&m);
     return -1;
   }

@@ -1,6 +1,7 @@
 // Validation of a loaded database: every count, index and offset that later
 // code uses to index an array must lie inside it, and every text must end
 // inside its field, so a damaged file is refused instead of read past.
+#include "hwdb/hwdb_check.h"
 #include "hwdb/hwdb_parse.h"
 
 #include <cstdarg>
@@ -46,15 +47,13 @@ int check_strings(const Check &c, const uint32_t *offsets) {
   return 0;
 }
 
-int check_menus(const Check &c) {
-  for (int i = 0; i < c.m.menu_count; i++) {
-    const HwdbMenu &mu = c.m.menus[i];
-    if (!terminated(mu.name, sizeof mu.name)) return fail(c, "menu %d: name is not terminated", i);
-    if (!terminated(mu.title, sizeof mu.title))
-      return fail(c, "menu %d: title is not terminated", i);
-    if (mu.node < 0 || mu.node >= c.m.node_count)
-      return fail(c, "menu %d: node %d is outside the nodes (%d)", i, mu.node, c.m.node_count);
-  }
+int check_menu(const Check &c, int i) {
+  const HwdbMenu &mu = c.m.menus[i];
+  if (!terminated(mu.name, sizeof mu.name)) return fail(c, "menu %d: name is not terminated", i);
+  if (!terminated(mu.title, sizeof mu.title))
+    return fail(c, "menu %d: title is not terminated", i);
+  if (mu.node < 0 || mu.node >= c.m.node_count)
+    return fail(c, "menu %d: node %d is outside the nodes (%d)", i, mu.node, c.m.node_count);
   return 0;
 }
 
@@ -139,15 +138,62 @@ int check_nesting(const Check &c) {
 
 }  // namespace
 
-int hwdb_validate(const HwdbModel &m, const uint32_t *offsets, const char *path,
-                  std::string *err) {
+void hwdb_check_menus(const HwdbModel &m, int to, HwdbEarlyChecks *done) {
+  if (done->bad_menu >= 0) return;
+  std::string scratch;
+  Check c{m, "", &scratch};
+  for (int i = done->menus_checked; i < to; i++)
+    if (check_menu(c, i) != 0) {
+      done->bad_menu = i;
+      return;
+    }
+  done->menus_checked = to;
+}
+
+void hwdb_check_nodes(const HwdbModel &m, int to, HwdbEarlyChecks *done) {
+  if (done->bad_node >= 0) return;
+  std::string scratch;
+  Check c{m, "", &scratch};
+  for (int n = done->nodes_checked; n < to; n++) {
+    if (check_node(c, n) != 0) {
+      done->bad_node = n;
+      return;
+    }
+    if (!done->depth || done->nesting_open) continue;
+    // The checks above put every child inside the nodes.
+    const HwdbNode &nd = m.nodes[n];
+    int below = done->depth[n] + 1;
+    for (int i = 0; i < nd.child_count; i++) {
+      int ch = nd.children[i];
+      if (ch <= n || below > HWDB_MAX_DEPTH) {
+        done->nesting_open = true;
+        break;
+      }
+      if (done->depth[ch] < below) done->depth[ch] = static_cast<unsigned char>(below);
+    }
+  }
+  done->nodes_checked = to;
+}
+
+int hwdb_validate_rest(const HwdbModel &m, const uint32_t *offsets, const char *path,
+                       const HwdbEarlyChecks &done, std::string *err) {
   Check c{m, path, err};
   if (m.descr_count < 0 || m.descr_count > HWDB_MAX_DESCR)
     return fail(c, "descr count %d is outside 0..%d", m.descr_count, HWDB_MAX_DESCR);
-  if (check_strings(c, offsets) != 0 || check_menus(c) != 0) return -1;
-  for (int n = 0; n < m.node_count; n++)
+  if (check_strings(c, offsets) != 0) return -1;
+  // A record found bad before is the first bad one; its check says why.
+  if (done.bad_menu >= 0) return check_menu(c, done.bad_menu);
+  for (int i = done.menus_checked; i < m.menu_count; i++)
+    if (check_menu(c, i) != 0) return -1;
+  if (done.bad_node >= 0) return check_node(c, done.bad_node);
+  for (int n = done.nodes_checked; n < m.node_count; n++)
     if (check_node(c, n) != 0) return -1;
-  return check_nesting(c);
+  return done.nesting_checked ? 0 : check_nesting(c);
+}
+
+int hwdb_validate(const HwdbModel &m, const uint32_t *offsets, const char *path,
+                  std::string *err) {
+  return hwdb_validate_rest(m, offsets, path, HwdbEarlyChecks{}, err);
 }
 
 }  // namespace kvl

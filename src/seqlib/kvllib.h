@@ -49,8 +49,12 @@ void KVL_seq_needbuf(int len, int fd, unsigned char *buf, int buflen);
 void KVL_seq_advbuf(int len, int fd, unsigned char *buf, int buflen);
 
 /* The library's descriptor once it is set up, else -1: what the event path
- * below compares the caller's descriptor with. Not for applications. */
+ * below compares the caller's descriptor with. kvllib_fastkey is the same
+ * descriptor as a long, and LONG_MIN before the set-up, which no int equals
+ * where a long is wider: one comparison then says both. Not for
+ * applications. */
 extern int kvllib_fastfd;
+extern long kvllib_fastkey;
 
 /* The event path in the application: KVL_seq_needbuf and KVL_seq_advbuf are
  * also static inline functions, so that an event that fits, with the
@@ -72,8 +76,24 @@ extern int kvllib_fastfd;
 
 /* The caller's view is the library's own and the library is set up: the
  * checks of the functions have nothing to say. */
+#if defined(__LP64__) || defined(_LP64)
+#define KVLLIB_FD_OK(fd) ((long)(fd) == kvllib_fastkey)
+#else
+#define KVLLIB_FD_OK(fd) ((fd) == kvllib_fastfd && (fd) != -1)
+#endif
 #define KVLLIB_VIEW_OK(fd, buf, buflen) \
-    ((fd) == kvllib_fastfd && (fd) != -1 && (buf) == _seqbuf && (buflen) == _seqbuflen)
+    (KVLLIB_FD_OK(fd) && (buf) == _seqbuf && (buflen) == _seqbuflen)
+
+/* *sum = a + b when that is an int, else 0 (the function would hold the sum
+ * in range). Without the compiler's overflow test: a count and a length both
+ * within the largest buffer, whose sum always is one. */
+#if defined(__GNUC__) && (__GNUC__ >= 5 || defined(__clang__))
+#define KVLLIB_ADD(a, b, sum) (!__builtin_add_overflow(a, b, sum))
+#else
+#define KVLLIB_ADD(a, b, sum) \
+    ((unsigned)(a) <= (unsigned)KVL_SEQBUF_MAX && (unsigned)(b) <= (unsigned)KVL_SEQBUF_MAX && \
+     (*(sum) = (a) + (b), 1))
+#endif
 
 /* An event of len bytes fits when the waiting count plus len is at most the
  * buffer's size; compared without sign, the sum is small only when the true
@@ -85,14 +105,11 @@ KVLLIB_INLINE void kvllib_seq_needbuf(int len, int fd, unsigned char *buf, int b
         (KVL_seq_needbuf)(len, fd, buf, buflen);
 }
 
-/* A count and a length both within the largest buffer add without
- * overflow, so the function would not have to hold the sum in range. */
 KVLLIB_INLINE void kvllib_seq_advbuf(int len, int fd, unsigned char *buf, int buflen)
 {
-    if (KVLLIB_LIKELY(KVLLIB_VIEW_OK(fd, buf, buflen) &&
-                      (unsigned)_seqbufptr <= (unsigned)KVL_SEQBUF_MAX &&
-                      (unsigned)len <= (unsigned)KVL_SEQBUF_MAX))
-        _seqbufptr += len;
+    int next;
+    if (KVLLIB_LIKELY(KVLLIB_VIEW_OK(fd, buf, buflen) && KVLLIB_ADD(_seqbufptr, len, &next)))
+        _seqbufptr = next;
     else
         (KVL_seq_advbuf)(len, fd, buf, buflen);
 }

@@ -20,6 +20,7 @@ int _seqbufptr = 0;
 int synth_types[KVL_MAX_SYNTHS];
 int nrsynths = 0;
 int kvllib_fastfd = -1;
+long kvllib_fastkey = LONG_MIN;
 
 static int seqfd = -1;
 static int initialized = 0;
@@ -106,6 +107,7 @@ static int kvl_init_lib(void)
     }
     initialized = 1;
     kvllib_fastfd = seqfd;
+    kvllib_fastkey = seqfd;
     return 0;
 }
 

@@ -104,6 +104,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     seqfd = -1;
     initialized = 0;
     kvllib_fastfd = -1;
+    kvllib_fastkey = LONG_MIN;
     _seqbuflen = 0;
     _seqbufptr = 0;
     nrsynths = 0;

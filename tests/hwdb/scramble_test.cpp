@@ -28,7 +28,7 @@ TEST(Scramble, BlockBoundariesDoNotMatterAndTwiceGivesTheBytesBack) {
   std::string data;
   for (int i = 0; i < 5003; i++) data += static_cast<char>(i * 7 + 3);
   std::string whole = scrambled(data, data.size());
-  for (size_t chunk : {1u, 3u, 5u, 2048u}) EXPECT_EQ(scrambled(data, chunk), whole) << chunk;
+  for (size_t chunk : {1u, 3u, 5u, 7u, 13u, 2048u}) EXPECT_EQ(scrambled(data, chunk), whole) << chunk;
   EXPECT_NE(whole, data);
   EXPECT_EQ(scrambled(whole, 2048), data);
 }

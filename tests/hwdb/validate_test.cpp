@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -101,6 +102,78 @@ TEST(Validate, NestingUpToTheLimitLoads) {
   EXPECT_EQ(hwdbtest::parse_error(im.bytes()),
             "/kvl/etc/config.dat: Invalid file contents: node 5: its children loop or nest "
             "deeper than 16 levels\n");
+}
+
+// The parser checks each record as soon as the stream has brought it in.
+// What it reports does not depend on how the stream is cut into reads, and
+// the first fault in the validation's order is the one told, wherever the
+// stream put it.
+struct Trickle {
+  std::string data;
+  size_t step;
+  size_t pos = 0;
+  static ssize_t read(void *ctx, void *buf, size_t n) {
+    Trickle *t = static_cast<Trickle *>(ctx);
+    n = std::min({n, t->step, t->data.size() - t->pos});
+    std::memcpy(buf, t->data.data() + t->pos, n);
+    t->pos += n;
+    return static_cast<ssize_t>(n);
+  }
+};
+
+TEST(Validate, VerdictDoesNotDependOnHowTheStreamIsCut) {
+  struct Case {
+    const char *name;
+    std::function<void(Image &)> edit;
+    std::string what;  // empty: loads
+  } cases[] = {
+      {"good", [](Image &) {}, ""},
+      {"first bad node",
+       [](Image &im) {
+         im.nodes[4].nres = 9;
+         std::memset(im.nodes[2].name, 'N', sizeof im.nodes[2].name);
+       },
+       "node 2: name is not terminated"},
+      {"menu before nodes",
+       [](Image &im) {
+         im.nodes[0].children[1] = 5;
+         im.menus[1].node = 5;
+       },
+       "menu 1: node 5 is outside the nodes (5)"},
+      {"strings before records",
+       [](Image &im) {
+         im.nodes[1].nres = 9;
+         im.strings.back() = 'x';
+       },
+       "the strings do not end with a NUL"},
+      {"a child before its parent",
+       [](Image &im) {
+         im.nodes[4].child_count = 1;
+         im.nodes[4].children[0] = 2;
+       },
+       ""},
+      {"a loop through a child before its parent",
+       [](Image &im) {
+         im.nodes[4].child_count = 1;
+         im.nodes[4].children[0] = 3;
+       },
+       "node 3: its children loop or nest deeper than 16 levels"},
+  };
+  for (const Case &c : cases) {
+    Image im = Image::parse(hwdbtest::small_image());
+    c.edit(im);
+    std::string want =
+        c.what.empty() ? "" : "/kvl/etc/config.dat: Invalid file contents: " + c.what + "\n";
+    ASSERT_EQ(hwdbtest::parse_error(im.bytes()), want) << c.name;
+    for (size_t step : {size_t{1}, size_t{100}, sizeof(kvl::HwdbNode) + 3}) {
+      Trickle t{im.bytes(), step};
+      kvl::HwdbModel m;
+      std::string err;
+      if (kvl::hwdb_parse({Trickle::read, &t}, "/kvl/etc/config.dat", &m, &err) == 0)
+        kvl::hwdb_model_free(&m);
+      EXPECT_EQ(err, want) << c.name << ", reads of " << step;
+    }
+  }
 }
 
 }  // namespace
