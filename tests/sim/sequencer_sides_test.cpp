@@ -47,14 +47,14 @@ Answer cpp_side(const SimMachine &m, const Ask &a) {
   return {rc, rc < 0 ? errno : 0, r};
 }
 
-// The C seam reads KVL_SIMROOT at every call.
+// The C seam answers from the machine chosen for it.
 int c_open(const SimMachine &m) {
-  setenv("KVL_SIMROOT", m.root().c_str(), 1);
+  kvl_cseam_use_machine(m.root().c_str());
   return kvl_cseam_open("/dev/sequencer", O_RDWR, 0);
 }
 
 Answer c_side(const SimMachine &m, int fd, const Ask &a) {
-  setenv("KVL_SIMROOT", m.root().c_str(), 1);
+  kvl_cseam_use_machine(m.root().c_str());
   std::string r = record_for(a);
   errno = 0;
   int rc = kvl_cseam_ioctl(fd, a.code, a.record ? r.data() : nullptr);
@@ -167,7 +167,7 @@ TEST(SequencerSides, FaultCountsAreShared) {
   // Open faults reach the C seam too, counted with the C++ side's opens.
   ASSERT_EQ(m.kvlsim("fault", {"--open", "/dev/sequencer", "EACCES", "2"}).status, 0);
   EXPECT_EQ(kvl::sim_open_check(m.root().c_str(), "/dev/sequencer", 14, 1), 0);
-  setenv("KVL_SIMROOT", m.root().c_str(), 1);
+  kvl_cseam_use_machine(m.root().c_str());
   errno = 0;
   EXPECT_EQ(kvl_cseam_open("/dev/sequencer", O_WRONLY, 0), -1);
   EXPECT_EQ(errno, EACCES);
