@@ -116,7 +116,7 @@ int kvl_seam_resolve_root(const char *given, char *out, size_t cap)
     const char *head = "", *sep = "";
     if (given[0] != '/' && getcwd(cwd, sizeof cwd)) {
         head = cwd;
-        sep = "/";
+        sep = cwd[strlen(cwd) - 1] == '/' ? "" : "/"; /* "/" itself */
     }
     size_t a = strlen(head), b = strlen(sep), c = strlen(given);
     if (a + b + c + 1 > cap) {

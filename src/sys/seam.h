@@ -73,8 +73,8 @@ struct kvl_seam_driver {
 /* Chooses the native backend. */
 void kvl_seam_use_native(void);
 /* Chooses the simulated machine at root (as kvl_seam_resolve_root gives it)
- * answered by driver. 0; -1 with ENAMETOOLONG, or ENOTSUP in a build without
- * the simulator; the choice is then unchanged. */
+ * answered by driver. 0; -1 with EINVAL for an empty root, ENAMETOOLONG, or
+ * ENOTSUP in a build without the simulator; the choice is then unchanged. */
 int kvl_seam_use_machine(const char *root, const struct kvl_seam_driver *driver);
 /* A program's choice: the machine KVL_SIMROOT names when it is set and not
  * empty (and the build has the simulator), else the native backend. Returns

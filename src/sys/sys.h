@@ -62,7 +62,8 @@ bool sys_simulated();
 int sys_use_environment();
 // For tests: the simulated machine at root (a relative root taken from the
 // working directory now), or the native backend. sys_use_machine returns 0,
-// or -1 with errno ENAMETOOLONG, or ENOTSUP without the simulator.
+// or -1 with errno EINVAL for an empty root, ENAMETOOLONG, or ENOTSUP
+// without the simulator; the choice is then unchanged.
 int sys_use_machine(const char *root);
 void sys_use_native();
 

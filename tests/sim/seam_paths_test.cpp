@@ -101,6 +101,12 @@ TEST_F(SeamPaths, EveryFormOfTheRootMapsAlikeInBothLanguages) {
   ASSERT_EQ(c_side_map("/dev/mixer0", c, sizeof c), 0);
   EXPECT_EQ(cpp, here_ + "/m/dev/mixer0");
   EXPECT_EQ(c, here_ + "/m/dev/mixer0");
+  // Taken from the root folder itself, it has one slash.
+  choose("m");
+  ASSERT_EQ(kvl::sys_path("/dev/mixer0", cpp, sizeof cpp), 0);
+  ASSERT_EQ(c_side_map("/dev/mixer0", c, sizeof c), 0);
+  EXPECT_STREQ(cpp, "/m/dev/mixer0");
+  EXPECT_STREQ(c, "/m/dev/mixer0");
 
   // A mapped path that does not fit fails alike.
   char tiny[8];
