@@ -8,6 +8,7 @@
 #include "faults.h"
 #include "machine.h"
 #include "requests.h"
+#include "seqsim.h"
 #include "sim.h"
 #include "simdir.h"
 
@@ -43,8 +44,8 @@ bool parse_number(const std::string &s, long lo, long hi, int base, long &out) {
   return true;
 }
 
-// Runs fn on the locked state of a machine and saves it. fn returns 0 or an
-// error line.
+// Runs fn on the locked state and fault store of a machine and saves them.
+// fn returns "" or an error line.
 template <typename Fn>
 int edit_state(const std::string &dir, Fn fn) {
   Machine m;
@@ -53,19 +54,18 @@ int edit_state(const std::string &dir, Fn fn) {
   SimLock lock(dir);
   if (!lock.held()) return fail(lock_problem(dir, errno));
   SimJson state;
-  std::string text, mirror, failed;
-  bool mirror_read = false;
+  std::string text, failed;
   if (state_load(dir, state, text, err) < 0) return fail(err);
   const std::string synths = synths_text(state);
+  FaultStore faults;
   try {
-    mirror_read = fault_mirror_merge(dir, m, state, mirror);
-    err = fn(m, state);
+    if (fault_store_load(dir, m, state, faults, err) == 0) err = fn(m, state, faults);
   } catch (const SimJson::exception &e) {
     err = dir + "/state.json: " + e.what();
   }
   if (!err.empty()) return fail(err);
   if (state_save(dir, state, text, &synths, failed) < 0) return fail_errno(failed);
-  if (fault_mirror_save(dir, m, state, mirror_read ? &mirror : nullptr) < 0) return fail_errno(dir + "/faults.txt");
+  if (fault_store_save(dir, faults) < 0) return fail_errno(dir + SEQSIM_FAULTS_FILE);
   return 0;
 }
 
@@ -114,12 +114,13 @@ int admin_init(const std::string &dir, const char *machine_file, const std::stri
   for (const auto &s : m.synths) state["synths"].push_back(s);
   std::string failed;
   if (state_save(dir, state, "", nullptr, failed) < 0) return fail_errno(failed);
-  if (fault_mirror_save(dir, m, state) < 0) return fail_errno(dir + "/faults.txt");
+  if (replace_file((dir + SEQSIM_FAULTS_FILE).c_str(), fault_store_fresh(m), false) < 0)
+    return fail_errno(dir + SEQSIM_FAULTS_FILE);
   return 0;
 }
 
 int admin_load(const std::string &dir) {
-  return edit_state(dir, [](const Machine &m, SimJson &state) {
+  return edit_state(dir, [](const Machine &m, SimJson &state, FaultStore &) {
     if (state["loaded"].get<bool>()) return std::string();
     state_forget(state);
     state["loaded"] = true;
@@ -129,7 +130,7 @@ int admin_load(const std::string &dir) {
 }
 
 int admin_unload(const std::string &dir) {
-  return edit_state(dir, [](const Machine &, SimJson &state) {
+  return edit_state(dir, [](const Machine &, SimJson &state, FaultStore &) {
     state_forget(state);
     return std::string();
   });
@@ -142,14 +143,10 @@ int admin_fault(const std::string &dir, const std::string &request, const std::s
   if (!errno_value(err.c_str())) return fail("unknown errno name '" + err + "'");
   if (!request.empty() && !request_known(request)) return fail("unknown request '" + request + "'");
   if (!open.empty() && open[0] != '/') return fail("'" + open + "' is not an absolute path");
-  return edit_state(dir, [&](const Machine &, SimJson &state) {
-    SimJson f = SimJson::object();
-    if (!request.empty()) f["request"] = request;
-    else f["open"] = open;
-    f["errno"] = err;
-    f["nth"] = n;
-    f["calls"] = 0;
-    state["faults"].push_back(f);
+  if (open.find('\n') != std::string::npos) return fail("the path holds a line break");
+  return edit_state(dir, [&](const Machine &, SimJson &, FaultStore &faults) {
+    if (fault_add(faults, request, open, err, static_cast<int>(n)) < 0)
+      return dir + SEQSIM_FAULTS_FILE + ": " + std::strerror(errno);
     return std::string();
   });
 }

@@ -21,8 +21,8 @@ void complain(const std::string &what) { std::fprintf(stderr, "kvlsim: %s\n", wh
 
 // Runs the handler; on an injected fault the state and the record stay as
 // they were, but the decoded fields are still journalled.
-int answer(const Machine &m, SimJson &state, SimJson &entry, uint32_t code, void *arg,
-           bool journal) {
+int answer(const Machine &m, SimJson &state, FaultStore &faults, SimJson &entry, uint32_t code,
+           void *arg, bool journal) {
   SimHandler handler = find_handler(code);
   if (!handler) {
     char hex[16];
@@ -33,7 +33,7 @@ int answer(const Machine &m, SimJson &state, SimJson &entry, uint32_t code, void
   if (!state.value("loaded", false)) return -ENODEV;
   size_t size = ioc_size(code);
   if (size && !arg) return -EFAULT;
-  int fault = journal ? fault_for_request(m, state, code) : 0;
+  int fault = journal ? fault_for_request(faults, code) : 0;
   SimJson saved;
   if (fault) saved = state;
   std::vector<unsigned char> record(static_cast<unsigned char *>(arg),
@@ -50,10 +50,11 @@ int answer(const Machine &m, SimJson &state, SimJson &entry, uint32_t code, void
   return rc;
 }
 
-// What seqsim_answer asks of the driver, answered from the state.
+// What seqsim_answer asks of the driver, answered from the state and the
+// fault store.
 struct SequencerView {
-  const Machine &machine;
   SimJson &state;
+  FaultStore &faults;
 };
 
 int view_synths(void *ctx, int want, char name[KVL_SYNTH_NAME_BYTES]) {
@@ -70,7 +71,7 @@ int view_synths(void *ctx, int want, char name[KVL_SYNTH_NAME_BYTES]) {
 
 int view_fault(void *ctx, unsigned long code) {
   auto *v = static_cast<SequencerView *>(ctx);
-  return fault_for_request(v->machine, v->state, static_cast<uint32_t>(code));
+  return fault_for_request(v->faults, static_cast<uint32_t>(code));
 }
 
 // The journal line of a request: an entry the handler filled, or a line
@@ -98,9 +99,9 @@ std::string journal_text(const JournalLine &j) {
   return j.entry.dump(-1, ' ', false, SimJson::error_handler_t::replace) + "\n";
 }
 
-int answer_sequencer(const Machine &m, SimJson &state, uint32_t code, void *arg, bool journal,
+int answer_sequencer(SimJson &state, FaultStore &faults, uint32_t code, void *arg, bool journal,
                      JournalLine &j) {
-  SequencerView view{m, state};
+  SequencerView view{state, faults};
   seqsim_driver driver{&view, view_synths, journal ? view_fault : nullptr};
   char line[SEQSIM_LINE_BYTES];
   int rc = seqsim_answer(&driver, code, arg, line);
@@ -111,13 +112,14 @@ int answer_sequencer(const Machine &m, SimJson &state, uint32_t code, void *arg,
   return rc;
 }
 
-// Loads the machine and, under the machine's lock, its state; runs
-// act(machine, state, journal line) and saves the state when act changed it.
-// Then, with the outcome final, appends the journal line: a state that
-// cannot be saved makes the request fail with the save's errno (the journal
-// says so), and a journal line that cannot be written takes the saved state
-// back. Returns act's result (a negative errno when the request fails), or
-// -EIO after a line on standard error when the machine cannot be read.
+// Loads the machine and, under the machine's lock, its state and fault
+// store; runs act(machine, state, faults, journal line) and saves the state
+// and the store when act changed them. Then, with the outcome final, appends
+// the journal line: a state or store that cannot be saved makes the request
+// fail with the save's errno (the journal says so), and a journal line that
+// cannot be written takes the saved state and store back. Returns act's
+// result (a negative errno when the request fails), or -EIO after a line on
+// standard error when the machine cannot be read.
 template <typename Act>
 int with_state(const std::string &root, Act act) {
   std::string err;
@@ -134,18 +136,21 @@ int with_state(const std::string &root, Act act) {
     return e == EBUSY ? -EBUSY : -EIO;
   }
   SimJson state;
-  std::string text, mirror;
-  bool mirror_read = false;
+  std::string text;
   if (state_load(root, state, text, err) < 0) {
     complain(err);
     return -EIO;
   }
   const std::string synths = synths_text(state);
+  FaultStore faults;
   int rc;
   JournalLine j;
   try {
-    mirror_read = fault_mirror_merge(root, m, state, mirror);
-    rc = act(m, state, j);
+    if (fault_store_load(root, m, state, faults, err) < 0) {
+      complain(err);
+      return -EIO;
+    }
+    rc = act(m, state, faults, j);
   } catch (const SimJson::exception &e) {  // a state.json edited into a wrong shape
     complain(root + "/state.json: " + e.what());
     return -EIO;
@@ -154,7 +159,7 @@ int with_state(const std::string &root, Act act) {
   int saved = state_save(root, state, text, &synths, failed);
   if (saved == 0) {
     failed = root + SEQSIM_FAULTS_FILE;
-    saved = fault_mirror_save(root, m, state, mirror_read ? &mirror : nullptr);
+    saved = fault_store_save(root, faults);
   }
   if (saved < 0) {
     int e = errno;
@@ -169,17 +174,18 @@ int with_state(const std::string &root, Act act) {
     std::string now, ignored;
     if (rc >= 0 && state_load(root, old, now, ignored) == 0 && !text.empty())
       state_save(root, SimJson::parse(text), now, nullptr, ignored);
+    if (rc >= 0) fault_store_restore(root, faults);
     rc = -e;
   }
   return rc;
 }
 
 int request_locked(const std::string &root, uint32_t code, void *arg, bool journal) {
-  return with_state(root, [&](const Machine &m, SimJson &state, JournalLine &j) {
-    if (seqsim_is_request(code)) return answer_sequencer(m, state, code, arg, journal, j);
+  return with_state(root, [&](const Machine &m, SimJson &state, FaultStore &faults, JournalLine &j) {
+    if (seqsim_is_request(code)) return answer_sequencer(state, faults, code, arg, journal, j);
     j.wanted = journal;
     j.entry = {{"request", request_label(code)}, {"result", 0}, {"errno", nullptr}};
-    int rc = answer(m, state, j.entry, code, arg, journal);
+    int rc = answer(m, state, faults, j.entry, code, arg, journal);
     j.entry["result"] = rc < 0 ? -1 : rc;
     if (rc < 0) j.entry["errno"] = errno_name(-rc);
     return rc;
@@ -207,8 +213,8 @@ int sim_request(const char *root, int, uint32_t code, void *arg) {
 }
 
 int sim_open_check(const char *root, const char *syspath, int major, int minor) {
-  int rc = with_state(root, [&](const Machine &m, SimJson &state, JournalLine &) {
-    int fault = fault_for_open(m, state, syspath);
+  int rc = with_state(root, [&](const Machine &m, SimJson &state, FaultStore &faults, JournalLine &) {
+    int fault = fault_for_open(faults, syspath);
     if (fault) return -fault;
     if (major != m.major) return 0;
     if (!state.value("loaded", false)) return -ENODEV;
@@ -234,7 +240,7 @@ int audio_device_of_minor(int minor) {
 
 int sim_audio_io(const char *root, int minor, size_t n, bool played) {
   int dev = audio_device_of_minor(minor);
-  int rc = with_state(root, [&](const Machine &, SimJson &state, JournalLine &) {
+  int rc = with_state(root, [&](const Machine &, SimJson &state, FaultStore &, JournalLine &) {
     if (!state.value("loaded", false)) return -ENODEV;
     SimJson &audio = state["audio"];
     if (dev < 0 || dev >= static_cast<int>(audio.size())) return -ENXIO;

@@ -137,6 +137,9 @@ SimFault parse_fault(const json &f, const std::string &where) {
   out.request = get_text(f, "request", where, false);
   out.open = get_text(f, "open", where, false);
   if (out.request.empty() == out.open.empty()) bad(where, "needs either \"request\" or \"open\"");
+  // The fault store keeps a fault on one line.
+  if ((out.request + out.open).find('\n') != std::string::npos)
+    bad(where + (out.request.empty() ? ".open" : ".request"), "holds a line break");
   std::string e = get_text(f, "errno", where, true);
   out.err = errno_value(e.c_str());
   if (!out.err) bad(where + ".errno", "unknown errno name \"" + e + "\"");

@@ -2,6 +2,7 @@
 #define _DEFAULT_SOURCE
 #include "seqsim.h"
 
+#include <ctype.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <inttypes.h>
@@ -11,6 +12,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -376,13 +378,13 @@ int seqsim_answer(const struct seqsim_driver *d, unsigned long code, void *arg,
     return rc;
 }
 
-int seqsim_faults_header(const char *root, char *out, size_t cap)
+int seqsim_faults_legacy_header(const char *root, char *out, size_t cap)
 {
     char path[PATH_MAX];
     struct stat st;
     if (seqsim_path(root, SEQSIM_MACHINE_FILE, path, sizeof path) < 0 || stat(path, &st) < 0)
         return -1;
-    int n = snprintf(out, cap, FAULTS_MAGIC " %ju %ju %jd %jd %ld\n", (uintmax_t)st.st_dev,
+    int n = snprintf(out, cap, FAULTS_MAGIC " %ju %ju %jd %jd %ld", (uintmax_t)st.st_dev,
                      (uintmax_t)st.st_ino, (intmax_t)st.st_size, (intmax_t)st.st_mtim.tv_sec,
                      (long)st.st_mtim.tv_nsec);
     if (n < 0 || (size_t)n >= cap) {
@@ -394,17 +396,12 @@ int seqsim_faults_header(const char *root, char *out, size_t cap)
 
 int seqsim_fault_line(const struct seqsim_fault *f, char *out, size_t cap)
 {
-    int n;
-    if (f->open) {
-        if (strchr(f->open, '\n')) {
-            errno = EINVAL;
-            return -1;
-        }
-        n = snprintf(out, cap, "%s %s %d %d open %s\n", f->id, f->err, f->nth, f->calls, f->open);
-    } else {
-        n = snprintf(out, cap, "%s %s %d %d request 0x%08lx\n", f->id, f->err, f->nth, f->calls,
-                     f->code);
+    if (strchr(f->target, '\n')) {
+        errno = EINVAL;
+        return -1;
     }
+    int n = snprintf(out, cap, "%s %s %d %d %s %s\n", f->id, f->err, f->nth, f->calls,
+                     f->open ? "open" : "request", f->target);
     if (n < 0 || (size_t)n >= cap) {
         errno = ENAMETOOLONG;
         return -1;
@@ -412,28 +409,123 @@ int seqsim_fault_line(const struct seqsim_fault *f, char *out, size_t cap)
     return 0;
 }
 
-int seqsim_fault_parse(const char *line, struct seqsim_fault *f)
+/* The next word of *p (blanks before it skipped) into out, at most cap - 1
+ * bytes; 0, or -1 when there is none or it is longer. */
+static int next_word(const char **p, char *out, size_t cap)
 {
-    char kind[8];
-    int used = 0;
-    memset(f, 0, sizeof *f);
-    if (sscanf(line, "%15s %15s %d %d %7s %n", f->id, f->err, &f->nth, &f->calls, kind, &used) !=
-            5 ||
-        used == 0 || f->nth < 0 || f->calls < 0)
-        goto bad;
-    const char *target = line + used;
-    if (strcmp(kind, "open") == 0 && target[0] == '/') {
-        f->open = target;
-        return 0;
-    }
+    const char *s = *p + strspn(*p, " ");
+    size_t n = strcspn(s, " ");
+    if (n == 0 || n >= cap)
+        return -1;
+    memcpy(out, s, n);
+    out[n] = '\0';
+    *p = s + n;
+    return 0;
+}
+
+/* A whole decimal count 0..INT_MAX. */
+static int count_value(const char *word, int *out)
+{
     char *end;
     errno = 0;
-    if (strcmp(kind, "request") == 0 && strncmp(target, "0x", 2) == 0) {
-        f->code = strtoul(target, &end, 16);
-        if (!*end && !errno && f->code)
-            return 0;
+    long v = strtol(word, &end, 10);
+    if (!isdigit((unsigned char)word[0]) || *end || errno || v > INT_MAX)
+        return -1;
+    *out = (int)v;
+    return 0;
+}
+
+/* Parses one fault line (without its newline); f->target points into line. */
+static int fault_parse(const char *line, struct seqsim_fault *f)
+{
+    char nth[16], calls[16], kind[8];
+    memset(f, 0, sizeof *f);
+    if (next_word(&line, f->id, sizeof f->id) < 0 ||
+        next_word(&line, f->err, sizeof f->err) < 0 ||
+        (strcmp(f->err, "none") != 0 && !seqsim_errno_value(f->err)) ||
+        next_word(&line, nth, sizeof nth) < 0 || count_value(nth, &f->nth) < 0 ||
+        next_word(&line, calls, sizeof calls) < 0 || count_value(calls, &f->calls) < 0 ||
+        next_word(&line, kind, sizeof kind) < 0)
+        return -1;
+    f->target = line + strspn(line, " ");
+    if (strcmp(kind, "open") == 0 && f->target[0] == '/') {
+        f->open = 1;
+        return 0;
     }
-bad:
+    return strcmp(kind, "request") == 0 && f->target[0] ? 0 : -1;
+}
+
+/* 1 when word is made of decimal digits only. */
+static int all_digits(const char *word)
+{
+    return word[0] && strspn(word, "0123456789") == strlen(word);
+}
+
+/* The first line: the current format, with its digest or without, or the
+ * older mirror's, whose five numbers name a machine.json. */
+static int header_parse(const char *line, struct seqsim_faults *f)
+{
+    char word[7][32];
+    const char *p = line;
+    int n = 0;
+    if (strlen(line) >= sizeof f->header)
+        return -1;
+    while (n < 7 && next_word(&p, word[n], sizeof word[n]) == 0)
+        n++;
+    if (p[strspn(p, " ")] || n < 2 || strcmp(word[0], FAULTS_MAGIC) != 0)
+        return -1;
+    strcpy(f->header, line);
+    if (n == 6) {
+        for (int i = 1; i < 6; i++)
+            if (!all_digits(word[i]))
+                return -1;
+        f->legacy = 1;
+        return 0;
+    }
+    if (strcmp(word[1], "2") != 0 || n > 3)
+        return -1;
+    if (n == 3) {
+        if (strlen(word[2]) != 8 || strspn(word[2], "0123456789abcdef") != 8)
+            return -1;
+        strcpy(f->digest, word[2]);
+    }
+    return 0;
+}
+
+void seqsim_faults_free(struct seqsim_faults *f)
+{
+    free(f->fault);
+    free(f->text);
+    memset(f, 0, sizeof *f);
+}
+
+int seqsim_faults_parse(const char *text, struct seqsim_faults *f)
+{
+    memset(f, 0, sizeof *f);
+    size_t len = strlen(text), lines = 0;
+    for (const char *p = text; (p = strchr(p, '\n')) != NULL; p++)
+        lines++;
+    f->text = malloc(len + 1);
+    f->fault = calloc(lines ? lines : 1, sizeof *f->fault);
+    if (!f->text || !f->fault) {
+        errno = ENOMEM;
+        return -1;
+    }
+    memcpy(f->text, text, len + 1);
+    int number = 0;
+    for (char *line = f->text; *line;) {
+        char *end = strchr(line, '\n');
+        number++;
+        if (!end)
+            goto damaged; /* a last line cut short */
+        *end = '\0';
+        if (number == 1 ? header_parse(line, f) < 0 : fault_parse(line, &f->fault[f->count++]) < 0)
+            goto damaged;
+        line = end + 1;
+    }
+    return 0;
+damaged:
+    f->bad_line = number;
     errno = EINVAL;
     return -1;
 }
@@ -468,12 +560,70 @@ static char *read_all(const char *path)
     return text;
 }
 
-/* 1 when the fault matches the request code or the opened path. */
-static int matches(const struct seqsim_fault *f, unsigned long code, const char *path)
+int seqsim_faults_read(const char *root, struct seqsim_faults *f)
 {
-    if (path)
-        return f->open && strcmp(f->open, path) == 0;
-    return !f->open && f->code == code;
+    char path[PATH_MAX];
+    memset(f, 0, sizeof *f);
+    if (seqsim_path(root, SEQSIM_FAULTS_FILE, path, sizeof path) < 0)
+        return -1;
+    char *text = read_all(path);
+    if (!text)
+        return -1;
+    int rc = seqsim_faults_parse(text, f);
+    free(text);
+    return rc;
+}
+
+int seqsim_faults_count(struct seqsim_faults *f,
+                        int (*match)(void *ctx, const struct seqsim_fault *fault), void *ctx,
+                        int *matched)
+{
+    int err = 0;
+    *matched = 0;
+    for (int i = 0; i < f->count; i++) {
+        struct seqsim_fault *x = &f->fault[i];
+        if (!match(ctx, x))
+            continue;
+        *matched = 1;
+        if (x->calls < INT_MAX)
+            x->calls++;
+        if ((x->nth == 0 || x->calls == x->nth) && !err)
+            err = seqsim_errno_value(x->err);
+    }
+    return err;
+}
+
+/* The text of a store: its first line (without a newline), then the
+ * faults' lines. */
+static char *store_text(const char *first, const struct seqsim_fault *faults, int count)
+{
+    size_t cap = strlen(first) + 2;
+    for (int i = 0; i < count; i++)
+        cap += strlen(faults[i].target) + SEQSIM_FAULT_ID_BYTES + SEQSIM_ERRNAME_BYTES + 40;
+    char *text = malloc(cap);
+    if (!text) {
+        errno = ENOMEM;
+        return NULL;
+    }
+    size_t used = (size_t)snprintf(text, cap, "%s\n", first);
+    for (int i = 0; i < count; i++) {
+        if (seqsim_fault_line(&faults[i], text + used, cap - used) < 0) {
+            int e = errno;
+            free(text);
+            errno = e;
+            return NULL;
+        }
+        used += strlen(text + used);
+    }
+    return text;
+}
+
+char *seqsim_faults_text(const char *digest, const struct seqsim_fault *faults, int count)
+{
+    char first[sizeof FAULTS_MAGIC + SEQSIM_FAULT_DIGEST_BYTES + 4];
+    snprintf(first, sizeof first, FAULTS_MAGIC " 2%s%s", digest && *digest ? " " : "",
+             digest ? digest : "");
+    return store_text(first, faults, count);
 }
 
 /* Replaces the file at path by text: a temporary file beside it, renamed. */
@@ -496,68 +646,65 @@ static int replace_text(const char *path, const char *text)
     return rc;
 }
 
-/* Goes through the fault lines of text (after the header): counts the
- * matching ones and, when out is given, writes every line with its new count
- * there. Returns the errno of the first fault that fires, 0, or -1 for a
- * damaged line. *matched tells whether any fault matched. */
-static int count_faults(char *text, unsigned long code, const char *path, char *out, size_t cap,
-                        int *matched)
+int seqsim_faults_save(const char *root, const char *text)
 {
-    int err = 0;
-    size_t used = 0;
-    *matched = 0;
-    for (char *line = text; *line;) {
-        char *end = strchr(line, '\n');
-        if (!end)
-            return -1;
-        *end = '\0';
-        struct seqsim_fault f;
-        if (seqsim_fault_parse(line, &f) < 0)
-            return -1;
-        if (matches(&f, code, path)) {
-            *matched = 1;
-            if (f.calls < INT_MAX)
-                f.calls++;
-            if ((f.nth == 0 || f.calls == f.nth) && !err)
-                err = seqsim_errno_value(f.err);
-        }
-        if (out) {
-            if (seqsim_fault_line(&f, out + used, cap - used) < 0)
-                return -1;
-            used += strlen(out + used);
-        }
-        *end = '\n';
-        line = end + 1;
-    }
-    return err;
+    char path[PATH_MAX];
+    if (seqsim_path(root, SEQSIM_FAULTS_FILE, path, sizeof path) < 0)
+        return -1;
+    return replace_text(path, text);
+}
+
+int seqsim_request_matches(unsigned long code, const char *text)
+{
+    if (!seqsim_is_request(code))
+        return 0;
+    char hex[16];
+    snprintf(hex, sizeof hex, "0x%08lx", code);
+    return strcmp(text, request_name(code)) == 0 || strcasecmp(text, hex) == 0;
+}
+
+/* What the C side counts: a request or the opening of a path. */
+struct c_call {
+    unsigned long code;
+    const char *path;
+};
+
+static int c_call_matches(void *ctx, const struct seqsim_fault *f)
+{
+    const struct c_call *c = ctx;
+    if (c->path)
+        return f->open && strcmp(f->target, c->path) == 0;
+    return !f->open && seqsim_request_matches(c->code, f->target);
 }
 
 int seqsim_fault_count(const char *root, unsigned long code, const char *path)
 {
-    char header[128], file[PATH_MAX];
-    if (seqsim_path(root, SEQSIM_FAULTS_FILE, file, sizeof file) < 0)
-        return -1;
-    int have_machine = seqsim_faults_header(root, header, sizeof header) == 0;
-    char *text = read_all(file);
-    if (!text)
-        return !have_machine && errno == ENOENT ? 0 : -1;
-    size_t hlen = strlen(header);
-    if (!have_machine || strncmp(text, header, hlen) != 0) {
-        free(text);
+    struct seqsim_faults f;
+    if (seqsim_faults_read(root, &f) < 0) {
+        int missing = errno == ENOENT;
+        seqsim_faults_free(&f);
+        return missing ? 0 : -1;
+    }
+    char legacy[128];
+    if (f.legacy && (seqsim_faults_legacy_header(root, legacy, sizeof legacy) < 0 ||
+                     strcmp(legacy, f.header) != 0)) {
+        /* Made for a machine.json no longer there: only the simulator can
+         * tell the faults now. */
+        seqsim_faults_free(&f);
         return -1;
     }
-    /* The counts grow by one digit at most per line. */
-    size_t cap = strlen(text) * 2 + 1;
-    char *out = malloc(cap);
+    struct c_call call = {code, path};
     int matched = 0;
-    int err = out ? count_faults(text + hlen, code, path, NULL, 0, &matched) : -1;
-    if (err >= 0 && matched) {
-        memcpy(out, header, hlen);
-        if (count_faults(text + hlen, code, path, out + hlen, cap - hlen, &matched) < 0 ||
-            replace_text(file, out) < 0)
+    int err = seqsim_faults_count(&f, c_call_matches, &call, &matched);
+    if (matched) {
+        /* An older mirror keeps its first line until the simulator
+         * rewrites it. */
+        char *text = f.legacy ? store_text(f.header, f.fault, f.count)
+                              : seqsim_faults_text(f.digest, f.fault, f.count);
+        if (!text || seqsim_faults_save(root, text) < 0)
             err = -1;
+        free(text);
     }
-    free(out);
-    free(text);
+    seqsim_faults_free(&f);
     return err;
 }

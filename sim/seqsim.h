@@ -4,9 +4,9 @@
  *
  * It owns what both sides must agree on byte for byte: the node-file format,
  * the machine's lock, the errno names, the capture file, the synthesizer
- * list, the answer and journal line of a sequencer request, and the faults
- * mirror through which the C side meets the faults of machine.json and
- * state.json without reading JSON.
+ * list, the answer and journal line of a sequencer request, and the fault
+ * store, a plain-text file both sides read and count in, since the C side
+ * reads no JSON.
  *
  * Functions return 0 (or a count) on success and -1 with errno set on
  * failure unless said otherwise. None prints anything. */
@@ -52,7 +52,7 @@ int seqsim_node_create(const char *file, int major, int minor, mode_t perms);
 int seqsim_node_make(const char *file, int major, int minor, mode_t perms);
 
 /* The machine's lock: a flock on DIR/.lock, exclusive while state, journal,
- * capture or faults mirror change, shared while they are only read. A lock
+ * capture or fault store change, shared while they are only read. A lock
  * held by another process for longer than the wait fails with EBUSY, so a
  * hung process does not hang every other one. Returns the descriptor to pass
  * to seqsim_unlock. */
@@ -106,41 +106,87 @@ int seqsim_is_request(unsigned long code);
 int seqsim_answer(const struct seqsim_driver *d, unsigned long code, void *arg,
                   char line[SEQSIM_LINE_BYTES]);
 
-/* The faults mirror, DIR/faults.txt: the faults the C side can meet (those
- * naming a sequencer request, and every open fault), written by the C++ side
- * from machine.json and state.json, and their call counts. The first line is
+/* The fault store, DIR/faults.txt: every fault injected into the machine,
+ * with the calls counted so far. Both sides read it with each request or
+ * opening and count in it, under the machine's lock; docs/simulator.md
+ * describes it for people who edit it. The first line is
+ *     KVLSIM-FAULTS 2
+ * or, once the simulator took in the faults of machine.json,
+ *     KVLSIM-FAULTS 2 <digest of those faults, 8 hexadecimal digits>
+ * then one line per fault, in the order they are tried:
+ *     <id> <errno name or none> <nth> <calls> request <request>
+ *     <id> <errno name or none> <nth> <calls> open <path>
+ * where an id m<i> marks faults[i] of machine.json and any other id (the
+ * simulator writes s<i>) a fault added later; <request> is the request's
+ * label, constant name or code in hexadecimal, as machine.json names it.
+ *
+ * An older simulator kept a mirror in the same file, with the machine.json
+ * it was made from on its first line:
  *     KVLSIM-FAULTS <dev> <ino> <size> <mtime seconds> <mtime nanoseconds>
- * naming the machine.json the machine's faults come from; then one line per
- * fault, machine.json's first, in order:
- *     <id> <errno name> <nth> <calls> request 0x<code>
- *     <id> <errno name> <nth> <calls> open <path>
- * where id is m<i> for faults[i] of machine.json and s<i> for faults[i] of
- * state.json. */
+ * It is read as a store of the older format (legacy) until the simulator
+ * rewrites it. */
 #define SEQSIM_FAULT_ID_BYTES 16
 struct seqsim_fault {
     char id[SEQSIM_FAULT_ID_BYTES];
-    char err[SEQSIM_ERRNAME_BYTES]; /* errno name */
+    char err[SEQSIM_ERRNAME_BYTES]; /* errno name, or "none": fires never */
     int nth;                        /* 0: every call */
     int calls;                      /* matching calls counted so far */
-    unsigned long code;             /* a request fault's code, else 0 */
-    const char *open;               /* an open fault's path, else NULL */
+    int open;                       /* 1: an open fault, 0: a request fault */
+    const char *target;             /* the request or the path */
 };
 
-/* The first line for the machine.json now at DIR (with its newline). -1 when
- * machine.json cannot be found. */
-int seqsim_faults_header(const char *root, char *out, size_t cap);
-/* One fault's line (with its newline). -1 with EINVAL for a path holding a
+/* A store as read. */
+#define SEQSIM_FAULT_DIGEST_BYTES 9
+struct seqsim_faults {
+    int legacy;                            /* 1: the older mirror's format */
+    char header[128];                      /* the first line, without its newline */
+    char digest[SEQSIM_FAULT_DIGEST_BYTES]; /* "" when the header has none */
+    int count;
+    struct seqsim_fault *fault;
+    char *text;   /* owns what the targets point into */
+    int bad_line; /* after a damaged text: the line's number (1: the first) */
+};
+
+/* Parses the text of a store into f (released with seqsim_faults_free, also
+ * after a failure). -1 with EINVAL for a damaged text (f->bad_line tells the
+ * line), or ENOMEM. */
+int seqsim_faults_parse(const char *text, struct seqsim_faults *f);
+/* Reads DIR/faults.txt into f as seqsim_faults_parse does; -1 with ENOENT
+ * (and f empty) when there is none. */
+int seqsim_faults_read(const char *root, struct seqsim_faults *f);
+void seqsim_faults_free(struct seqsim_faults *f);
+
+/* Counts one call in every fault match accepts. Returns the errno of the
+ * first of them that fires, or 0; *matched tells whether any matched. */
+int seqsim_faults_count(struct seqsim_faults *f,
+                        int (*match)(void *ctx, const struct seqsim_fault *fault), void *ctx,
+                        int *matched);
+
+/* The text of a store in the current format: "KVLSIM-FAULTS 2", the digest
+ * when given, then the lines of the count faults. Returns the text to free;
+ * NULL with EINVAL for a target holding a line break, or ENOMEM. */
+char *seqsim_faults_text(const char *digest, const struct seqsim_fault *faults, int count);
+/* One fault's line (with its newline). -1 with EINVAL for a target holding a
  * line break, ENAMETOOLONG when it does not fit. */
 int seqsim_fault_line(const struct seqsim_fault *f, char *out, size_t cap);
-/* Parses one fault line (without its newline); f->open points into line. */
-int seqsim_fault_parse(const char *line, struct seqsim_fault *f);
+/* Replaces DIR/faults.txt by text: a temporary file beside it, renamed. */
+int seqsim_faults_save(const char *root, const char *text);
 
-/* Counts one request (code, with path NULL) or one opening of a system path
- * (path, with code 0) against the mirrored faults and saves the counts. The
- * caller holds the lock. Returns the errno of the first fault that fires, 0
- * when none does (also for a machine with neither machine.json nor mirror),
- * -1 when the mirror is missing, damaged or older than machine.json, or
- * cannot be saved. */
+/* The first line the older simulator wrote for the machine.json now at DIR
+ * (without a newline). -1 when machine.json cannot be found. */
+int seqsim_faults_legacy_header(const char *root, char *out, size_t cap);
+
+/* 1 when text names the sequencer request code (seqsim_is_request) as a
+ * fault may: its constant name, which is its label too, or its code in
+ * hexadecimal ("0x" and eight digits, in either case). */
+int seqsim_request_matches(unsigned long code, const char *text);
+
+/* The C side's count: one request (code, with path NULL) or one opening of a
+ * system path (path, with code 0) counted in the store, which is saved when
+ * a fault matched. The caller holds the lock. Returns the errno of the first
+ * fault that fires, 0 when none does (also for a machine without a store),
+ * -1 when the store is damaged, is an older mirror made for another
+ * machine.json than the one there, or cannot be saved. */
 int seqsim_fault_count(const char *root, unsigned long code, const char *path);
 
 #ifdef __cplusplus

@@ -135,8 +135,6 @@ void state_forget(SimJson &s) {
   s["mixers"] = SimJson::array();
   s["synths"] = SimJson::array();
   s["routing"] = {{"input", SimJson::array()}, {"output", SimJson::array()}, {"duplex", SimJson::array()}};
-  if (!s.contains("faults")) s["faults"] = SimJson::array();
-  if (!s.contains("machine_fault_calls")) s["machine_fault_calls"] = SimJson::object();
 }
 
 namespace {

@@ -32,7 +32,8 @@ std::string lock_problem(const std::string &root, int err);
 
 // The state of a freshly loaded driver: loaded, status 0, nothing configured.
 SimJson state_fresh();
-// Forgets what a driver unload forgets, keeping the injected faults.
+// Forgets what a driver unload forgets (the injected faults, in the fault
+// store, stay).
 void state_forget(SimJson &state);
 
 // Reads DIR/state.json (a missing file gives the fresh state, and text

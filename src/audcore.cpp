@@ -6,9 +6,14 @@
 #include "common/common.h"
 #include "configurator/configurator.h"
 #include "start/start.h"
+#include "sys/sys.h"
 
 int main(int argc, char **argv) {
   if (kvl::open_standard_descriptors() < 0) return kvl::EXIT_FATAL;
+  if (kvl::sys_use_environment() < 0) {
+    kvl::print_error("KVL_SIMROOT");
+    return kvl::EXIT_FATAL;
+  }
   auto run = std::make_unique<kvl::CoreRun>();
   int rc = kvl::start_entry(*run, argc, argv);
   if (rc < 0) return kvl::EXIT_FATAL;

@@ -27,6 +27,10 @@ void self_test(const std::string &install_dir) { kvl::run_kvltest_window(install
 
 int main(int argc, char **argv) {
   if (kvl::open_standard_descriptors() < 0) return 255;
+  if (kvl::sys_use_environment() < 0) {
+    kvl::print_error("KVL_SIMROOT");
+    return 255;
+  }
   kvl::PanelState st;
   // Only the whole first argument: any other option word keeps its letters.
   if (argc > 1 && kvl::print_program_info(argv[1], "audpanel", kvl::PANEL_USAGE)) return 0;

@@ -156,6 +156,10 @@ constexpr const char USAGE[] =
 
 int main(int argc, char **argv) {
   if (kvl::open_standard_descriptors() < 0) return 1;
+  if (kvl::sys_use_environment() < 0) {
+    kvl::print_error("KVL_SIMROOT");
+    return 1;
+  }
   Run run;
   const char *log_path = nullptr;
   for (int i = 1; i < argc; i++) {

@@ -1,84 +1,31 @@
-/* The C seam: plain system calls, or the simulated machine under
- * KVL_SIMROOT when built with KVL_SIMULATOR. */
+/* KVLlib's seam: the seam core's operations, the backend chosen at the first
+ * call, and with KVL_SIMULATOR the library's simulated driver, which answers
+ * /dev/sequencer through the simulator's C module. */
 #define _DEFAULT_SOURCE
 #include "cseam.h"
+
+#include "sys/seam.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #if KVL_SIMULATOR
 
 #include "sim/seqsim.h"
 
-#define MAX_SEQ_FDS 16
-
-/* The machine directory, or NULL when the simulation is not active. */
-static const char *sim_root(void)
-{
-    const char *root = getenv("KVL_SIMROOT");
-    return root && *root ? root : NULL;
-}
-
-/* 1 when path is /dev, /etc or below them. */
-static int is_system_path(const char *path)
-{
-    return (strncmp(path, "/dev", 4) == 0 || strncmp(path, "/etc", 4) == 0) &&
-           (path[4] == '/' || path[4] == '\0');
-}
-
-/* Open simulated sequencers: the descriptor and the file it was opened on, so
- * that a descriptor closed behind the seam's back and reused is not taken for
- * a sequencer. */
-static struct {
-    int used;
-    int fd;
-    dev_t dev;
-    ino_t ino;
-} seq_fds[MAX_SEQ_FDS];
-
-/* 1 when fd is an open simulated sequencer. */
-static int is_sim_sequencer(int fd)
-{
-    for (int i = 0; i < MAX_SEQ_FDS; i++) {
-        if (!seq_fds[i].used || seq_fds[i].fd != fd)
-            continue;
-        struct stat st;
-        if (fstat(fd, &st) == 0 && st.st_dev == seq_fds[i].dev && st.st_ino == seq_fds[i].ino)
-            return 1;
-        seq_fds[i].used = 0;
-        return 0;
-    }
-    return 0;
-}
-
-static void forget_sequencer(int fd)
-{
-    for (int i = 0; i < MAX_SEQ_FDS; i++)
-        if (seq_fds[i].used && seq_fds[i].fd == fd)
-            seq_fds[i].used = 0;
-}
-
-static int is_node_file(const char *path)
-{
-    int major, minor;
-    return seqsim_node_read(path, &major, &minor) == 0;
-}
-
 /* Counts the opening of a system path against the machine's open faults:
  * 0, or -1 with errno set (the fault's, or EIO when the faults cannot be
  * known). */
-static int check_open_faults(const char *root, const char *path)
+static int seq_open_check(const char *root, const char *syspath, int major, int minor)
 {
+    (void)major, (void)minor;
     int lock = seqsim_lock(root);
     if (lock < 0)
         return -1;
-    int err = seqsim_fault_count(root, 0, path);
+    int err = seqsim_fault_count(root, 0, syspath);
     seqsim_unlock(lock);
     if (err == 0)
         return 0;
@@ -86,20 +33,24 @@ static int check_open_faults(const char *root, const char *path)
     return -1;
 }
 
-/* Opens /dev/sequencer of the machine at root: ENOENT without the node,
- * ENODEV while the driver is not loaded, EMFILE when too many are open. */
-static int open_sequencer(const char *root, int flags, int mode)
+/* Opens /dev/sequencer of the machine at root: ENODEV while the driver is
+ * not loaded. Any other node is not served here: writing into its node file
+ * would destroy it. */
+static int seq_open_device(const char *root, const char *syspath, const char *real, int major,
+                           int minor, int flags, mode_t mode)
 {
-    char node[PATH_MAX], synths[PATH_MAX], capture[PATH_MAX];
-    if (seqsim_path(root, "/dev/sequencer", node, sizeof node) < 0 ||
-        seqsim_path(root, SEQSIM_SYNTHS_FILE, synths, sizeof synths) < 0 ||
+    (void)major, (void)minor, (void)mode;
+    char synths[PATH_MAX], capture[PATH_MAX];
+    if (strcmp(syspath, "/dev/sequencer") != 0) {
+        errno = ENXIO;
+        return -1;
+    }
+    if (seqsim_path(root, SEQSIM_SYNTHS_FILE, synths, sizeof synths) < 0 ||
         seqsim_path(root, SEQSIM_CAPTURE_FILE, capture, sizeof capture) < 0)
         return -1;
-    int accmode = flags & O_ACCMODE;
-    if (!is_node_file(node))
-        return open(node, flags, mode);
     /* The node's permission bits decide who may open it, as for a device. */
-    int check = open(node, accmode);
+    int accmode = flags & O_ACCMODE;
+    int check = open(real, accmode);
     if (check < 0)
         return -1;
     close(check);
@@ -107,33 +58,25 @@ static int open_sequencer(const char *root, int flags, int mode)
         errno = ENODEV;
         return -1;
     }
-    int slot = -1;
-    for (int i = 0; i < MAX_SEQ_FDS && slot < 0; i++)
-        if (!seq_fds[i].used)
-            slot = i;
-    if (slot < 0) {
-        errno = EMFILE;
-        return -1;
-    }
     /* What is written lands in the capture file; a read-only sequencer
      * refuses writes like the device would. */
     int cflags = (accmode == O_RDONLY ? O_RDONLY : O_WRONLY | O_APPEND) | O_CREAT |
                  (flags & O_CLOEXEC);
-    int fd = open(capture, cflags, 0644);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-        int e = errno;
-        close(fd);
-        errno = e;
-        return -1;
-    }
-    seq_fds[slot].used = 1;
-    seq_fds[slot].fd = fd;
-    seq_fds[slot].dev = st.st_dev;
-    seq_fds[slot].ino = st.st_ino;
-    return fd;
+    return open(capture, cflags, 0644);
+}
+
+/* The sequencer has no input. */
+static ssize_t seq_read(const char *root, int fd, int minor, void *buf, size_t n)
+{
+    (void)root, (void)fd, (void)minor, (void)buf, (void)n;
+    return 0;
+}
+
+/* The descriptor is the capture file, opened for appending. */
+static ssize_t seq_write(const char *root, int fd, int minor, const void *buf, size_t n)
+{
+    (void)root, (void)minor;
+    return write(fd, buf, n);
 }
 
 static int machine_synths(void *root, int want, char name[KVL_SYNTH_NAME_BYTES])
@@ -146,10 +89,11 @@ static int machine_fault(void *root, unsigned long code)
     return seqsim_fault_count(root, code, NULL);
 }
 
-/* Answers a request on a simulated sequencer under the machine's lock and
- * journals it. A journal that cannot be written does not change the answer. */
-static int sequencer_request(const char *root, unsigned long request, void *arg)
+/* Answers a request on the sequencer under the machine's lock and journals
+ * it. A journal that cannot be written does not change the answer. */
+static int seq_ioctl(const char *root, int fd, int minor, unsigned long request, void *arg)
 {
+    (void)fd, (void)minor;
     int lock = seqsim_lock(root);
     if (lock < 0)
         return -1;
@@ -166,76 +110,66 @@ static int sequencer_request(const char *root, unsigned long request, void *arg)
     return rc;
 }
 
+static int seq_sync(const char *root)
+{
+    int lock = seqsim_lock(root);
+    if (lock < 0)
+        return -1;
+    int rc = seqsim_journal_append(root, "{\"request\":\"sync\"}\n");
+    seqsim_unlock(lock);
+    return rc;
+}
+
+static const struct kvl_seam_driver sequencer_driver = {
+    seq_open_check, seq_open_device, seq_read, seq_write, seq_ioctl, seq_sync,
+};
+#define DRIVER (&sequencer_driver)
+
+#else
+#define DRIVER NULL
 #endif /* KVL_SIMULATOR */
+
+/* The chosen backend; a program that chose none chooses at its first call
+ * (the opening of /dev/sequencer, as a rule) from the environment. NULL with
+ * errno set when that choice fails. */
+static const struct kvl_seam_ops *seam(void) { return kvl_seam(DRIVER); }
 
 int kvl_cseam_open(const char *path, int flags, int mode)
 {
-#if KVL_SIMULATOR
-    const char *root = sim_root();
-    if (root && path && is_system_path(path)) {
-        if (check_open_faults(root, path) < 0)
-            return -1;
-        if (strcmp(path, "/dev/sequencer") == 0)
-            return open_sequencer(root, flags, mode);
-        char mapped[PATH_MAX];
-        if (seqsim_path(root, path, mapped, sizeof mapped) < 0)
-            return -1;
-        /* Only the sequencer is served here; writing into another node
-         * file would destroy it. */
-        if (is_node_file(mapped)) {
-            errno = ENXIO;
-            return -1;
-        }
-        return open(mapped, flags, mode);
-    }
-#endif
-    return open(path, flags, mode);
+    const struct kvl_seam_ops *s = seam();
+    return s ? s->open(path, flags, (mode_t)mode) : -1;
 }
 
 int kvl_cseam_close(int fd)
 {
-#if KVL_SIMULATOR
-    forget_sequencer(fd);
-#endif
-    return close(fd);
+    const struct kvl_seam_ops *s = seam();
+    return s ? s->close(fd) : -1;
 }
 
 ssize_t kvl_cseam_read(int fd, void *buf, size_t n)
 {
-#if KVL_SIMULATOR
-    if (sim_root() && is_sim_sequencer(fd))
-        return 0;
-#endif
-    return read(fd, buf, n);
+    const struct kvl_seam_ops *s = seam();
+    return s ? s->read(fd, buf, n) : -1;
 }
 
 ssize_t kvl_cseam_write(int fd, const void *buf, size_t n)
 {
-    /* A simulated sequencer is the capture file opened for appending. */
-    return write(fd, buf, n);
+    const struct kvl_seam_ops *s = seam();
+    return s ? s->write(fd, buf, n) : -1;
 }
 
 int kvl_cseam_ioctl(int fd, unsigned long request, void *arg)
 {
-#if KVL_SIMULATOR
-    const char *root = sim_root();
-    if (root && is_sim_sequencer(fd))
-        return sequencer_request(root, request, arg);
-#endif
-    return ioctl(fd, request, arg);
+    const struct kvl_seam_ops *s = seam();
+    return s ? s->ioctl(fd, request, arg) : -1;
 }
 
 FILE *kvl_cseam_fopen(const char *path, const char *mode)
 {
-#if KVL_SIMULATOR
-    const char *root = sim_root();
-    if (root && path && is_system_path(path)) {
-        char mapped[PATH_MAX];
-        if (check_open_faults(root, path) < 0 ||
-            seqsim_path(root, path, mapped, sizeof mapped) < 0)
-            return NULL;
-        return fopen(mapped, mode);
-    }
-#endif
-    return fopen(path, mode);
+    const struct kvl_seam_ops *s = seam();
+    return s ? s->fopen(path, mode) : NULL;
 }
+
+int kvl_cseam_use_environment(void) { return kvl_seam_use_environment(DRIVER); }
+
+int kvl_cseam_use_machine(const char *root) { return kvl_seam_use_machine(root, DRIVER); }

@@ -1,13 +1,14 @@
 /* The C side of the seam to the operating system, used by KVLlib, which
- * links into C programs and must not pull in a C++ runtime.
+ * links into C programs and must not pull in a C++ runtime. Each function is
+ * the seam core's operation (sys/seam.h); the first of them a program calls
+ * chooses the backend from the environment unless one is chosen already.
  *
- * Native backend: the plain system calls. Simulated backend (built in with
- * KVL_SIMULATOR, active when KVL_SIMROOT names a simulated machine directory):
- * /dev/... and /etc/... map into that directory; /dev/sequencer is answered
- * from the machine's files (DIR/dev/sequencer node, DIR/sequencer.synths for
- * the synthesizers, DIR/sequencer.capture for what is written, DIR/journal.jsonl
- * for the requests, DIR/faults.txt for the injected faults) by the simulator's
- * C module sim/seqsim.c; every other file opens natively.
+ * KVLlib's simulated driver answers /dev/sequencer from the machine's files
+ * (DIR/dev/sequencer node, DIR/sequencer.synths for the synthesizers,
+ * DIR/sequencer.capture for what is written, DIR/journal.jsonl for the
+ * requests, DIR/faults.txt for the injected faults) by the simulator's C
+ * module sim/seqsim.c; opening another device node fails with ENXIO, and
+ * every other file opens natively.
  *
  * Every function returns like the call it wraps: a descriptor, a count or 0 on
  * success, -1 (or NULL) with errno set on failure. None prints anything. */
@@ -34,6 +35,14 @@ ssize_t kvl_cseam_write(int fd, const void *buf, size_t n);
 int kvl_cseam_ioctl(int fd, unsigned long request, void *arg);
 /* fopen() of a system file such as /etc/kvl.conf. */
 FILE *kvl_cseam_fopen(const char *path, const char *mode);
+
+/* The choice of backend (sys/seam.h), for a program that makes it before
+ * its first call: the machine KVL_SIMROOT names (kvl_cseam_use_environment)
+ * or, for a test, the simulated machine at root, answered by KVLlib's
+ * simulated driver. 0, or -1 with errno set (ENAMETOOLONG; ENOTSUP for a
+ * machine in a build without the simulator). */
+int kvl_cseam_use_environment(void);
+int kvl_cseam_use_machine(const char *root);
 
 #ifdef __cplusplus
 }

@@ -1,56 +1,133 @@
-// The seam's entry points: each goes to the simulated backend when one is
-// active, else to the native system calls.
+// The C++ programs' seam: each entry point is the chosen backend's operation,
+// and with KVL_SIMULATOR the simulated driver is the simulator (kvl_sim).
 #include "sys/sys.h"
 
-#include "sys/native.h"
-
-#include <cerrno>
-#include <cstring>
+#include "sys/seam.h"
 
 #ifdef KVL_SIMULATOR
-#include "sys/simulated.h"
-#define KVL_CALL(fn, ...) (simulated::root() ? simulated::fn(__VA_ARGS__) : native::fn(__VA_ARGS__))
-#else
-#define KVL_CALL(fn, ...) (native::fn(__VA_ARGS__))
+#include "sim/sim.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
 #endif
 
 namespace kvl {
 
-int sys_open(const char *path, int flags, mode_t mode) { return KVL_CALL(open_path, path, flags, mode); }
-int sys_close(int fd) { return KVL_CALL(close_fd, fd); }
-ssize_t sys_read(int fd, void *buf, size_t n) { return KVL_CALL(read_fd, fd, buf, n); }
-ssize_t sys_write(int fd, const void *buf, size_t n) { return KVL_CALL(write_fd, fd, buf, n); }
-int sys_ioctl(int fd, unsigned long request, void *arg) { return KVL_CALL(ioctl_fd, fd, request, arg); }
-int sys_fstat(int fd, struct stat *st) { return KVL_CALL(fstat_fd, fd, st); }
-int sys_stat(const char *path, struct stat *st) { return KVL_CALL(stat_path, path, st); }
-int sys_lstat(const char *path, struct stat *st) { return KVL_CALL(lstat_path, path, st); }
-int sys_mknod(const char *path, mode_t mode, unsigned dev) { return KVL_CALL(mknod_path, path, mode, dev); }
-int sys_chmod(const char *path, mode_t mode) { return KVL_CALL(chmod_path, path, mode); }
-int sys_unlink(const char *path) { return KVL_CALL(unlink_path, path); }
-int sys_symlink(const char *target, const char *path) { return KVL_CALL(symlink_path, target, path); }
-int sys_link(const char *oldpath, const char *newpath) { return KVL_CALL(link_path, oldpath, newpath); }
-void sys_sync() { KVL_CALL(sync_all); }
-FILE *sys_fopen(const char *path, const char *mode) { return KVL_CALL(fopen_path, path, mode); }
+namespace {
+
+#ifdef KVL_SIMULATOR
+constexpr int SEQUENCER_MINOR = 1;
+
+// The node file itself is never changed through its descriptor.
+int open_device(const char *, const char *, const char *real, int, int, int flags, mode_t mode) {
+  return ::open(real, flags & ~(O_TRUNC | O_APPEND), mode);
+}
+
+// An audio device records silence (zero bytes) of the size asked, counted
+// in the state; other devices have nothing to read.
+ssize_t read_device(const char *root, int, int minor, void *buf, size_t n) {
+  if (audio_device_of_minor(minor) < 0) return 0;
+  if (sim_audio_io(root, minor, n, false) < 0) return -1;
+  std::memset(buf, 0, n);
+  return static_cast<ssize_t>(n);
+}
+
+// What is written to /dev/sequencer is captured, what is played on an audio
+// device counted; other devices take and drop what they are given.
+ssize_t write_device(const char *root, int, int minor, const void *buf, size_t n) {
+  if (minor == SEQUENCER_MINOR && sim_capture(root, buf, n) < 0) return -1;
+  if (audio_device_of_minor(minor) >= 0 && sim_audio_io(root, minor, n, true) < 0) return -1;
+  return static_cast<ssize_t>(n);
+}
+
+int ioctl_device(const char *root, int, int minor, unsigned long request, void *arg) {
+  return sim_request(root, minor, static_cast<uint32_t>(request), arg);
+}
+
+const kvl_seam_driver SIMULATOR = {sim_open_check, open_device,  read_device,
+                                   write_device,   ioctl_device, sim_sync};
+const kvl_seam_driver *const DRIVER = &SIMULATOR;
+#else
+const kvl_seam_driver *const DRIVER = nullptr;
+#endif
+
+// The chosen backend, chosen from the environment when nothing chose yet;
+// nullptr with errno set when that fails (a machine path too long).
+const kvl_seam_ops *seam() { return kvl_seam(DRIVER); }
+
+}  // namespace
+
+int sys_open(const char *path, int flags, mode_t mode) {
+  auto s = seam();
+  return s ? s->open(path, flags, mode) : -1;
+}
+int sys_close(int fd) {
+  auto s = seam();
+  return s ? s->close(fd) : -1;
+}
+ssize_t sys_read(int fd, void *buf, size_t n) {
+  auto s = seam();
+  return s ? s->read(fd, buf, n) : -1;
+}
+ssize_t sys_write(int fd, const void *buf, size_t n) {
+  auto s = seam();
+  return s ? s->write(fd, buf, n) : -1;
+}
+int sys_ioctl(int fd, unsigned long request, void *arg) {
+  auto s = seam();
+  return s ? s->ioctl(fd, request, arg) : -1;
+}
+int sys_fstat(int fd, struct stat *st) {
+  auto s = seam();
+  return s ? s->fstat(fd, st) : -1;
+}
+int sys_stat(const char *path, struct stat *st) {
+  auto s = seam();
+  return s ? s->stat(path, st) : -1;
+}
+int sys_lstat(const char *path, struct stat *st) {
+  auto s = seam();
+  return s ? s->lstat(path, st) : -1;
+}
+int sys_mknod(const char *path, mode_t mode, unsigned dev) {
+  auto s = seam();
+  return s ? s->mknod(path, mode, dev) : -1;
+}
+int sys_chmod(const char *path, mode_t mode) {
+  auto s = seam();
+  return s ? s->chmod(path, mode) : -1;
+}
+int sys_unlink(const char *path) {
+  auto s = seam();
+  return s ? s->unlink(path) : -1;
+}
+int sys_symlink(const char *target, const char *path) {
+  auto s = seam();
+  return s ? s->symlink(target, path) : -1;
+}
+int sys_link(const char *oldpath, const char *newpath) {
+  auto s = seam();
+  return s ? s->link(oldpath, newpath) : -1;
+}
+void sys_sync() {
+  if (auto s = seam()) s->sync();
+}
+FILE *sys_fopen(const char *path, const char *mode) {
+  auto s = seam();
+  return s ? s->fopen(path, mode) : nullptr;
+}
 
 int sys_path(const char *path, char *out, size_t outlen) {
-#ifdef KVL_SIMULATOR
-  if (simulated::root()) return simulated::map_path(path, out, outlen);
-#endif
-  size_t n = std::strlen(path);
-  if (n + 1 > outlen) {
-    errno = ENAMETOOLONG;
-    return -1;
-  }
-  std::memcpy(out, path, n + 1);
-  return 0;
+  if (!seam()) return -1;
+  return kvl_seam_map_path(kvl_seam_root(), path, out, outlen);
 }
 
-bool sys_simulated() {
-#ifdef KVL_SIMULATOR
-  return simulated::root() != nullptr;
-#else
-  return false;
-#endif
-}
+bool sys_simulated() { return seam() && kvl_seam_root() != nullptr; }
+
+int sys_use_environment() { return kvl_seam_use_environment(DRIVER); }
+int sys_use_machine(const char *root) { return kvl_seam_use_machine(root, DRIVER); }
+void sys_use_native() { kvl_seam_use_native(); }
 
 }  // namespace kvl

@@ -1,12 +1,14 @@
-// The seam to the operating system. Every call that reaches the kernel or a
-// system path (/dev, /etc) goes through here; nothing else knows whether the
+// The seam to the operating system for the C++ programs. Every call that
+// reaches the kernel or a system path (/dev, /etc) goes through here, to the
+// backend chosen in the seam core (sys/seam.h); nothing else knows whether the
 // real driver or the simulated machine answers.
 //
 // Native backend: the plain system calls. Simulated backend (built in with
-// KVL_SIMULATOR, active when KVL_SIMROOT names a simulated machine directory):
-// /dev/... and /etc/... map into that directory, device nodes are regular files
-// that need no privileges, driver requests are answered by the simulator, and
-// sync is journalled instead of run.
+// KVL_SIMULATOR, chosen by the program's entry when KVL_SIMROOT names a
+// simulated machine directory, or by a test): /dev/... and /etc/... map into
+// that directory, device nodes are regular files that need no privileges,
+// driver requests are answered by the simulator, and sync is journalled
+// instead of run.
 //
 // Every function returns like the call it wraps: 0 (or a count, or a
 // descriptor) on success, -1 with errno set on failure. None prints anything.
@@ -46,11 +48,23 @@ void sys_sync();
 FILE *sys_fopen(const char *path, const char *mode);
 
 // Writes into out the path on this machine that stands for a system path
-// (under KVL_SIMROOT for /dev and /etc when simulated). Returns 0, or -1 with
-// errno ENAMETOOLONG when it does not fit.
+// (under the machine directory for /dev and /etc when simulated). Returns 0,
+// or -1 with errno ENAMETOOLONG when it does not fit.
 int sys_path(const char *path, char *out, size_t outlen);
 
-// True when the simulated backend is active.
+// True when the simulated backend is chosen.
 bool sys_simulated();
+
+// The choice of backend, made once by each program's entry: the machine
+// KVL_SIMROOT names when it is set and not empty (with the simulator built
+// in), else the native backend. Returns 0, or -1 with errno ENAMETOOLONG when
+// the machine's path is too long (the choice is then unchanged).
+int sys_use_environment();
+// For tests: the simulated machine at root (a relative root taken from the
+// working directory now), or the native backend. sys_use_machine returns 0,
+// or -1 with errno EINVAL for an empty root, ENAMETOOLONG, or ENOTSUP
+// without the simulator; the choice is then unchanged.
+int sys_use_machine(const char *root);
+void sys_use_native();
 
 }  // namespace kvl

@@ -99,6 +99,8 @@ TEST(Faults, DamagedFilesFailRequestsWithEio) {
       {"state.json", R"({"loaded": true, "status": "one"})"},
       {"state.json", R"({"loaded": true, "cards": [7]})"},
       {"state.json", R"({"loaded": true, "audio": [{"name": 3}]})"},
+      {"state.json", R"({"loaded": true, "faults": {}})"},
+      {"faults.txt", "KVLSIM-FAULTS 2\nm0 EIO 0 0 open dev/mixer0\n"},
   };
   for (auto [file, text] : damaged) {
     SimMachine m;

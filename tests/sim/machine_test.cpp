@@ -45,6 +45,7 @@ TEST(Machine, BadMachinesAreRefusedWithTheirReason) {
       {R"({"firmware": {"DSP": 0}})", "firmware.DSP: image size must be above 0"},
       {R"({"faults": [{"request": "Get version", "errno": "EWHAT"}]})", "unknown errno name \"EWHAT\""},
       {R"({"faults": [{"errno": "EIO"}]})", "needs either \"request\" or \"open\""},
+      {R"({"faults": [{"open": "/dev/a\nb", "errno": "EIO"}]})", "faults[0].open: holds a line break"},
       {R"({"isa": [{"card": "c", "driver": "d", "audio": [{"name": "x", "ac3": 1}]}]})",
        "isa[0].audio[0].ac3: expected true or false"},
   };

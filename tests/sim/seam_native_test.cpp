@@ -14,8 +14,8 @@
 
 namespace {
 
-// The backend is chosen once per process; this one runs natively.
-const bool g_native = (unsetenv("KVL_SIMROOT"), true);
+// This process runs natively.
+const bool g_native = (unsetenv("KVL_SIMROOT"), kvl::sys_use_native(), true);
 
 using kvltest::TempDir;
 

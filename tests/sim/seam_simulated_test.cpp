@@ -1,6 +1,5 @@
-// The simulated backend, as programs see it through the seam. The backend
-// reads KVL_SIMROOT once per process, so every test re-initialises the same
-// machine directory.
+// The simulated backend, as programs see it through the seam. Every test
+// re-initialises this process's machine directory and chooses it.
 #include "driver/driver.h"
 #include "support.h"
 #include "sys/sys.h"
@@ -8,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +27,7 @@ class SimSeam : public ::testing::Test {
   void SetUp() override {
     auto r = run({bin("kvlsim"), "init", root(), "--kvllibdir", "/opt/kvl"});
     ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(kvl::sys_use_machine(root().c_str()), 0);
   }
   static std::string journal() { return read_file(root() + "/journal.jsonl"); }
   static void kvlsim(const std::vector<std::string> &args) {
@@ -53,6 +54,43 @@ TEST_F(SimSeam, SystemPathsMapIntoTheMachine) {
   ASSERT_NE(fgets(line, sizeof line, f), nullptr);
   fclose(f);
   EXPECT_STREQ(line, "KVLLIBDIR=/opt/kvl\n");
+}
+
+// A test may choose another machine, and the native backend, for a while.
+TEST_F(SimSeam, EachChoiceAnswersFromItsMachine) {
+  kvltest::SimMachine other(R"({"version": "0x039998"})");
+  ASSERT_EQ(kvl::sys_use_machine(other.root().c_str()), 0);
+  int32_t version = 0;
+  int fd = kvl::sys_open("/dev/mixer0", O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(kvl::sys_ioctl(fd, kvl::CTL_GET_VERSION, &version), 0);
+  EXPECT_EQ(version, 0x039998);
+  kvl::sys_close(fd);
+  EXPECT_EQ(other.requests("Get version").size(), 1u);
+
+  kvl::sys_use_native();
+  EXPECT_FALSE(kvl::sys_simulated());
+  char out[64];
+  ASSERT_EQ(kvl::sys_path("/dev/mixer0", out, sizeof out), 0);
+  EXPECT_STREQ(out, "/dev/mixer0");
+
+  ASSERT_EQ(kvl::sys_use_machine(root().c_str()), 0);
+  fd = kvl::sys_open("/dev/mixer0", O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(kvl::sys_ioctl(fd, kvl::CTL_GET_VERSION, &version), 0);
+  EXPECT_EQ(version, kvl::DRIVER_VERSION);
+  kvl::sys_close(fd);
+  EXPECT_EQ(journal(), "{\"request\":\"Get version\",\"result\":0,\"errno\":null,\"version\":235929}\n");
+  EXPECT_EQ(other.requests("Get version").size(), 1u);
+
+  // A machine path that cannot be mapped leaves the choice as it was.
+  EXPECT_EQ(kvl::sys_use_machine(std::string(PATH_MAX, 'm').c_str()), -1);
+  EXPECT_EQ(errno, ENAMETOOLONG);
+  EXPECT_EQ(kvl::sys_use_machine(""), -1);
+  EXPECT_EQ(errno, EINVAL);
+  char buf[4096];
+  ASSERT_EQ(kvl::sys_path("/dev/mixer0", buf, sizeof buf), 0);
+  EXPECT_EQ(std::string(buf), root() + "/dev/mixer0");
 }
 
 TEST_F(SimSeam, NodesAreFilesThatStatAsCharacterDevices) {

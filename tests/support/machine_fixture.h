@@ -12,6 +12,7 @@
 
 #include "control/control.h"
 #include "support.h"
+#include "sys/sys.h"
 
 namespace kvltest {
 
@@ -35,6 +36,7 @@ class MachineFixture : public ::testing::Test {
     }
     RunResult r = run(args);
     ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(kvl::sys_use_machine(root().c_str()), 0);
     control = kvl::ControlDevice{};
     ASSERT_EQ(kvl::control_open(control, false), 0);
   }
