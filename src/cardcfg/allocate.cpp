@@ -28,7 +28,7 @@ bool in_range(const HwdbResource &res, int v) {
 bool port_allowed(const HwdbResource &res, int v) {
   if (v < 0) return false;
   if (res.count <= 0) return in_range(res, v);
-  int n = res.count < 16 ? res.count : 16;
+  int n = res.count < HWDB_MAX_VALUES ? res.count : HWDB_MAX_VALUES;
   for (int i = 0; i < n; i++)
     if (res.values[i] == v) return true;
   return false;
@@ -350,7 +350,7 @@ std::string allowed_values_text(const HwdbResource &res) {
     return out;
   }
   if (io) {
-    for (int i = 0; i < res.count && i < 16; i++) add(res.values[i]);
+    for (int i = 0; i < res.count && i < HWDB_MAX_VALUES; i++) add(res.values[i]);
     return out;
   }
   int lo = res.restype == RES_IRQ ? 1 : 0, lines = res.restype == RES_IRQ ? IRQ_LINES : DMA_CHANNELS;

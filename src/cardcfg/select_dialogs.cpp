@@ -191,7 +191,7 @@ void select_port(Allocation &a, int card, int device, const HwdbResource &res) {
     return d.choice.headers.size() + d.choice.items.size() < static_cast<size_t>(PORT_LIST_LINES);
   };
   if (res.count > 0) {
-    for (int i = 0; i < res.count && i < 16 && room(); i++) offer(res.values[i], *slot);
+    for (int i = 0; i < res.count && i < HWDB_MAX_VALUES && room(); i++) offer(res.values[i], *slot);
   } else if (res.range_step <= 0) {
     offer(res.range_start, -2);
   } else {

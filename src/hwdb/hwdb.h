@@ -11,6 +11,7 @@ namespace kvl {
 constexpr int HWDB_MAX_RES = 8;
 constexpr int HWDB_MAX_CHILDREN = 10;
 constexpr int HWDB_MAX_RANGES = 8;
+constexpr int HWDB_MAX_VALUES = 16;  // a resource's value list
 constexpr int HWDB_MAX_DESCR = 1024;
 constexpr uint32_t HWDB_ENDIAN_MARK = 0x12345678u;
 constexpr int32_t HWDB_VERSION = 0x1003;
@@ -68,7 +69,7 @@ struct HwdbResource {
   int32_t descr;
   int32_t count;
   int32_t mask;
-  int32_t values[16];
+  int32_t values[HWDB_MAX_VALUES];
   int32_t def;              // factory default ("default" in the file format)
   uint8_t flags;
   uint8_t padding[3];
