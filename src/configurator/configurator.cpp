@@ -14,7 +14,6 @@
 #include "common/common.h"
 #include "tui/tui_asker.h"
 #include "hwdb/hwdb.h"
-#include "hwdb/hwdb_parse.h"
 #include "start/start.h"
 #include "tui/tui.h"
 

@@ -10,6 +10,8 @@ namespace kvl {
 
 constexpr int HWDB_MAX_RES = 8;
 constexpr int HWDB_MAX_CHILDREN = 10;
+// Deepest nesting of child nodes below a card's top node that a file may hold.
+constexpr int HWDB_MAX_DEPTH = 16;
 constexpr int HWDB_MAX_RANGES = 8;
 constexpr int HWDB_MAX_VALUES = 16;  // a resource's value list
 constexpr int HWDB_MAX_DESCR = 1024;
@@ -133,6 +135,10 @@ struct HwdbModel {
 // the complete failure output (each line ending in a newline) for the caller
 // to print; model is then empty.
 int hwdb_load(const char *path, HwdbModel *model, std::string *err);
+
+// Releases what loading allocated and empties the model. The sections' sizes
+// come from the model's counts, which must be as loading left them.
+void hwdb_model_free(HwdbModel *model);
 
 // Index of the first card-name row whose key equals key exactly, or -1.
 int hwdb_find_card(const HwdbModel &db, const char *key);

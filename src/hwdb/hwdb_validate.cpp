@@ -1,7 +1,7 @@
 // Validation of a loaded database: every count, index and offset that later
 // code uses to index an array must lie inside it, and every text must end
 // inside its field, so a damaged file is refused instead of read past.
-#include "hwdb/hwdb_parse.h"
+#include "hwdb/hwdb_validate.h"
 
 #include <cstdarg>
 #include <cstring>

@@ -15,7 +15,7 @@
 #include "common/common.h"
 #include "common/file_lock.h"
 #include "common/text.h"
-#include "hwdb/hwdb_parse.h"
+#include "hwdb/hwdb.h"
 #include "kvlcfg/kvlcfg.h"
 #include "settings/dspdevs_map.h"
 #include "start/start.h"
