@@ -21,8 +21,6 @@ namespace kvl {
 
 namespace {
 
-constexpr const char *MODULES_CFG = "etc/modules.cfg";
-
 void add(std::vector<Finding> &out, const char *file, int line, const std::string &text,
          bool note = false) {
   out.push_back({file, line, note, text, "", {}});

@@ -225,21 +225,21 @@ int finish_change(Session &s, bool forget) {
   bool routing_goes = forget && stat(dspdevs.c_str(), &st) == 0;
   if (s.opt.no_act) {
     s.out["saved"] = false;
-    s.out["would_write"] = {{DEVICES_CFG, text.devices}, {"etc/modules.cfg", text.modules}};
+    s.out["would_write"] = {{DEVICES_CFG, text.devices}, {MODULES_CFG, text.modules}};
     s.out["would_remove"] = routing_goes ? nlohmann::json::array({DSPDEVS_MAP}) : nlohmann::json::array();
     if (s.opt.json) return KVLCFG_OK;
     if (routing_goes) std::printf("%s would be removed\n", DSPDEVS_MAP);
     print_file(DEVICES_CFG, text.devices);
-    print_file("etc/modules.cfg", text.modules);
+    print_file(MODULES_CFG, text.modules);
     return KVLCFG_OK;
   }
   s.asker->recording = false;  // the disabled-devices warning is the configurator's
   if (write_device_config(m, s.db, *s.asker, dir_path(s, DEVICES_CFG).c_str(),
-                          dir_path(s, "etc/modules.cfg").c_str(), &why) < 0)
+                          dir_path(s, MODULES_CFG).c_str(), &why) < 0)
     return save_failed(s, why);
   keep_file_as_read(s, text.devices);
   if (forget) forget_routing(m.install_dir);
-  saved(s, {DEVICES_CFG, "etc/modules.cfg"});
+  saved(s, {DEVICES_CFG, MODULES_CFG});
   s.out["removed"] = routing_goes ? nlohmann::json::array({DSPDEVS_MAP}) : nlohmann::json::array();
   if (routing_goes && !s.opt.json)
     std::printf("Removed %s: the audio devices are numbered afresh at the next start\n",

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "cardcfg/devices_cfg.h"
 #include "cardcfg/model.h"
 #include "control/control.h"
 #include "settings/start_steps.h"
@@ -45,10 +46,6 @@ struct ApplyState {
   // more); a message of its own starts a new line first.
   bool log_line_open = false;
 };
-
-// The card configuration, as its messages name it: start-up reads the text
-// of this file (under the installation directory) on standard input.
-constexpr const char *DEVICES_CFG = "etc/devices.cfg";
 
 // The configurator's lock file under the installation directory: held while
 // a configurator runs, so that a second one refuses to start. When it cannot
