@@ -5,7 +5,8 @@
 
 #include "common/common.h"
 #include "configurator/configurator.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "start/startup.h"
 
 int main(int argc, char **argv) {
   if (kvl::open_standard_descriptors() < 0) return kvl::EXIT_FATAL;

@@ -13,10 +13,11 @@
 #include "cardcfg/modules.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
-#include "tui/tui_asker.h"
+#include "entry/entry.h"
+#include "entry/handshake.h"
 #include "hwdb/hwdb.h"
-#include "start/start.h"
 #include "tui/tui.h"
+#include "tui/tui_asker.h"
 
 namespace kvl {
 

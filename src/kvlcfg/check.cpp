@@ -15,7 +15,6 @@
 #include "settings/dspdevs_map.h"
 #include "settings/mixer_map.h"
 #include "settings/options_cfg.h"
-#include "start/start.h"
 
 namespace kvl {
 

@@ -13,12 +13,12 @@
 #include "cardcfg/resources.h"
 #include "common/atomic_file.h"
 #include "common/common.h"
-#include "common/file_lock.h"
 #include "common/text.h"
+#include "entry/config_lock.h"
+#include "entry/install_status.h"
 #include "hwdb/hwdb.h"
 #include "kvlcfg/kvlcfg.h"
 #include "settings/dspdevs_map.h"
-#include "start/start.h"
 #include "sys/sys.h"
 
 namespace kvl {
@@ -136,21 +136,20 @@ int read_configuration(Session &s) {
 }
 
 int take_config_lock(Session &s) {
-  std::string path = kvl_path(s.model->install_dir, CONFIG_LOCK);
+  const std::string &dir = s.model->install_dir;
   long holder = 0;
   bool held;
   if (s.opt.no_act) {
-    held = file_lock_holder(path.c_str(), &holder) == 1;
+    held = configurator_running(dir, &holder) == 1;
   } else {
-    int fd = take_file_lock(path.c_str(), &holder);
+    int fd = lock_configurator(dir, &holder);
     held = fd == -1;
     // A lock file that cannot be made (a read-only etc/): on without it, as
     // the configurator goes; the save then says why it cannot write.
     s.lock = fd >= 0 ? fd : -1;
   }
   if (!held) return 0;
-  std::fprintf(stderr, "Another configurator is running (pid %ld)\n", holder);
-  s.out["error"] = "Another configurator is running (pid " + std::to_string(holder) + ")";
+  s.out["error"] = configurator_running_text(holder);
   return KVLCFG_PROBLEMS;
 }
 
@@ -173,7 +172,7 @@ void saved(Session &s, const std::vector<std::string> &files) {
   }
   s.out["saved"] = true;
   s.out["files"] = list;
-  write_install_status(s.model->install_dir, "AUDSET_OK");
+  write_install_status(s.model->install_dir, STATUS_CONFIGURED);
 }
 
 // Keeps the file as read beside it, as the configurator does before its

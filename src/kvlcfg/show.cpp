@@ -6,7 +6,6 @@
 #include "cardcfg/card_lines.h"
 #include "common/text.h"
 #include "kvlcfg/kvlcfg.h"
-#include "start/start.h"
 
 namespace kvl {
 
