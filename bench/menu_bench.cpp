@@ -8,7 +8,7 @@
 #include "configurator/configurator.h"
 #include "hwdb/hwdb.h"
 #include "hwdb/hwdb_parse.h"
-#include "start/start.h"
+#include "entry/entry.h"
 #include "bench_catalogue.h"
 #include "bench_stats.h"
 #include "tools/catalogue/catalogue.h"

@@ -5,7 +5,8 @@
 
 #include "common/common.h"
 #include "configurator/configurator.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "start/startup.h"
 #include "sys/sys.h"
 
 int main(int argc, char **argv) {

@@ -1,4 +1,6 @@
-#include "cardcfg/allocate.h"
+// The checks and take-overs of the resource allocation, and what a slot's
+// value is worth against the database and the holder tables.
+#include "cardcfg/allocate_private.h"
 
 #include "common/asker.h"
 #include "cardcfg/model.h"
@@ -28,7 +30,7 @@ bool in_range(const HwdbResource &res, int v) {
 bool port_allowed(const HwdbResource &res, int v) {
   if (v < 0) return false;
   if (res.count <= 0) return in_range(res, v);
-  int n = res.count < 16 ? res.count : 16;
+  int n = res.count < HWDB_MAX_VALUES ? res.count : HWDB_MAX_VALUES;
   for (int i = 0; i < n; i++)
     if (res.values[i] == v) return true;
   return false;
@@ -108,27 +110,13 @@ void release_ports(ResourceTables &t, DeviceRef who) {
   t.ports.swap(kept);
 }
 
-// IRQ and DMA share the holder logic; Line names which table.
-struct Line {
-  int restype;
-  const char **holder;
-  DeviceRef *owner;
-  int lines;
-  int32_t *(*slots)(CardDevice &);
-};
-
 int32_t *irq_slots(CardDevice &d) { return d.irq; }
 int32_t *dma_slots(CardDevice &d) { return d.dma; }
-
-Line irq_line(ResourceTables &t) { return {RES_IRQ, t.irq, t.irq_owner, IRQ_LINES, irq_slots}; }
-Line dma_line(ResourceTables &t) { return {RES_DMA, t.dma, t.dma_owner, DMA_CHANNELS, dma_slots}; }
 
 void register_line(Allocation &a, const Line &l, int card, int device, int v) {
   l.holder[v] = node_name(a, device_of(a, card, device));
   l.owner[v] = {card, device};
 }
-
-void check_line(Allocation &a, const Line &l, int card, int device, const HwdbResource &res);
 
 // The first take-overs after a rebuild go on; from the 22nd on the device
 // that asks is disabled. Returns false when it gave up.
@@ -142,40 +130,6 @@ bool count_takeover(Allocation &a, int card, int device) {
     return false;
   }
   return true;
-}
-
-void take_line(Allocation &a, const Line &l, int card, int device, const HwdbResource &,
-               int v) {
-  if (!count_takeover(a, card, device)) return;
-  if (v < 0 || v >= l.lines) return;
-  DeviceRef old = l.owner[v];
-  if (!l.holder[v]) {
-    register_line(a, l, card, device, v);
-    return;
-  }
-  if (old.card < 0 || same(old, card, device)) {
-    // Held by the system, the exclusions, a PCI device or this device's
-    // other slot: the value stays and the conflict is counted.
-    a.model.resources.failures++;
-    return;
-  }
-  CardDevice &other = device_of(a, old.card, old.device);
-  int32_t *slots = l.slots(other);
-  bool cleared[2] = {false, false};
-  for (int s = 0; s < 2; s++)
-    if (slots[s] == v) slots[s] = -1, cleared[s] = true;
-  l.holder[v] = nullptr;
-  l.owner[v] = {};
-  register_line(a, l, card, device, v);
-  const HwdbNode *on = hwdb_node(a.db, other.node);
-  AskedSlot was = a.model.resources.asking;
-  for (int s = 0; s < 2 && on; s++) {
-    const HwdbResource *r = cleared[s] ? find_resource(*on, l.restype, s + 1) : nullptr;
-    a.model.resources.asking.taken_by = {card, device};
-    a.model.resources.asking.taken_value = v;
-    if (r && other.enabled) check_line(a, l, old.card, old.device, *r);
-  }
-  a.model.resources.asking = was;
 }
 
 // The device's slot for res, ready to be checked: nullptr when the device
@@ -193,34 +147,10 @@ int *slot_to_check(Allocation &a, int card, int device, const HwdbResource &res)
   return slot;
 }
 
-void check_line(Allocation &a, const Line &l, int card, int device, const HwdbResource &res) {
-  int *slot = slot_to_check(a, card, device, res);
-  if (!slot) return;
-  bool fixed = res.flags & RF_FIXED;
-  int v = *slot;
-  bool valid = line_allowed(res, v, l.restype == RES_IRQ ? 1 : 0, l.lines);
-  if (valid && !l.holder[v]) {
-    register_line(a, l, card, device, v);
-    return;
-  }
-  ResourceTables &t = a.model.resources;
-  if (l.restype == RES_IRQ) {
-    if (t.irq_nesting > MAX_IRQ_NESTING) {
-      std::fprintf(stderr, "Internal error: Too deep recursion\n");
-      disable_device(a, card, device);
-      return;
-    }
-    t.irq_nesting++;
-    if (fixed) take_line(a, l, card, device, res, v);
-    else select_irq(a, card, device, res);
-    t.irq_nesting--;
-    return;
-  }
-  if (fixed) take_line(a, l, card, device, res, v);
-  else select_dma(a, card, device, res);
-}
-
 }  // namespace
+
+Line irq_line(ResourceTables &t) { return {RES_IRQ, t.irq, t.irq_owner, IRQ_LINES, irq_slots}; }
+Line dma_line(ResourceTables &t) { return {RES_DMA, t.dma, t.dma_owner, DMA_CHANNELS, dma_slots}; }
 
 int *resource_slot(CardDevice &dev, const HwdbResource &res) {
   if (res.restype == RES_IO) return res.num == 1 ? &dev.port : nullptr;
@@ -271,6 +201,66 @@ void check_port(Allocation &a, int card, int device, const HwdbResource &res) {
   }
   if (fixed) take_port(a, card, device, res, v);
   else select_port(a, card, device, res);
+}
+
+void check_line(Allocation &a, const Line &l, int card, int device, const HwdbResource &res) {
+  int *slot = slot_to_check(a, card, device, res);
+  if (!slot) return;
+  bool fixed = res.flags & RF_FIXED;
+  int v = *slot;
+  bool valid = line_allowed(res, v, l.restype == RES_IRQ ? 1 : 0, l.lines);
+  if (valid && !l.holder[v]) {
+    register_line(a, l, card, device, v);
+    return;
+  }
+  ResourceTables &t = a.model.resources;
+  if (l.restype == RES_IRQ) {
+    if (t.irq_nesting > MAX_IRQ_NESTING) {
+      std::fprintf(stderr, "Internal error: Too deep recursion\n");
+      disable_device(a, card, device);
+      return;
+    }
+    t.irq_nesting++;
+    if (fixed) take_line(a, l, card, device, v);
+    else select_irq(a, card, device, res);
+    t.irq_nesting--;
+    return;
+  }
+  if (fixed) take_line(a, l, card, device, v);
+  else select_dma(a, card, device, res);
+}
+
+void take_line(Allocation &a, const Line &l, int card, int device, int v) {
+  if (!count_takeover(a, card, device)) return;
+  if (v < 0 || v >= l.lines) return;
+  DeviceRef old = l.owner[v];
+  if (!l.holder[v]) {
+    register_line(a, l, card, device, v);
+    return;
+  }
+  if (old.card < 0 || same(old, card, device)) {
+    // Held by the system, the exclusions, a PCI device or this device's
+    // other slot: the value stays and the conflict is counted.
+    a.model.resources.failures++;
+    return;
+  }
+  CardDevice &other = device_of(a, old.card, old.device);
+  int32_t *slots = l.slots(other);
+  bool cleared[2] = {false, false};
+  for (int s = 0; s < 2; s++)
+    if (slots[s] == v) slots[s] = -1, cleared[s] = true;
+  l.holder[v] = nullptr;
+  l.owner[v] = {};
+  register_line(a, l, card, device, v);
+  const HwdbNode *on = hwdb_node(a.db, other.node);
+  AskedSlot was = a.model.resources.asking;
+  for (int s = 0; s < 2 && on; s++) {
+    const HwdbResource *r = cleared[s] ? find_resource(*on, l.restype, s + 1) : nullptr;
+    a.model.resources.asking.taken_by = {card, device};
+    a.model.resources.asking.taken_value = v;
+    if (r && other.enabled) check_line(a, l, old.card, old.device, *r);
+  }
+  a.model.resources.asking = was;
 }
 
 void check_irq(Allocation &a, int card, int device, const HwdbResource &res) {
@@ -350,7 +340,7 @@ std::string allowed_values_text(const HwdbResource &res) {
     return out;
   }
   if (io) {
-    for (int i = 0; i < res.count && i < 16; i++) add(res.values[i]);
+    for (int i = 0; i < res.count && i < HWDB_MAX_VALUES; i++) add(res.values[i]);
     return out;
   }
   int lo = res.restype == RES_IRQ ? 1 : 0, lines = res.restype == RES_IRQ ? IRQ_LINES : DMA_CHANNELS;
@@ -418,14 +408,6 @@ void preset_factory_defaults(ConfigModel &model, const HwdbModel &db, int card, 
       if (slot && *slot == -1) *slot = dn->resources[r].def;
     }
   }
-}
-
-void take_irq(Allocation &a, int card, int device, const HwdbResource &res, int value) {
-  take_line(a, irq_line(a.model.resources), card, device, res, value);
-}
-
-void take_dma(Allocation &a, int card, int device, const HwdbResource &res, int value) {
-  take_line(a, dma_line(a.model.resources), card, device, res, value);
 }
 
 }  // namespace kvl

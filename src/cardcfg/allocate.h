@@ -2,7 +2,11 @@
 // are checked against what its database resource allows and against the
 // holder tables; a missing, invalid or taken value is asked for in a
 // selection dialog, or, for a fixed resource, taken from the devices that
-// hold it. All asking goes through the Asker.
+// hold it. All asking goes through the Asker. The full pass is
+// rebuild_and_check_all (resources.h); this header is what callers ask of
+// the allocation besides it: the selection dialogs a person opens for one
+// value, the firmware prompt, and what a slot's value is worth. The steps
+// that call into each other are in allocate_private.h.
 #pragma once
 
 #include <string>
@@ -29,25 +33,6 @@ struct Allocation {
 // The slot of a device that a resource fills: port num 1, IRQ or DMA num 1
 // or 2. nullptr for any other resource (it has no slot and is skipped).
 int *resource_slot(CardDevice &dev, const HwdbResource &res);
-
-// The node's resource of restype with num, or nullptr.
-const HwdbResource *find_resource(const HwdbNode &node, int restype, int num);
-
-// Download-file check, then the enabled devices of the card from the last
-// to the first (the last device chooses first).
-void check_card(Allocation &a, int card);
-// The resources of one device in database order.
-void check_device(Allocation &a, int card, int device);
-// Validates one slot and registers it; asks or takes over where needed.
-void check_port(Allocation &a, int card, int device, const HwdbResource &res);
-void check_irq(Allocation &a, int card, int device, const HwdbResource &res);
-void check_dma(Allocation &a, int card, int device, const HwdbResource &res);
-
-// Takes value for the device's slot from every other device that holds it,
-// registers it for the device and asks each of those devices again.
-void take_port(Allocation &a, int card, int device, const HwdbResource &res, int value);
-void take_irq(Allocation &a, int card, int device, const HwdbResource &res, int value);
-void take_dma(Allocation &a, int card, int device, const HwdbResource &res, int value);
 
 // True when base .. base + size - 1 and, with res, each of its extra ranges
 // conflict with no port table entry; addresses from 0x800 up are also
@@ -95,26 +80,11 @@ SlotState slot_state(const ConfigModel &model, const HwdbModel &db, int card, in
 // are not allocated here are left alone.
 void preset_factory_defaults(ConfigModel &model, const HwdbModel &db, int card, int device = -1);
 
-// Disables the device: off, every slot -1, nothing held.
-void disable_device(Allocation &a, int card, int device);
-
 // The selection dialogs: the value of the slot is asked for, then checked
-// (or taken over) again.
+// (or taken over from its holders) again.
 void select_port(Allocation &a, int card, int device, const HwdbResource &res);
 void select_irq(Allocation &a, int card, int device, const HwdbResource &res);
 void select_dma(Allocation &a, int card, int device, const HwdbResource &res);
-
-// The help screen of the selection dialogs: three sections (the card, the
-// device, the resource), each from a database text or nullptr.
-void show_selection_help(Asker &asker, const std::string &title, const char *word,
-                         const char *card_text, const char *device_text, const char *resource_text);
-
-// Appends a help section to lines: the heading, a line of "=", an empty
-// line, then text's lines ("*** No information available ***" without
-// text; a one-line text gets "(No further information on this subject).")
-// and an empty line.
-void add_help_section(std::vector<std::string> &lines, const std::string &heading,
-                      const char *text);
 
 // Asks for the card's firmware file until it exists or the user cancels;
 // with force, asks even when the file exists.

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "cardcfg/allocate.h"
+#include "cardcfg/allocate_private.h"
 #include "common/asker.h"
 #include "cardcfg/cardlist.h"
 #include "cardcfg/model.h"

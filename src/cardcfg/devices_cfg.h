@@ -11,6 +11,11 @@
 
 namespace kvl {
 
+// The two files under the installation directory. Start-up reads the text of
+// devices.cfg on standard input and names it so in its messages.
+constexpr const char *DEVICES_CFG = "etc/devices.cfg";
+constexpr const char *MODULES_CFG = "etc/modules.cfg";
+
 struct ConfigModel;
 struct HwdbModel;
 class Asker;

@@ -146,7 +146,7 @@ int parse_devices_cfg(ConfigModel &model, const HwdbModel &db, Asker &asker, std
       // Refused as a whole, as start-up refuses it. A card line's device
       // lines go with it: taken into the card before, they would change it.
       if (lines) lines->skipped.push_back({n, "line contains a NUL byte"});
-      else std::fprintf(stderr, "%s\n", nul_line_message("etc/devices.cfg", n).c_str());
+      else std::fprintf(stderr, "%s\n", nul_line_message(DEVICES_CFG, n).c_str());
       if (!line.empty() && line[0] == '-') current = -1;
       skipped++;
       continue;

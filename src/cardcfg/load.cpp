@@ -8,7 +8,7 @@
 #include "cardcfg/resources.h"
 #include "common/common.h"
 #include "hwdb/hwdb.h"
-#include "hwdb/hwdb_parse.h"
+#include "hwdb/hwdb_dump.h"
 
 namespace kvl {
 

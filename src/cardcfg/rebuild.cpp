@@ -1,4 +1,4 @@
-#include "cardcfg/allocate.h"
+#include "cardcfg/allocate_private.h"
 #include "cardcfg/model.h"
 #include "cardcfg/resources.h"
 #include "hwdb/hwdb.h"

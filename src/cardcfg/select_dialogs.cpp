@@ -1,7 +1,7 @@
 // The selection dialogs of the resource allocation, their help screen and
 // the firmware-file prompt. Each is a question to the Asker; what the
 // answer means is decided here.
-#include "cardcfg/allocate.h"
+#include "cardcfg/allocate_private.h"
 
 #include "common/asker.h"
 #include "cardcfg/model.h"
@@ -191,7 +191,7 @@ void select_port(Allocation &a, int card, int device, const HwdbResource &res) {
     return d.choice.headers.size() + d.choice.items.size() < static_cast<size_t>(PORT_LIST_LINES);
   };
   if (res.count > 0) {
-    for (int i = 0; i < res.count && i < 16 && room(); i++) offer(res.values[i], *slot);
+    for (int i = 0; i < res.count && i < HWDB_MAX_VALUES && room(); i++) offer(res.values[i], *slot);
   } else if (res.range_step <= 0) {
     offer(res.range_start, -2);
   } else {
@@ -206,8 +206,10 @@ void select_port(Allocation &a, int card, int device, const HwdbResource &res) {
 
 namespace {
 
-// The IRQ and DMA dialogs differ in their lines and in what follows the choice.
-void select_line(Allocation &a, int card, int device, const HwdbResource &res, bool irq) {
+// The IRQ and DMA dialogs, on the line table l, differ in their lines and in
+// what follows the choice.
+void select_line(Allocation &a, const Line &l, int card, int device, const HwdbResource &res) {
+  bool irq = l.restype == RES_IRQ;
   Dialog d = open_dialog(a, card, device, res, irq ? IRQ_KIND : DMA_KIND);
   CardDevice &dev = a.model.cards.cards[card].devices[device];
   int *slot = resource_slot(dev, res);
@@ -219,10 +221,9 @@ void select_line(Allocation &a, int card, int device, const HwdbResource &res, b
   add_description_headers(d);
   d.first_candidate = static_cast<int>(d.choice.items.size());
   if (res.count > 0) {
-    int lo = irq ? 1 : 0, hi = irq ? IRQ_LINES : DMA_CHANNELS;
-    for (int v = lo; v < hi; v++) {
+    for (int v = irq ? 1 : 0; v < l.lines; v++) {
       if (!(static_cast<uint32_t>(res.mask) >> v & 1u)) continue;
-      const char *holder = irq ? t.irq[v] : t.dma[v];
+      const char *holder = l.holder[v];
       std::string text;
       if (irq && !holder) appendf(text, "%2d - May be free (not sure)", v);
       else if (irq) appendf(text, "%2d - %s", v, holder);
@@ -233,22 +234,17 @@ void select_line(Allocation &a, int card, int device, const HwdbResource &res, b
   }
   if (!ask_value(d, card, device, slot)) return;
   int value = *slot;
-  if (irq) {
-    bool held = value >= 0 && value < IRQ_LINES && t.irq[value];
-    if (held) take_irq(a, card, device, res, value);
-    else check_irq(a, card, device, res);
-    return;
-  }
-  if (t.dma_nesting > MAX_DMA_NESTING) {
+  bool nested = !irq;  // only the DMA dialogs count their depth here
+  if (nested && t.dma_nesting > MAX_DMA_NESTING) {
     a.asker.notice("Can't find free DMA", true);
     disable_device(a, card, device);
     return;
   }
-  t.dma_nesting++;
-  bool held = value >= 0 && value < DMA_CHANNELS && t.dma[value];
-  if (held) take_dma(a, card, device, res, value);
-  else check_dma(a, card, device, res);
-  t.dma_nesting--;
+  if (nested) t.dma_nesting++;
+  bool held = value >= 0 && value < l.lines && l.holder[value];
+  if (held) take_line(a, l, card, device, value);
+  else check_line(a, l, card, device, res);
+  if (nested) t.dma_nesting--;
 }
 
 bool file_exists(const std::string &path, int *err) {
@@ -282,11 +278,11 @@ void add_help_section(std::vector<std::string> &lines, const std::string &headin
 }
 
 void select_irq(Allocation &a, int card, int device, const HwdbResource &res) {
-  select_line(a, card, device, res, true);
+  select_line(a, irq_line(a.model.resources), card, device, res);
 }
 
 void select_dma(Allocation &a, int card, int device, const HwdbResource &res) {
-  select_line(a, card, device, res, false);
+  select_line(a, dma_line(a.model.resources), card, device, res);
 }
 
 void show_selection_help(Asker &asker, const std::string &title, const char *word,

@@ -8,15 +8,16 @@
 #include <cstring>
 #include <string>
 
+#include "cardcfg/devices_cfg.h"
 #include "cardcfg/load.h"
 #include "cardcfg/modules.h"
 #include "cardcfg/resources.h"
 #include "common/common.h"
-#include "tui/tui_asker.h"
+#include "entry/entry.h"
+#include "entry/handshake.h"
 #include "hwdb/hwdb.h"
-#include "hwdb/hwdb_parse.h"
-#include "start/start.h"
 #include "tui/tui.h"
+#include "tui/tui_asker.h"
 
 namespace kvl {
 
@@ -51,8 +52,8 @@ int run_configurator(CoreRun &run) {
   }
 
   TuiAsker asker;
-  Configurator cfg{run, loaded.db, asker, kvl_path(m.install_dir, "etc/devices.cfg"),
-                   kvl_path(m.install_dir, "etc/modules.cfg")};
+  Configurator cfg{run, loaded.db, asker, kvl_path(m.install_dir, DEVICES_CFG),
+                   kvl_path(m.install_dir, MODULES_CFG)};
   if (tui_start() < 0) {
     std::fprintf(stderr, "%s\n", tui_start_error().c_str());
     return EXIT_FATAL;

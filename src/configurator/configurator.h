@@ -15,8 +15,10 @@ struct DriverTable;
 struct HwdbModel;
 class Asker;
 
-// What the configurator's steps share: the run, the loaded database, the
-// asker that answers for the user and the paths of the saved files.
+// The configurator's run record, which its steps share: the entry's part of
+// the run (CoreRun, entry/entry.h: model, control device, lock), the loaded
+// database, the asker that answers for the user and the paths of the saved
+// files.
 struct Configurator {
   CoreRun &run;
   const HwdbModel &db;

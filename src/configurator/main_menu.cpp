@@ -20,7 +20,8 @@
 #include "configurator/restart.h"
 #include "configurator/screens.h"
 #include "hwdb/hwdb.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "entry/install_status.h"
 #include "sys/sys.h"
 
 namespace kvl {
@@ -160,7 +161,7 @@ std::vector<std::string> configured_card_lines(const ConfigModel &model, const H
 
 int main_menu(Configurator &cfg) {
   ConfigModel &m = model_of(cfg);
-  write_install_status(m.install_dir, "AUDSET");
+  write_install_status(m.install_dir, STATUS_CONFIGURING);
   AskChoice menu;
   menu.title = "Kelvane - Config main menu";
   menu.headers = configured_card_lines(m, cfg.db);
@@ -179,7 +180,7 @@ int main_menu(Configurator &cfg) {
     }
     if (code == CODE_CANCEL) {
       cfg.asker.notice("Exit without saving changes", false);
-      write_install_status(m.install_dir, "AUDSET_OK");
+      write_install_status(m.install_dir, STATUS_CONFIGURED);
       return 0;
     }
     const MenuItem *item = find_item(code);
@@ -216,7 +217,7 @@ int configure(Configurator &cfg) {
   for (;;) {
     if (!main_menu(cfg)) return 0;
     if (save_configuration(cfg) == 0) {
-      write_install_status(m.install_dir, "AUDSET_OK");
+      write_install_status(m.install_dir, STATUS_CONFIGURED);
       return 0;
     }
   }

@@ -11,7 +11,7 @@
 #include "configurator/configurator.h"
 #include "configurator/screens.h"
 #include "hwdb/hwdb.h"
-#include "start/start.h"
+#include "entry/entry.h"
 
 namespace kvl {
 

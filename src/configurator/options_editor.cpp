@@ -13,7 +13,7 @@
 #include "configurator/configurator.h"
 #include "configurator/screens.h"
 #include "settings/options_cfg.h"
-#include "start/start.h"
+#include "entry/entry.h"
 
 namespace kvl {
 

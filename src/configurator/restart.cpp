@@ -17,7 +17,7 @@
 #include "common/program_info.h"
 #include "configurator/configurator.h"
 #include "control/control.h"
-#include "start/start.h"
+#include "entry/entry.h"
 #include "tui/tui.h"
 
 namespace kvl {

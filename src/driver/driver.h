@@ -115,16 +115,18 @@ struct OptionRequest {
   int32_t value;
 };
 
+constexpr int MIXER_LEVEL_COUNT = 32;  // the levels of one mixer
 struct MixerLevels {
   int32_t number;
   char name[32];
-  int32_t levels[32];
+  int32_t levels[MIXER_LEVEL_COUNT];
 };
 
+constexpr int ROUTING_MAX_DEVICES = 64;  // the devices of one routing list
 struct RoutingRecord {
   int32_t mode;          // 1 input, 2 output, 3 duplex
   int32_t count;
-  uint8_t devices[64];
+  uint8_t devices[ROUTING_MAX_DEVICES];
 };
 
 constexpr int PNP_MAX_RES = 8;

@@ -10,7 +10,10 @@ namespace kvl {
 
 constexpr int HWDB_MAX_RES = 8;
 constexpr int HWDB_MAX_CHILDREN = 10;
+// Deepest nesting of child nodes below a card's top node that a file may hold.
+constexpr int HWDB_MAX_DEPTH = 16;
 constexpr int HWDB_MAX_RANGES = 8;
+constexpr int HWDB_MAX_VALUES = 16;  // a resource's value list
 constexpr int HWDB_MAX_DESCR = 1024;
 constexpr uint32_t HWDB_ENDIAN_MARK = 0x12345678u;
 constexpr int32_t HWDB_VERSION = 0x1003;
@@ -68,7 +71,7 @@ struct HwdbResource {
   int32_t descr;
   int32_t count;
   int32_t mask;
-  int32_t values[16];
+  int32_t values[HWDB_MAX_VALUES];
   int32_t def;              // factory default ("default" in the file format)
   uint8_t flags;
   uint8_t padding[3];
@@ -132,6 +135,10 @@ struct HwdbModel {
 // the complete failure output (each line ending in a newline) for the caller
 // to print; model is then empty.
 int hwdb_load(const char *path, HwdbModel *model, std::string *err);
+
+// Releases what loading allocated and empties the model. The sections' sizes
+// come from the model's counts, which must be as loading left them.
+void hwdb_model_free(HwdbModel *model);
 
 // Index of the first card-name row whose key equals key exactly, or -1.
 int hwdb_find_card(const HwdbModel &db, const char *key);

@@ -1,6 +1,6 @@
 // The diagnostic dump of the database: every card row with its node tree.
 #include "hwdb/hwdb.h"
-#include "hwdb/hwdb_parse.h"
+#include "hwdb/hwdb_dump.h"
 
 #include <cstdio>
 

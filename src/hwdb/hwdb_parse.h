@@ -25,9 +25,6 @@ struct HwdbSource {
   void *ctx;
 };
 
-// Deepest nesting of child nodes below a card's top node that a file may hold.
-constexpr int HWDB_MAX_DEPTH = 16;
-
 // Reads a decompressed database from src into model and validates it. Returns
 // 0, or -1 with model empty and err holding the complete failure output (the
 // messages and "label: error text" lines, each ending in a newline). path
@@ -42,18 +39,5 @@ extern const char HWDB_DECOMPRESSOR_HINT[];
 // hwdb_parse over n bytes in memory.
 int hwdb_parse_bytes(const void *data, size_t n, const char *path, HwdbModel *model,
                      std::string *err);
-
-// Checks every count, index and field of a model whose sections are read, and
-// the descrtab offsets (descr_count of them) against its strings. Returns 0,
-// or -1 with one line "PATH: Invalid file contents: WHAT\n" in err.
-int hwdb_validate(const HwdbModel &m, const uint32_t *offsets, const char *path,
-                  std::string *err);
-
-// Releases what hwdb_parse allocated and empties the model. The sections'
-// sizes come from the model's counts, which must be as hwdb_parse left them.
-void hwdb_model_free(HwdbModel *model);
-
-// Writes the model to out in the diagnostic dump format.
-void hwdb_dump_model(const HwdbModel &m, FILE *out);
 
 }  // namespace kvl

@@ -2,7 +2,7 @@
 // code uses to index an array must lie inside it, and every text must end
 // inside its field, so a damaged file is refused instead of read past.
 #include "hwdb/hwdb_check.h"
-#include "hwdb/hwdb_parse.h"
+#include "hwdb/hwdb_validate.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -68,8 +68,9 @@ int check_resource(const Check &c, int n, int r, const HwdbResource &res) {
   int nmax = res.restype == RES_IO ? 1 : 2;
   if (res.num < 1 || res.num > nmax)
     return fail(c, "node %d resource %d: num %d is outside 1..%d", n, r, res.num, nmax);
-  if (res.count < 0 || res.count > 16)
-    return fail(c, "node %d resource %d: value count %d is outside 0..16", n, r, res.count);
+  if (res.count < 0 || res.count > HWDB_MAX_VALUES)
+    return fail(c, "node %d resource %d: value count %d is outside 0..%d", n, r, res.count,
+                HWDB_MAX_VALUES);
   if (res.restype == RES_IO && res.count == 0 && res.range_step <= 0)
     return fail(c, "node %d resource %d: range step %d is not positive", n, r, res.range_step);
   return 0;

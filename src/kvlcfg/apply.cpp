@@ -10,7 +10,6 @@
 #include "common/common.h"
 #include "common/text.h"
 #include "kvlcfg/kvlcfg.h"
-#include "start/start.h"
 
 namespace kvl {
 

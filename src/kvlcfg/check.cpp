@@ -15,13 +15,10 @@
 #include "settings/dspdevs_map.h"
 #include "settings/mixer_map.h"
 #include "settings/options_cfg.h"
-#include "start/start.h"
 
 namespace kvl {
 
 namespace {
-
-constexpr const char *MODULES_CFG = "etc/modules.cfg";
 
 void add(std::vector<Finding> &out, const char *file, int line, const std::string &text,
          bool note = false) {

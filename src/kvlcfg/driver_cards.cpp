@@ -11,7 +11,7 @@
 #include "common/text.h"
 #include "driver/driver.h"
 #include "kvlcfg/kvlcfg.h"
-#include "start/start.h"
+#include "entry/handshake.h"
 
 namespace kvl {
 

@@ -106,7 +106,7 @@ struct Session {
   std::unique_ptr<RecordingAsker> asker;
   int lock = -1;               // the configurator's lock while held
   bool config_missing = false; // no etc/devices.cfg yet
-  std::string config_name = "etc/devices.cfg";  // how findings name the file read
+  std::string config_name = DEVICES_CFG;  // how findings name the file read
   // etc/devices.cfg as read, kept beside it as devices.cfg.old by a save when
   // keep_old is set: the file held lines a save drops or changes (or apply
   // replaces it), which would otherwise be lost.

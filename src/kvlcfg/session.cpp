@@ -13,12 +13,12 @@
 #include "cardcfg/resources.h"
 #include "common/atomic_file.h"
 #include "common/common.h"
-#include "common/file_lock.h"
 #include "common/text.h"
-#include "hwdb/hwdb_parse.h"
+#include "entry/config_lock.h"
+#include "entry/install_status.h"
+#include "hwdb/hwdb.h"
 #include "kvlcfg/kvlcfg.h"
 #include "settings/dspdevs_map.h"
-#include "start/start.h"
 #include "sys/sys.h"
 
 namespace kvl {
@@ -136,21 +136,20 @@ int read_configuration(Session &s) {
 }
 
 int take_config_lock(Session &s) {
-  std::string path = kvl_path(s.model->install_dir, CONFIG_LOCK);
+  const std::string &dir = s.model->install_dir;
   long holder = 0;
   bool held;
   if (s.opt.no_act) {
-    held = file_lock_holder(path.c_str(), &holder) == 1;
+    held = configurator_running(dir, &holder) == 1;
   } else {
-    int fd = take_file_lock(path.c_str(), &holder);
+    int fd = lock_configurator(dir, &holder);
     held = fd == -1;
     // A lock file that cannot be made (a read-only etc/): on without it, as
     // the configurator goes; the save then says why it cannot write.
     s.lock = fd >= 0 ? fd : -1;
   }
   if (!held) return 0;
-  std::fprintf(stderr, "Another configurator is running (pid %ld)\n", holder);
-  s.out["error"] = "Another configurator is running (pid " + std::to_string(holder) + ")";
+  s.out["error"] = configurator_running_text(holder);
   return KVLCFG_PROBLEMS;
 }
 
@@ -173,7 +172,7 @@ void saved(Session &s, const std::vector<std::string> &files) {
   }
   s.out["saved"] = true;
   s.out["files"] = list;
-  write_install_status(s.model->install_dir, "AUDSET_OK");
+  write_install_status(s.model->install_dir, STATUS_CONFIGURED);
 }
 
 // Keeps the file as read beside it, as the configurator does before its
@@ -225,21 +224,21 @@ int finish_change(Session &s, bool forget) {
   bool routing_goes = forget && stat(dspdevs.c_str(), &st) == 0;
   if (s.opt.no_act) {
     s.out["saved"] = false;
-    s.out["would_write"] = {{DEVICES_CFG, text.devices}, {"etc/modules.cfg", text.modules}};
+    s.out["would_write"] = {{DEVICES_CFG, text.devices}, {MODULES_CFG, text.modules}};
     s.out["would_remove"] = routing_goes ? nlohmann::json::array({DSPDEVS_MAP}) : nlohmann::json::array();
     if (s.opt.json) return KVLCFG_OK;
     if (routing_goes) std::printf("%s would be removed\n", DSPDEVS_MAP);
     print_file(DEVICES_CFG, text.devices);
-    print_file("etc/modules.cfg", text.modules);
+    print_file(MODULES_CFG, text.modules);
     return KVLCFG_OK;
   }
   s.asker->recording = false;  // the disabled-devices warning is the configurator's
   if (write_device_config(m, s.db, *s.asker, dir_path(s, DEVICES_CFG).c_str(),
-                          dir_path(s, "etc/modules.cfg").c_str(), &why) < 0)
+                          dir_path(s, MODULES_CFG).c_str(), &why) < 0)
     return save_failed(s, why);
   keep_file_as_read(s, text.devices);
   if (forget) forget_routing(m.install_dir);
-  saved(s, {DEVICES_CFG, "etc/modules.cfg"});
+  saved(s, {DEVICES_CFG, MODULES_CFG});
   s.out["removed"] = routing_goes ? nlohmann::json::array({DSPDEVS_MAP}) : nlohmann::json::array();
   if (routing_goes && !s.opt.json)
     std::printf("Removed %s: the audio devices are numbered afresh at the next start\n",

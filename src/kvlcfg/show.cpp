@@ -6,7 +6,6 @@
 #include "cardcfg/card_lines.h"
 #include "common/text.h"
 #include "kvlcfg/kvlcfg.h"
-#include "start/start.h"
 
 namespace kvl {
 
@@ -98,7 +97,7 @@ int cmd_dump(Session &s) {
   DeviceConfigText text;
   std::string why;
   if (format_device_config(*s.model, s.db, &text, &why) < 0) return refusal(s, why);
-  s.out["files"] = {{DEVICES_CFG, text.devices}, {"etc/modules.cfg", text.modules}};
+  s.out["files"] = {{DEVICES_CFG, text.devices}, {MODULES_CFG, text.modules}};
   if (!s.opt.json) std::fputs(text.devices.c_str(), stdout);
   return KVLCFG_OK;
 }

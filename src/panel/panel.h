@@ -93,7 +93,7 @@ std::string device_line(int dev, const AudioInfo *info);
 // The working list of the reorder dialog and the highlighted position.
 struct ReorderList {
   int count = 0;
-  uint8_t devices[64] = {};
+  uint8_t devices[ROUTING_MAX_DEVICES] = {};
   int position = 0;
 };
 ReorderList reorder_list_from(const RoutingRecord &rec);

@@ -17,7 +17,6 @@ namespace kvl {
 
 constexpr const char *DSPDEVS_MAP = "etc/dspdevs.map";  // under the installation directory
 constexpr int ROUTING_MODES = 3;
-constexpr int ROUTING_MAX_DEVICES = 64;
 constexpr int ROUTING_DEVICE_MAX = 255;  // device numbers are 0..255
 
 struct DspdevsMap {

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "control/control.h"
+#include "driver/driver.h"
 #include "settings/problem.h"
 
 namespace kvl {
 
 constexpr const char *MIXER_MAP = "etc/mixer.map";  // under the installation directory
-constexpr int MIXER_LEVEL_COUNT = 32;
 constexpr size_t MIXER_LEVEL_DIGITS = 4;
 constexpr int MIXER_LEVEL_MAX = 0xffff;
 

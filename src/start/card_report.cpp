@@ -4,7 +4,8 @@
 
 #include "common/common.h"
 #include "driver/driver.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "start/card_report.h"
 
 namespace kvl {
 

@@ -8,10 +8,14 @@
 
 #include "common/text.h"
 #include "cardcfg/pnp_device.h"
+#include "cardcfg/devices_cfg.h"
 #include "common/common.h"
 #include "control/control.h"
 #include "driver/driver.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "start/card_config.h"
+#include "start/firmware.h"
+#include "start/startup.h"
 #include "sys/sys.h"
 
 namespace kvl {
@@ -20,24 +24,24 @@ namespace kvl {
 namespace {
 
 // "-NAME #description": the card header, sent unchecked.
-void apply_header_line(CoreRun &run, std::string_view line, std::string_view w0) {
+void apply_header_line(StartupRun &run, std::string_view line, std::string_view w0) {
   run.apply.pending_control.clear();
   CardHeaderRecord rec = {};
   copy_field(rec.name, w0.substr(1));
   std::string_view descr = rest_after(line, w0);
   if (!descr.empty()) descr.remove_prefix(1);  // the "#" written before the title
   copy_field(rec.description, descr);
-  control_send(run.control, CTL_CARD_HEADER, &rec);
+  control_send(run.core.control, CTL_CARD_HEADER, &rec);
 }
 
 // "/OPTION ...": the global switches, "/PNPDEV" and "/CONTROL"; others are
 // the configurator's and ignored here.
-void apply_option_line(CoreRun &run, std::string_view line, const std::vector<std::string_view> &words) {
+void apply_option_line(StartupRun &run, std::string_view line, const std::vector<std::string_view> &words) {
   std::string_view option = words[0].substr(1);
   if (option == "SECUREAUDIO") {
     if (words.size() > 1) run.apply.secure_audio = words[1] == "OFF" ? 0 : 1;
   } else if (option == "PNPDEV") {
-    set_pnp_device(run.control, rest_after(line, words[0]));
+    set_pnp_device(run.core.control, rest_after(line, words[0]));
   } else if (option == "CONTROL") {
     run.apply.pending_control = std::string(rest_after(line, words[0]));
   } else if (option == "DSPX") {
@@ -61,11 +65,11 @@ int take_number(std::string_view word, int base, int32_t *field) {
 enum class CardEnd { add, skip, pnp };
 
 // The words after the driver name, into rec. Echoes each word by verbosity.
-CardEnd take_card_words(CoreRun &run, std::string_view line, const std::vector<std::string_view> &words,
+CardEnd take_card_words(StartupRun &run, std::string_view line, const std::vector<std::string_view> &words,
                         CardConfigRecord *rec) {
   for (size_t i = 1; i < words.size(); i++) {
     std::string_view w = words[i];
-    if (run.model.verbosity > 0) std::fprintf(stderr, " %s", quote_text(w).c_str());
+    if (run.core.model.verbosity > 0) std::fprintf(stderr, " %s", quote_text(w).c_str());
     char kind = w.empty() ? '\0' : w[0];
     switch (kind) {
       case 'P': if (take_number(w, 16, &rec->port) < 0) return CardEnd::skip; break;
@@ -77,7 +81,7 @@ CardEnd take_card_words(CoreRun &run, std::string_view line, const std::vector<s
       case 'i':
         break;
       case '$':
-        run_card_command(run, words[0], w.substr(1), rest_after(line, w));
+        run_card_command(run.core, words[0], w.substr(1), rest_after(line, w));
         return CardEnd::skip;
       case 'O':
         if (w.size() > 1 && w[1] == 'F') return CardEnd::skip;
@@ -94,10 +98,10 @@ CardEnd take_card_words(CoreRun &run, std::string_view line, const std::vector<s
 
 // A card line: W0 names a card-level driver. Returns 0, or -1 after printing
 // when the driver refused the card.
-int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::string_view> &words) {
+int apply_card_line(StartupRun &run, std::string_view line, const std::vector<std::string_view> &words) {
   std::string driver(words[0]);
   std::string shown = quote_text(driver);
-  int key = driver_key_by_name(run.model.drivers, driver);
+  int key = driver_key_by_name(run.core.model.drivers, driver);
   if (key == -1) {
     if (driver == "DUMMY") return 0;
     std::fprintf(stderr, "No driver found for '%s'.\n", shown.c_str());
@@ -112,7 +116,7 @@ int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::
   copy_field(rec.name, driver);
   rec.dma1 = -1;
   rec.dma2 = -1;
-  if (run.model.verbosity > 0) {
+  if (run.core.model.verbosity > 0) {
     std::fprintf(stderr, "Configuring %d: %s", key, shown.c_str());
     run.apply.log_line_open = true;
   }
@@ -120,13 +124,13 @@ int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::
   CardEnd end = take_card_words(run, line, words, &rec);
   if (end == CardEnd::add) {
     sys_sync();
-    if (control_send(run.control, CTL_ADD_CARD, &rec) < 0) {
+    if (control_send(run.core.control, CTL_ADD_CARD, &rec) < 0) {
       int e = errno;
       std::fprintf(stderr, "errno=%d\n", e);
       print_error(request_label(CTL_ADD_CARD), e);
       return -1;
     }
-    if (run.model.verbosity > 0) std::fprintf(stderr, " device added ");
+    if (run.core.model.verbosity > 0) std::fprintf(stderr, " device added ");
     run.cards_added++;
   }
   if (end != CardEnd::skip && !run.apply.pending_control.empty()) apply_control_line(run, driver);
@@ -137,12 +141,12 @@ int apply_card_line(CoreRun &run, std::string_view line, const std::vector<std::
 
 }  // namespace
 
-int apply_card_config(CoreRun &run, std::string_view text) {
+int apply_card_config(StartupRun &run, std::string_view text) {
   std::string_view line;
   int n = 0;
   for (int rc; (rc = next_config_line(text, line, &n)) != 0;) {
     if (rc < 0) {
-      std::string path = kvl_path(run.model.install_dir, DEVICES_CFG);
+      std::string path = kvl_path(run.core.model.install_dir, DEVICES_CFG);
       std::fprintf(stderr, "%s\n", nul_line_message(path, n).c_str());
       continue;
     }

@@ -10,15 +10,18 @@
 #include "common/common.h"
 #include "common/file_trust.h"
 #include "common/text.h"
-#include "start/start.h"
+#include "cardcfg/devices_cfg.h"
+#include "entry/entry.h"
+#include "start/command_queue.h"
+#include "start/startup.h"
 
 namespace kvl {
 
 
-int queue_command(CoreRun &run, std::string_view text) {
+int queue_command(StartupRun &run, std::string_view text) {
   std::string command;
   for (char c : text) {
-    if (c == '~' || c == '$') command += run.model.install_dir;
+    if (c == '~' || c == '$') command += run.core.model.install_dir;
     else command += c;
   }
   // A command cut to fit would run something else than was configured, and
@@ -58,7 +61,7 @@ InputTrust config_input_trust(const CoreRun &run) {
                                                                     : InputTrust::elsewhere;
 }
 
-void run_command_queue(CoreRun &run) {
+void run_command_queue(StartupRun &run) {
   std::fflush(nullptr);  // our own output first, then the command's
   for (int i = 0; i < run.commands.count; i++) {
     (void)!std::system(run.commands.commands[i].c_str());

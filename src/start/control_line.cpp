@@ -10,7 +10,10 @@
 #include "common/common.h"
 #include "control/control.h"
 #include "driver/driver.h"
-#include "start/start.h"
+#include "cardcfg/devices_cfg.h"
+#include "entry/entry.h"
+#include "start/card_config.h"
+#include "start/startup.h"
 
 namespace kvl {
 
@@ -46,12 +49,12 @@ void send_card_bytes(CoreRun &run, std::string_view card, int command, int byte0
 
 // The refusal of "/CONTROL run" lines, on a line of its own even in the
 // middle of a "Configuring" line.
-void tell_command_refusal(CoreRun &run) {
+void tell_command_refusal(StartupRun &run) {
   if (run.apply.log_line_open) {
     std::fputc('\n', stderr);
     run.apply.log_line_open = false;
   }
-  std::string path = kvl_path(run.model.install_dir, DEVICES_CFG);
+  std::string path = kvl_path(run.core.model.install_dir, DEVICES_CFG);
   if (run.apply.input_trust == InputTrust::elsewhere)
     std::fprintf(stderr, "Not running commands from standard input: it is not %s\n", path.c_str());
   else
@@ -76,7 +79,7 @@ void set_card_parm(CoreRun &run, std::string_view card, int number, std::string_
   send_card_bytes(run, card, CMD_PARM, number, v & 0xff);
 }
 
-void apply_control_line(CoreRun &run, std::string_view card) {
+void apply_control_line(StartupRun &run, std::string_view card) {
   // The words are views into a copy: queue_command and the settings must not
   // see the pending line change under them.
   const std::string control = run.apply.pending_control;
@@ -99,9 +102,9 @@ void apply_control_line(CoreRun &run, std::string_view card) {
     size_t eq = w.find('=');
     std::string_view key = w.substr(0, eq);
     std::string_view value = eq == std::string_view::npos ? std::string_view() : w.substr(eq + 1);
-    if (key == "mixmap") set_mixmap(run, card, value);
-    else if (key == "parm1") set_card_parm(run, card, 1, value);
-    else if (key == "parm2") set_card_parm(run, card, 2, value);
+    if (key == "mixmap") set_mixmap(run.core, card, value);
+    else if (key == "parm1") set_card_parm(run.core, card, 1, value);
+    else if (key == "parm2") set_card_parm(run.core, card, 2, value);
   }
 }
 

@@ -10,7 +10,9 @@
 #include "common/common.h"
 #include "control/control.h"
 #include "driver/driver.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "start/devfiles.h"
+#include "start/startup.h"
 #include "sys/sys.h"
 
 namespace kvl {
@@ -37,7 +39,7 @@ int create_node(const char *path, mode_t mode, unsigned dev, bool replacing) {
 
 // Makes prefix a symbolic link to target, leaving an existing prefix alone;
 // unless secure audio is on, opens its mode (that of the node it names).
-void make_link(CoreRun &run, const char *target, const char *prefix) {
+void make_link(StartupRun &run, const char *target, const char *prefix) {
   sys_symlink(target, prefix);
   if (!run.apply.secure_audio) sys_chmod(prefix, 0666);
 }
@@ -79,7 +81,7 @@ int mk_sp_file(CoreRun &run, int minor, const char *path, mode_t mode) {
   return set_mode(path, mode);
 }
 
-void make_device_series(CoreRun &run, int base_minor, const char *prefix, const char *fmt, mode_t mode,
+void make_device_series(StartupRun &run, int base_minor, const char *prefix, const char *fmt, mode_t mode,
                         int count) {
   int n = count < 0 ? -count : count;
   std::string first;
@@ -88,38 +90,38 @@ void make_device_series(CoreRun &run, int base_minor, const char *prefix, const 
     std::snprintf(number, sizeof number, fmt, i);
     std::string name = std::string(prefix) + number;
     if (i == 0) first = name;
-    mk_sp_file(run, base_minor + 16 * i, name.c_str(), mode);
+    mk_sp_file(run.core, base_minor + 16 * i, name.c_str(), mode);
   }
   if (count > 0) make_link(run, first.c_str(), prefix);
 }
 
-void make_device_files(CoreRun &run) {
+void make_device_files(StartupRun &run) {
   mode_t audio = run.apply.secure_audio ? kSecureMode : kOpenMode;
   make_device_series(run, 0, "/dev/mixer", "%1d", kOpenMode, 8);
   make_device_series(run, 3, "/dev/dsp", "%1d", audio, 16);
   make_device_series(run, 4, "/dev/audio", "%1d", audio, -16);
   make_device_series(run, 5, "/dev/dspW", "%1d", audio, 16);
-  mk_sp_file(run, 6, "/dev/sndstat", kOpenMode);
+  mk_sp_file(run.core, 6, "/dev/sndstat", kOpenMode);
   sys_symlink("/dev/dsp", "/dev/dmdsp0");
   if (run.apply.dspx) {
     // Classes 10, 11 and 12 carry /dev/dsp16..31, 32..47 and 48..63.
     for (int n = 16; n < 64; n++) {
       char path[32];
       std::snprintf(path, sizeof path, "/dev/dsp%d", n);
-      mk_sp_file(run, (n % 16) * 16 + 10 + (n - 16) / 16, path, audio);
+      mk_sp_file(run.core, (n % 16) * 16 + 10 + (n - 16) / 16, path, audio);
     }
   }
-  mk_sp_file(run, 8, "/dev/music", kOpenMode);
-  mk_sp_file(run, 1, "/dev/sequencer", kOpenMode);
+  mk_sp_file(run.core, 8, "/dev/music", kOpenMode);
+  mk_sp_file(run.core, 1, "/dev/sequencer", kOpenMode);
   make_link(run, "/dev/music", "/dev/sequencer2");
-  mk_sp_file(run, 7, "/dev/dmfm0", kOpenMode);
+  mk_sp_file(run.core, 7, "/dev/dmfm0", kOpenMode);
   make_device_series(run, 2, "/dev/midi", "%02d", kOpenMode, 8);
   sys_symlink("/dev/midi", "/dev/dmmidi0");
 }
 
-void query_sysinfo(CoreRun &run) {
+void query_sysinfo(StartupRun &run) {
   SysInfo info = {};
-  if (control_send(run.control, KVL_SYSINFO, &info) < 0) {
+  if (control_send(run.core.control, KVL_SYSINFO, &info) < 0) {
     print_error(request_label(KVL_SYSINFO));
     return;
   }

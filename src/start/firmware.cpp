@@ -14,7 +14,8 @@
 #include "control/control.h"
 #include "driver/driver.h"
 #include "hwdb/hwdb.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "start/firmware.h"
 
 namespace kvl {
 

@@ -1,7 +1,7 @@
 // Resource allocation: the conflict test, the checks of a full pass, the
 // take-overs and their limits, the selection dialogs and the firmware prompt,
 // answered by a scripted user.
-#include "cardcfg/allocate.h"
+#include "cardcfg/allocate_private.h"
 #include "cardcfg/cardlist.h"
 #include "cardcfg/model.h"
 #include "fixture.h"

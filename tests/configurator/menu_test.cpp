@@ -8,7 +8,7 @@
 
 #include "model_fixture.h"
 #include "cardcfg/cardlist.h"
-#include "start/start.h"
+#include "entry/entry.h"
 
 namespace {
 

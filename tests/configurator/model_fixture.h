@@ -12,7 +12,7 @@
 #include "../cardcfg/fixture.h"
 #include "cardcfg/cardlist.h"
 #include "configurator/configurator.h"
-#include "start/start.h"
+#include "entry/entry.h"
 
 namespace cfgtest {
 

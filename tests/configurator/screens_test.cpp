@@ -11,8 +11,8 @@
 #include "model_fixture.h"
 #include "cardcfg/cardlist.h"
 #include "configurator/configurator.h"
+#include "entry/entry.h"
 #include "settings/option_table.h"
-#include "start/start.h"
 
 namespace {
 

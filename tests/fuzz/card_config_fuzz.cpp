@@ -4,10 +4,14 @@
 // firmware word is recorded here instead of opening the file it names.
 #include "common/common.h"
 #include "fuzz_support.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "start/card_config.h"
+#include "start/firmware.h"
+#include "start/startup.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 namespace kvl {
 
@@ -41,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   run->model.install_dir = "/opt/kvl";  // only expanded into queued command texts
   run->control.fd = kvlfuzz::FAKE_CONTROL_FD;
   run->model.verbosity = 1;  // the word echo is part of the path under test
-  kvl::apply_card_config(*run, std::string_view(reinterpret_cast<const char *>(data), size));
+  auto startup = std::make_unique<kvl::StartupRun>(*run);
+  kvl::apply_card_config(*startup, std::string_view(reinterpret_cast<const char *>(data), size));
   return 0;
 }

@@ -11,7 +11,9 @@
 // the driver made huge still ends.
 #include "driver/driver.h"
 #include "panel/panel.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "entry/handshake.h"
+#include "start/card_report.h"
 #include "sys/sys.h"
 
 #include <sys/stat.h>

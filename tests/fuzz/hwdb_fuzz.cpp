@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the database parser as a decompressed stream; what
 // it accepts is dumped, which walks every index the validation let through.
+#include "hwdb/hwdb_dump.h"
 #include "hwdb/hwdb_parse.h"
 
 #include <cstdint>

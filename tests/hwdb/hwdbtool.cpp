@@ -2,6 +2,7 @@
 // standard error and prints "KEY INDEX" for each key on standard output. A
 // failed load prints its messages and exits with status 255, as audcore does.
 #include "hwdb/hwdb.h"
+#include "hwdb/hwdb_dump.h"
 #include "hwdb/hwdb_parse.h"
 
 #include <cstdio>

@@ -10,7 +10,9 @@
 #include <string>
 
 #include "common/common.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "entry/handshake.h"
+#include "entry/install_status.h"
 #include "support.h"
 
 using kvltest::TempDir;

@@ -57,8 +57,10 @@ bool allowed(const CatResource &r, int v) {
 void check_resource(Report &rep, const std::string &where, const CatResource &r) {
   int nmax = r.restype == RES_IO ? 1 : 2;
   if (r.num < 1 || r.num > nmax) rep(where, "num must be 1.." + std::to_string(nmax));
-  if (r.values.size() > 16) rep(where, "more than 16 values");
-  if (r.ranges.size() > HWDB_MAX_RANGES) rep(where, "more than 8 extra ranges");
+  if (r.values.size() > HWDB_MAX_VALUES)
+    rep(where, "more than " + std::to_string(HWDB_MAX_VALUES) + " values");
+  if (r.ranges.size() > HWDB_MAX_RANGES)
+    rep(where, "more than " + std::to_string(HWDB_MAX_RANGES) + " extra ranges");
   if (r.restype == RES_IO) {
     if (r.size <= 0) rep(where, "size must be positive");
     if (r.count == 0 && (r.range_step <= 0 || r.range_start > r.range_end))

@@ -65,7 +65,7 @@ struct Builder {
     r->descr = text(c.descr);
     r->count = c.count;
     r->mask = c.mask;
-    for (size_t i = 0; i < c.values.size() && i < 16; i++) r->values[i] = c.values[i];
+    for (size_t i = 0; i < c.values.size() && i < HWDB_MAX_VALUES; i++) r->values[i] = c.values[i];
     r->def = c.def;
     r->flags = static_cast<uint8_t>(c.flags);
     r->size = c.size;

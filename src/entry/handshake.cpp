@@ -6,7 +6,9 @@
 
 #include "common/common.h"
 #include "driver/driver.h"
-#include "start/start.h"
+#include "entry/entry.h"
+#include "entry/handshake.h"
+#include "settings/start_steps.h"
 
 namespace kvl {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "start/start.h"
+#include "entry/entry.h"
 
 namespace kvl {
 

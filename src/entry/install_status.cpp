@@ -5,7 +5,7 @@
 
 #include "common/atomic_file.h"
 #include "common/common.h"
-#include "start/start.h"
+#include "entry/install_status.h"
 
 namespace kvl {
 

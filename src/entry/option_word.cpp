@@ -1,8 +1,7 @@
 // The option word of audcore: one letter per option.
 #include <cstdio>
 
-#include "common/common.h"
-#include "start/start.h"
+#include "entry/entry.h"
 
 namespace kvl {
 
