@@ -69,7 +69,7 @@ TEST(KvlcfgLock, ARunningChangeRefusesTheConfigurator) {
   Kvl k(kTwoCards, kIsaMachine);
   Terminal t;
   // kvlcfg apply takes the lock, then waits for the file on its terminal.
-  ASSERT_TRUE(t.start({bin("kvlcfg"), "-d", k.dir, "apply", "-"}, {k.machine.env()}));
+  ASSERT_TRUE(t.start({bin("kvlcfg"), "-d", k.dir, "apply", "-"}, k.env()));
   // The lock file names its holder once the lock is held.
   auto held = [&] { return file_exists(k.path("etc/.audset.lock")) && !k.read("etc/.audset.lock").empty(); };
   for (int i = 0; i < WAIT_MS / 10 && !held(); i++)
