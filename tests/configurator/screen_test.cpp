@@ -339,12 +339,7 @@ TEST(ConfiguratorScreen, FirstConfigurationProbesAnIsaOnlyMachine) {
   ASSERT_TRUE(s.launch(t));
   // The probe's port went to the card's first device, the FM synthesizer,
   // whose fixed port wins; the audio part's values are asked.
-  ASSERT_TRUE(Installed::drawn(t, "Select I/O port for Sound Blaster 16")) << t.screen();
-  ASSERT_TRUE(choose(t, "220 - May be free (not sure)", "Select IRQ for")) << t.screen();
-  ASSERT_TRUE(choose(t, " 5 - May be free (not sure)", "Select DMA for")) << t.screen();
-  ASSERT_TRUE(choose(t, "1  - free", "Select DMA for", "16-bit DMA channel.")) << t.screen();
-  ASSERT_TRUE(choose(t, "5  - free", "Select I/O port for")) << t.screen();
-  ASSERT_TRUE(choose(t, "330 - May be free (not sure)", kMenu)) << t.screen();
+  ASSERT_TRUE(sb16_defaults(t)) << t.screen();
   EXPECT_TRUE(on_screen(t, "Sound Blaster 16 (jumper configured)")) << t.screen();
   t.press(Key::Enter);  // Save
   ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
