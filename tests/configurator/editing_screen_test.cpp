@@ -19,20 +19,13 @@ const std::string kManual = "Kelvane - Manual configuration";
 
 // The demo installation, configured with the package's devices.cfg.
 struct Demo : Installed {
-  Demo() {
-    kvltest::write_file(path("etc/devices.cfg"),
-                        kvltest::read_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg"));
-  }
+  Demo() : Installed("", "", package_layout({"etc/devices.cfg"})) {}
   // Starts the configurator and waits for its main menu; the demo
   // configuration has disabled devices, which the rewrite at entry reports.
   bool menu(Terminal &t) const {
     if (!launch(t) || !t.wait_for("Warning: some devices are disabled")) return false;
     t.press(Key::Enter);
     return drawn(t, kMenu) && settled(t);
-  }
-  // The journal entries of request, in order.
-  std::vector<nlohmann::json> requests_of(const std::string &request) const {
-    return machine.requests(request);
   }
 };
 
@@ -102,7 +95,7 @@ TEST(ConfiguratorEditing, IrqChangedByHandReachesTheDriver) {
   auto r = s.tool("audstart");
   EXPECT_NE(s.status(), "AUDSTART_OK\n");  // the demo machine's SB16 answers at IRQ 5
   bool sent = false;
-  for (const auto &j : s.requests_of("Add card"))
+  for (const auto &j : s.machine.requests("Add card"))
     if (j.dump().find("SB16") != std::string::npos) sent = j.value("irq", -1) == 7;
   EXPECT_TRUE(sent) << s.machine.kvlsim("journal").out;
 
@@ -171,13 +164,12 @@ TEST(ConfiguratorEditing, OptionTypedAndSentAtStartUp) {
   t.press(Key::Enter);
   ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
 
-  size_t from = s.machine.journal().size();
+  size_t from = s.machine.journal_size();
   auto r = s.tool("audstart");
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  auto j = s.machine.journal();
   bool sent = false;
-  for (size_t i = from; i < j.size(); i++)
-    if (j[i]["request"] == "Set ioctl" && j[i]["id"] == 30 && j[i]["value"] == 48000) sent = true;
+  for (const auto &j : s.machine.requests("Set ioctl", from))
+    if (j["id"] == 30 && j["value"] == 48000) sent = true;
   EXPECT_TRUE(sent);
 }
 

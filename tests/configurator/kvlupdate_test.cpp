@@ -30,27 +30,22 @@ const std::string kAdminDevices = "# the administrator's\n-SB16 #Sound Blaster 1
 
 // The demo machine with the demo configuration, stopped by audstop.
 struct Stopped : Installed {
-  Stopped() {
-    fs::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg", path("etc/devices.cfg"));
-    fs::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/mixer.map", path("etc/mixer.map"));
-    fs::copy_file(std::string(KVL_SOURCE_DIR) + "/docs/README.kvltest", path("docs/README.kvltest"));
-    kvltest::write_file(path("etc/options.cfg"), "");
+  Stopped()
+      : Installed("", "", kvltest::package_layout({"etc/devices.cfg", "etc/mixer.map", "docs/README.kvltest"})) {
+    write("etc/options.cfg", "");
     EXPECT_EQ(tool("audstart").status, 0);
     EXPECT_EQ(tool("audstop").status, 0);
-    stopped_at = machine.journal().size();
+    stopped_at = machine.journal_size();
   }
   size_t stopped_at = 0;
   // The journal's entries of request since the drivers were stopped.
   std::vector<json> since_stop(const std::string &request) const {
-    std::vector<json> all = machine.journal(), out;
-    for (size_t i = stopped_at; i < all.size(); i++)
-      if (all[i]["request"] == request) out.push_back(all[i]);
-    return out;
+    return machine.requests(request, stopped_at);
   }
-  RunResult update(const std::vector<std::string> &env, const std::string &version = "4.0.0") const {
-    std::vector<std::string> all = {machine.env(), "KVL_UPDATE_SOURCE="};
-    all.insert(all.end(), env.begin(), env.end());
-    return kvltest::run({path("bin/kvlupdate"), version}, all);
+  RunResult update(const std::vector<std::string> &extra_env, const std::string &version = "4.0.0") const {
+    std::vector<std::string> all = {"KVL_UPDATE_SOURCE="};
+    all.insert(all.end(), extra_env.begin(), extra_env.end());
+    return run({path("bin/kvlupdate"), version}, all);
   }
   bool loaded() const { return json::parse(machine.kvlsim("state").out)["loaded"].get<bool>(); }
   // Every file and link of the installation but the log folder and the
@@ -305,7 +300,7 @@ TEST(Kvlupdate, NoSourceIsAnErrorAndBadUsageDoesNothing) {
        std::vector<std::vector<std::string>>{{}, {"4.0"}, {"4.0.0", "x"}}) {
     std::vector<std::string> argv = {s.path("bin/kvlupdate")};
     argv.insert(argv.end(), args.begin(), args.end());
-    RunResult r = kvltest::run(argv, {s.machine.env()});
+    RunResult r = s.run(argv);
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, HasSubstr("Usage: kvlupdate VERSION"));
   }

@@ -51,10 +51,8 @@ bool run_item(Terminal &t, const std::string &item) {
 // The demo machine running the demo configuration, kvltest's help text in
 // docs/, and the configurator's menu on t.
 struct Demo : Installed {
-  explicit Demo(const std::string &folder = "") : Installed("", folder) {
-    namespace fs = std::filesystem;
-    fs::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg", path("etc/devices.cfg"));
-    fs::copy_file(std::string(KVL_SOURCE_DIR) + "/docs/README.kvltest", path("docs/README.kvltest"));
+  explicit Demo(const std::string &folder = "")
+      : Installed("", folder, kvltest::package_layout({"etc/devices.cfg", "docs/README.kvltest"})) {
     auto r = tool("audstart");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(status(), "AUDSTART_OK\n");
@@ -63,14 +61,11 @@ struct Demo : Installed {
   // journal's size then is where the configurator's own requests end.
   bool menu(Terminal &t, const std::vector<std::string> &env = {}) {
     if (!launch(t, env) || !saved(t) || !drawn(t, kMenu)) return false;
-    before = machine.journal().size();
+    before = machine.journal_size();
     return true;
   }
   // The requests made since the menu came, by name.
-  std::vector<std::string> requests_since_menu() const {
-    std::vector<std::string> all = requests();
-    return {all.begin() + static_cast<long>(before), all.end()};
-  }
+  std::vector<std::string> requests_since_menu() const { return machine.request_names(before); }
   bool loaded() const { return json::parse(machine.kvlsim("state").out)["loaded"].get<bool>(); }
   // Replaces bin/NAME with a shell script.
   void script(const std::string &name, const std::string &body) const {
@@ -106,7 +101,7 @@ TEST(ConfiguratorSelfTest, QuickTestRestartsTheDriversAndShowsTheLog) {
 
   // audstop unloaded the driver, audstart configured it again.
   std::vector<std::string> since = s.requests_since_menu();
-  EXPECT_EQ(count(since, "Add card"), count(s.requests(), "Add card") / 2) << testing::PrintToString(since);
+  EXPECT_EQ(count(since, "Add card"), count(s.machine.request_names(), "Add card") / 2) << testing::PrintToString(since);
   EXPECT_GT(count(since, "Add card"), 0);
   EXPECT_EQ(s.status(), "AUDSTART_OK\n");
   std::string log = s.read("logs/kvltest.log");
@@ -127,9 +122,9 @@ TEST(ConfiguratorSelfTest, QuickTestRestartsTheDriversAndShowsTheLog) {
   ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
 
   // No driver any more: autodetection, still listed, only empties the list.
-  size_t now = s.machine.journal().size();
+  size_t now = s.machine.journal_size();
   ASSERT_TRUE(choose(t, "Autodetect soundcards", kMenu, kNoCards)) << t.screen();
-  EXPECT_EQ(s.machine.journal().size(), now);
+  EXPECT_EQ(s.machine.journal_size(), now);
   EXPECT_EQ(s.read("etc/devices.cfg"), saved_text);  // the edits since are not saved
   leave(t);
 }

@@ -106,6 +106,18 @@ inline bool choose(Terminal &t, const std::string &text, const std::string &next
   return Installed::drawn(t, next_title) && t.wait_for(next_text) && settled(t);
 }
 
+// Answers the SB16's dialogs with its factory defaults (port 220, IRQ 5,
+// DMA 1 and 5, then 330 for its MIDI part), from the first until the main
+// menu is drawn.
+inline bool sb16_defaults(Terminal &t) {
+  return Installed::drawn(t, "Select I/O port for Sound Blaster 16") &&
+         choose(t, "220 - May be free (not sure)", "Select IRQ for") &&
+         choose(t, " 5 - May be free (not sure)", "Select DMA for") &&
+         choose(t, "1  - free", "Select DMA for", "16-bit DMA channel.") &&
+         choose(t, "5  - free", "Select I/O port for") &&
+         choose(t, "330 - May be free (not sure)", kMenu);
+}
+
 // From the main menu: the options editor, then the value prompt of the
 // unset option name, settled.
 inline bool edit_option(Terminal &t, const std::string &name) {

@@ -40,7 +40,7 @@ TEST(ConfiguratorScreen, NoConfigurationAndNoDriver) {
   EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("/DMAEXCLUDE 2\n"));
   EXPECT_EQ(s.status(), "AUDSET_OK\n");
   EXPECT_EQ(s.err(), "No earlier configuration detected\n");
-  EXPECT_TRUE(s.requests().empty());  // no driver, no request
+  EXPECT_TRUE(s.machine.request_names().empty());  // no driver, no request
 }
 
 TEST(ConfiguratorScreen, ConfigurationIsRewrittenAtOnceAndOneConfiguratorRuns) {
@@ -51,10 +51,10 @@ TEST(ConfiguratorScreen, ConfigurationIsRewrittenAtOnceAndOneConfiguratorRuns) {
   std::string rewritten = s.read("etc/devices.cfg");
   EXPECT_THAT(rewritten, Not(HasSubstr("An old comment")));
   EXPECT_THAT(rewritten, HasSubstr("-SB16 #Sound Blaster 16 (jumper configured)\n"));
-  EXPECT_TRUE(s.machine.journal().size() > 0);
+  EXPECT_TRUE(s.machine.journal_size() > 0);
   std::vector<std::string> want = kHandshake;
   want.push_back("get PCI IRQs");
-  EXPECT_EQ(s.requests(), want);
+  EXPECT_EQ(s.machine.request_names(), want);
   // Two cards: the menu offers reordering, and its card lines name both.
   EXPECT_TRUE(on_screen(t, "Reorder card list")) << t.screen();
   EXPECT_TRUE(on_screen(t, "Sound Blaster 16 (jumper configured)")) << t.screen();
@@ -63,7 +63,7 @@ TEST(ConfiguratorScreen, ConfigurationIsRewrittenAtOnceAndOneConfiguratorRuns) {
   EXPECT_EQ(second.status, 255);
   EXPECT_THAT(second.err, HasSubstr("Another configurator is running (pid "));
   EXPECT_EQ(s.status(), "AUDSET\n");  // the second one touched nothing
-  EXPECT_EQ(s.requests(), want);
+  EXPECT_EQ(s.machine.request_names(), want);
 
   // Escape leaves the menu with the first item current.
   t.press(Key::Down, 3);
@@ -80,7 +80,7 @@ TEST(ConfiguratorScreen, ConfigurationIsRewrittenAtOnceAndOneConfiguratorRuns) {
   EXPECT_EQ(t.exit_status(), 0);
   EXPECT_EQ(s.status(), "AUDSET_OK\n");
   EXPECT_EQ(s.read("etc/devices.cfg"), rewritten);  // kept, though cancelled
-  EXPECT_EQ(s.requests(), want);
+  EXPECT_EQ(s.machine.request_names(), want);
 }
 
 // With standard error on the terminal, the run's own messages never land on
@@ -145,7 +145,7 @@ TEST(ConfiguratorScreen, UnusableTerminalIsAClearError) {
     for (const char *program : {"audcore", "audpanel"}) {
       std::vector<std::string> argv = {bin(program)};
       if (std::string(program) == "audcore") argv.insert(argv.end(), {"c", s.dir});
-      auto r = run(argv, {s.machine.env(), c.term});
+      auto r = s.run(argv, {c.term});
       EXPECT_EQ(r.status, 255) << program << " " << c.term;
       EXPECT_THAT(r.err, HasSubstr(c.line)) << program << " " << c.term;
       EXPECT_EQ(r.out, "") << program << " " << c.term;
@@ -217,7 +217,7 @@ TEST(ConfiguratorScreen, CardAddedByHandStartsUp) {
   EXPECT_EQ(s.status(), "AUDSET_OK\n");
   EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("SB16 ON P220 I5 D1 d5\n"));
 
-  auto r = kvltest::run({s.path("bin/audstart")}, {s.machine.env()});
+  auto r = s.tool("audstart");
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_THAT(r.out + s.read("logs/audstart.log"), HasSubstr("Kelvane started OK."));
 }
@@ -291,7 +291,7 @@ TEST(ConfiguratorScreen, FirstConfigurationDetectsTheDemoMachine) {
   EXPECT_THAT(cfg, HasSubstr("/PNPDEV CTL0031 "));
   EXPECT_THAT(cfg, HasSubstr("\nPNP\n"));  // the driver's own read-data port
   EXPECT_TRUE(kvltest::file_exists(s.path("logs/pnpres.dat")));
-  auto r = kvltest::run({s.path("bin/audstart")}, {s.machine.env()});
+  auto r = s.tool("audstart");
   EXPECT_EQ(r.status, 0) << r.out << r.err << s.read("logs/audstart.log");
   EXPECT_THAT(r.out + s.read("logs/audstart.log"), HasSubstr("Kelvane started OK."));
 }
@@ -339,19 +339,14 @@ TEST(ConfiguratorScreen, FirstConfigurationProbesAnIsaOnlyMachine) {
   ASSERT_TRUE(s.launch(t));
   // The probe's port went to the card's first device, the FM synthesizer,
   // whose fixed port wins; the audio part's values are asked.
-  ASSERT_TRUE(Installed::drawn(t, "Select I/O port for Sound Blaster 16")) << t.screen();
-  ASSERT_TRUE(choose(t, "220 - May be free (not sure)", "Select IRQ for")) << t.screen();
-  ASSERT_TRUE(choose(t, " 5 - May be free (not sure)", "Select DMA for")) << t.screen();
-  ASSERT_TRUE(choose(t, "1  - free", "Select DMA for", "16-bit DMA channel.")) << t.screen();
-  ASSERT_TRUE(choose(t, "5  - free", "Select I/O port for")) << t.screen();
-  ASSERT_TRUE(choose(t, "330 - May be free (not sure)", kMenu)) << t.screen();
+  ASSERT_TRUE(sb16_defaults(t)) << t.screen();
   EXPECT_TRUE(on_screen(t, "Sound Blaster 16 (jumper configured)")) << t.screen();
   t.press(Key::Enter);  // Save
   ASSERT_TRUE(t.wait_exit(10000)) << t.screen();
   EXPECT_EQ(t.exit_status(), 0) << s.err();
   EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("SB16 ON P220 I5 D1 d5\n"));
   EXPECT_THAT(s.read("etc/devices.cfg"), HasSubstr("/IRQEXCLUDE 3 4\n"));
-  auto r = kvltest::run({s.path("bin/audstart")}, {s.machine.env()});
+  auto r = s.tool("audstart");
   EXPECT_EQ(r.status, 0) << r.out << r.err << s.read("logs/audstart.log");
   EXPECT_THAT(r.out + s.read("logs/audstart.log"), HasSubstr("Kelvane started OK."));
 }

@@ -251,7 +251,7 @@ TEST(KvlcfgCommandLine, UsageAndTheInstallationDirectory) {
     std::vector<std::string> argv = {bin("kvlcfg")};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     if (c.args.empty() || c.args[0] != "-d") argv.insert(argv.begin() + 1, {"-d", k.dir});
-    RunResult r = run(argv, {k.machine.env()});
+    RunResult r = k.run(argv);
     std::string what = c.args.empty() ? "(none)" : c.args[0];
     EXPECT_EQ(r.status, c.status) << what << "\n" << r.err;
     EXPECT_EQ(r.err.substr(0, c.err_start.size()), c.err_start) << what;
@@ -260,11 +260,11 @@ TEST(KvlcfgCommandLine, UsageAndTheInstallationDirectory) {
   EXPECT_EQ(k.files(), before);
 
   // Without -d, the installation that /etc/kvl.conf names.
-  RunResult r = run({bin("kvlcfg"), "list"}, {k.machine.env()});
+  RunResult r = k.run({bin("kvlcfg"), "list"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("Card 2 MPU401: "));
-  write_file(k.machine.root() + "/etc/kvl.conf", "# nothing\n");
-  r = run({bin("kvlcfg"), "list"}, {k.machine.env()});
+  k.write_kvl_conf("# nothing\n");
+  r = k.run({bin("kvlcfg"), "list"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "kvlcfg: Error: KVLLIBDIR not set in /etc/kvl.conf\n");
 }

@@ -69,7 +69,7 @@ TEST(KvlcfgLock, ARunningChangeRefusesTheConfigurator) {
   Kvl k(kTwoCards, kIsaMachine);
   Terminal t;
   // kvlcfg apply takes the lock, then waits for the file on its terminal.
-  ASSERT_TRUE(t.start({bin("kvlcfg"), "-d", k.dir, "apply", "-"}, {k.machine.env()}));
+  ASSERT_TRUE(t.start({bin("kvlcfg"), "-d", k.dir, "apply", "-"}, k.env()));
   // The lock file names its holder once the lock is held.
   auto held = [&] { return file_exists(k.path("etc/.audset.lock")) && !k.read("etc/.audset.lock").empty(); };
   for (int i = 0; i < WAIT_MS / 10 && !held(); i++)
@@ -119,17 +119,6 @@ void save(Terminal &t, bool warned) {
   ASSERT_EQ(t.exit_status(), 0);
 }
 
-// The SB16's dialogs answered with its factory defaults.
-void sb16_defaults(Terminal &t) {
-  ASSERT_TRUE(Installed::drawn(t, "Select I/O port for Sound Blaster 16")) << t.screen();
-  ASSERT_TRUE(choose(t, "220 - May be free (not sure)", "Select IRQ for")) << t.screen();
-  ASSERT_TRUE(choose(t, " 5 - May be free (not sure)", "Select DMA for")) << t.screen();
-  ASSERT_TRUE(choose(t, "1  - free", "Select DMA for", "16-bit DMA channel.")) << t.screen();
-  ASSERT_TRUE(choose(t, "5  - free", "Select I/O port for")) << t.screen();
-  ASSERT_TRUE(choose(t, "330 - May be free (not sure)", kMenu)) << t.screen();
-  ASSERT_TRUE(settled(t));
-}
-
 TEST(KvlcfgFrontEnds, TheSameEditGivesTheSameFiles) {
   const Edit edits[] = {
       {"add a card with its defaults", "/SECUREAUDIO OFF\n",
@@ -138,7 +127,8 @@ TEST(KvlcfgFrontEnds, TheSameEditGivesTheSameFiles) {
          ASSERT_TRUE(choose(t, "Add new card/device", kAdd)) << t.screen();
          ASSERT_TRUE(move_to(t, "Sound Blaster 16 (jumper configured)")) << t.screen();
          t.press(Key::Enter);
-         sb16_defaults(t);
+         ASSERT_TRUE(sb16_defaults(t)) << t.screen();
+         ASSERT_TRUE(settled(t));
          save(t, false);
        },
        {"add", "SB16"}},
@@ -174,7 +164,8 @@ TEST(KvlcfgFrontEnds, TheSameEditGivesTheSameFiles) {
       {"the first configuration's detection", "",
        [](Terminal &t, const Installed &s) {
          ASSERT_TRUE(s.launch(t)) << t.screen();
-         sb16_defaults(t);
+         ASSERT_TRUE(sb16_defaults(t)) << t.screen();
+         ASSERT_TRUE(settled(t));
          save(t, false);
        },
        {"detect"}},

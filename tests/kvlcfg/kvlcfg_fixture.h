@@ -38,13 +38,12 @@ struct Kvl : Installed {
       : Installed(machine_json) {
     if (!config.empty()) write("etc/devices.cfg", config);
   }
-  void write(const std::string &rel, const std::string &text) const { write_file(path(rel), text); }
 
   // Runs kvlcfg -d DIR ARGS... on the machine.
   RunResult kvlcfg(const std::vector<std::string> &args, const std::string &input = "") const {
     std::vector<std::string> argv = {bin("kvlcfg"), "-d", dir};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run(argv, {machine.env()}, input);
+    return run(argv, {}, input);
   }
   // The same with --json; the document on standard output, parsed.
   nlohmann::json json(const std::vector<std::string> &args, RunResult *r = nullptr) const {

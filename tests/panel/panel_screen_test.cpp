@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "installed.h"
 #include "support.h"
 #include "termharness.h"
 
@@ -23,59 +24,32 @@ namespace {
 
 const std::string kMenu = "Kelvane - Control menu";
 
-// An installation directory with the built programs under bin/, named by the
-// machine's /etc/kvl.conf.
-struct Installed {
-  kvltest::SimMachine machine;
-  kvltest::TempDir install;
-
-  explicit Installed(const std::string &dspdevs_map = "") {
-    for (const char *d : {"bin", "etc", "logs", "docs"})
-      std::filesystem::create_directories(install / d);
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvlconf.sh", "audpanel", "kvltest"})
-      std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
-    std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg",
-                               install / "etc/devices.cfg");
-    std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/docs/README.kvltest",
-                               install / "docs/README.kvltest");
-    kvltest::write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + install.path() + "\n");
-    if (!dspdevs_map.empty()) kvltest::write_file(map_path(), dspdevs_map);
+// An installation with the programs audstart runs and the panel's self test
+// needs, the demo configuration and kvltest's help text, named by the
+// machine's /etc/kvl.conf; etc/dspdevs.map holds dspdevs_map unless empty.
+struct Panel : kvltest::Installed {
+  explicit Panel(const std::string &dspdevs_map = "")
+      : Installed("", "",
+                  {.folders = {"logs"},
+                   .programs = {"audcore", "audstart", "audstop", "kvlsim", "kvlconf.sh", "audpanel", "kvltest"},
+                   .shipped = {"etc/devices.cfg", "docs/README.kvltest"},
+                   .named = true}) {
+    if (!dspdevs_map.empty()) write("etc/dspdevs.map", dspdevs_map);
   }
-  std::string map_path() const { return install / "etc/dspdevs.map"; }
-  kvltest::RunResult tool(const char *name) const {
-    return kvltest::run({install / (std::string("bin/") + name)}, {machine.env()});
-  }
+  std::string map_path() const { return path("etc/dspdevs.map"); }
   void start() const {
     auto r = tool("audstart");
-    ASSERT_EQ(r.status, 0) << r.err << kvltest::read_file(install / "logs/audstart.log");
+    ASSERT_EQ(r.status, 0) << r.err << read("logs/audstart.log");
   }
   // Starts audpanel and waits for its menu.
   bool panel(Terminal &t, const std::vector<std::string> &args = {}) const {
     std::vector<std::string> argv = {kvltest::bin("audpanel")};
     argv.insert(argv.end(), args.begin(), args.end());
-    return t.start(argv, {machine.env()}) && drawn(t, kMenu);
+    return t.start(argv, env()) && drawn(t, kMenu);
   }
-  // The journal's entries of request from index from on.
-  std::vector<json> requests_since(size_t from, const std::string &request) const {
-    auto j = machine.journal();
-    std::vector<json> out;
-    for (size_t i = from; i < j.size(); i++)
-      if (j[i]["request"] == request) out.push_back(j[i]);
-    return out;
-  }
-  size_t journal_size() const { return machine.journal().size(); }
   json routing() const { return json::parse(machine.kvlsim("state").out)["routing"]; }
   kvltest::RunResult fault(const std::vector<std::string> &args) const {
     return machine.kvlsim("fault", args);
-  }
-
-  // A full-screen list with title is drawn and the cursor stands in it.
-  static bool drawn(Terminal &t, const std::string &title) {
-    int last = t.rows() - 1;
-    return t.wait_until([&] {
-      return t.row(0).find(title) != std::string::npos && t.cell(last, t.cols() - 1).ch == "┘" &&
-             t.cursor().row < last;
-    });
   }
 };
 
@@ -122,9 +96,9 @@ TEST(PanelStart, FatalErrorsBeforeTheScreen) {
       {"EACCES", EACCES, ""},
   };
   for (const Case &c : cases) {
-    Installed s;
+    Panel s;
     ASSERT_EQ(s.fault({"--open", "/dev/mixer0", c.errno_name}).status, 0);
-    auto r = kvltest::run({kvltest::bin("audpanel"), "-v", "vv", "-x"}, {s.machine.env()});
+    auto r = s.run({kvltest::bin("audpanel"), "-v", "vv", "-x"});
     EXPECT_EQ(r.status, 255) << c.errno_name;
     EXPECT_EQ(r.err, "Warning: Unrecognized option x\n/dev/mixer0: " +
                          std::string(std::strerror(c.err)) + "\n" + c.explanation)
@@ -133,14 +107,14 @@ TEST(PanelStart, FatalErrorsBeforeTheScreen) {
   }
 
   // /etc/kvl.conf missing, or without a KVLLIBDIR= line.
-  Installed s;
+  Panel s;
   std::string conf = s.machine.root() + "/etc/kvl.conf";
   std::filesystem::remove(conf);
-  auto r = kvltest::run({kvltest::bin("audpanel")}, {s.machine.env()});
+  auto r = s.run({kvltest::bin("audpanel")});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.err, "/etc/kvl.conf: " + std::string(std::strerror(ENOENT)) + "\n");
   kvltest::write_file(conf, "# KVLLIBDIR=/opt/a\nKVLLIBDIR =/opt/b\n");
-  r = kvltest::run({kvltest::bin("audpanel")}, {s.machine.env()});
+  r = s.run({kvltest::bin("audpanel")});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.err, "Error: KVLLIBDIR not set in /etc/kvl.conf\n");
 }
@@ -150,15 +124,14 @@ TEST(PanelStart, FatalErrorsBeforeTheScreen) {
 TEST(PanelStart, ClosedInputIsTheEndOfTerminalInput) {
   for (const char *redirect : {"</dev/null", "<&-"}) {
     SCOPED_TRACE(redirect);
-    Installed s;
+    Panel s;
     s.start();
-    size_t from = s.journal_size();
-    auto r = kvltest::run({"/bin/sh", "-c", std::string("exec \"$0\" ") + redirect,
-                           kvltest::bin("audpanel")},
-                          {s.machine.env(), "TERM=xterm"});
+    size_t from = s.machine.journal_size();
+    auto r = s.run({"/bin/sh", "-c", std::string("exec \"$0\" ") + redirect, kvltest::bin("audpanel")},
+                   {"TERM=xterm"});
     EXPECT_EQ(r.status, 255);
     EXPECT_THAT(r.err, HasSubstr("End of terminal input\n"));
-    EXPECT_TRUE(s.requests_since(from, "Set reroute").empty());
+    EXPECT_TRUE(s.machine.requests("Set reroute", from).empty());
     EXPECT_FALSE(kvltest::file_exists(s.map_path()));
   }
 }
@@ -174,11 +147,11 @@ TEST(PanelStart, SysinfoRefusedEndsTheScreenThenPrints) {
       {"EIO", {"KVL_SYSINFO: Input/output error"}},
   };
   for (const Case &c : cases) {
-    Installed s;
+    Panel s;
     s.start();
     ASSERT_EQ(s.fault({"KVL_SYSINFO", c.errno_name}).status, 0);
     Terminal t;
-    ASSERT_TRUE(t.start({kvltest::bin("audpanel")}, {s.machine.env()}));
+    ASSERT_TRUE(t.start({kvltest::bin("audpanel")}, s.env()));
     ASSERT_TRUE(t.wait_exit()) << t.screen();
     EXPECT_EQ(t.exit_status(), 255);
     // Whole rows below the newline that ends the screen: the terminal is back
@@ -192,7 +165,7 @@ TEST(PanelStart, SysinfoRefusedEndsTheScreenThenPrints) {
 }
 
 TEST(PanelMenu, OptionsEscapeAndDiscard) {
-  Installed s;
+  Panel s;
   s.start();
   Terminal t;
   ASSERT_TRUE(s.panel(t, {"-v", "vv", "-x"})) << t.screen();
@@ -216,7 +189,7 @@ TEST(PanelMenu, OptionsEscapeAndDiscard) {
 }
 
 TEST(PanelMenu, NoAudioDevices) {
-  Installed s;  // the driver is loaded but has no card
+  Panel s;  // the driver is loaded but has no card
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   EXPECT_TRUE(s.machine.requests("SNDCTL_AUDIOINFO").empty());
@@ -224,18 +197,18 @@ TEST(PanelMenu, NoAudioDevices) {
   open_dialog(t, kInputItem);
   ASSERT_TRUE(t.wait_for("No devices to reorder")) << t.screen();
   t.press(Key::Enter);
-  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kMenu)) << t.screen();
 }
 
 TEST(PanelRouting, DialogLinesAndUnknownDevice) {
-  Installed s("3 0 1 \n4 2 \n0 \n");
+  Panel s("3 0 1 \n4 2 \n0 \n");
   s.start();
   // Five audio-info requests for the check; the dialog's first one fails.
   ASSERT_EQ(s.fault({"SNDCTL_AUDIOINFO", "EIO", "6"}).status, 0);
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   open_dialog(t, kInputItem + 1);
-  ASSERT_TRUE(Installed::drawn(t, "Reorder devices")) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, "Reorder devices")) << t.screen();
   EXPECT_THAT(t.row(1), HasSubstr("Select a device and move it up/down with the function buttons"));
   EXPECT_THAT(t.row(kDialogRow), HasSubstr("/dev/dsp4: unknown "));
   EXPECT_THAT(t.row(kDialogRow + 1), HasSubstr("/dev/dsp2: ES1371 DAC1 "));
@@ -250,9 +223,9 @@ TEST(PanelRouting, DialogLinesAndUnknownDevice) {
 
 TEST(PanelRouting, CancelAfterMovesSendsNothing) {
   std::string map = "3 0 1 \n4 2 \n0 \n";
-  Installed s(map);
+  Panel s(map);
   s.start();
-  size_t from = s.journal_size();
+  size_t from = s.machine.journal_size();
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   open_dialog(t, kInputItem);
@@ -264,24 +237,24 @@ TEST(PanelRouting, CancelAfterMovesSendsNothing) {
            t.cell(kDialogRow + 1, 2).reverse;
   })) << t.screen();
   button(t, 4);  // Cancel
-  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kMenu)) << t.screen();
   open_dialog(t, kInputItem);
   ASSERT_TRUE(t.wait_until([&] {
     return t.row(kDialogRow).find("/dev/dsp3: ES1371 DAC2") != std::string::npos;
   })) << t.screen();
   button(t, 4);
-  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kMenu)) << t.screen();
   open_dialog(t, 1);  // Cancel changes and Exit
   ASSERT_TRUE(t.wait_exit()) << t.screen();
   EXPECT_EQ(t.exit_status(), 0);
-  EXPECT_TRUE(s.requests_since(from, "Set reroute").empty());
+  EXPECT_TRUE(s.machine.requests("Set reroute", from).empty());
   EXPECT_EQ(kvltest::read_file(s.map_path()), map);
 }
 
 TEST(PanelRouting, SavedRoutingReachesEveryStart) {
-  Installed s("3 0 1 \n4 2 \n0 \n");
+  Panel s("3 0 1 \n4 2 \n0 \n");
   s.start();
-  size_t from = s.journal_size();
+  size_t from = s.machine.journal_size();
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   open_dialog(t, kInputItem);
@@ -299,14 +272,14 @@ TEST(PanelRouting, SavedRoutingReachesEveryStart) {
   t.press(Key::Down);
   button(t, 2);
   button(t, 3);  // OK
-  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kMenu)) << t.screen();
   t.press(Key::Enter);  // Save changes and Exit, the first item again
   ASSERT_TRUE(t.wait_exit()) << t.screen();
   EXPECT_EQ(t.exit_status(), 0);
 
   std::string saved = "3 1 0 \n4 2 \n0 \n";
   EXPECT_EQ(kvltest::read_file(s.map_path()), saved);
-  auto sent = s.requests_since(from, "Set reroute");
+  auto sent = s.machine.requests("Set reroute", from);
   ASSERT_EQ(sent.size(), 3u);
   std::vector<std::vector<int>> lists = {{3, 1, 0}, {4, 2}, {0}};
   for (int k = 0; k < 3; k++) {
@@ -317,9 +290,9 @@ TEST(PanelRouting, SavedRoutingReachesEveryStart) {
   // A restart and a second start-up both give the driver the saved lists.
   ASSERT_EQ(s.tool("audstop").status, 0);
   for (int run = 0; run < 2; run++) {
-    from = s.journal_size();
+    from = s.machine.journal_size();
     s.start();
-    sent = s.requests_since(from, "Set reroute");
+    sent = s.machine.requests("Set reroute", from);
     ASSERT_EQ(sent.size(), 3u) << run;
     for (int k = 0; k < 3; k++) EXPECT_EQ(devices_of(sent[k]), lists[k]) << run;
     json routing = s.routing();
@@ -332,7 +305,7 @@ TEST(PanelRouting, SavedRoutingReachesEveryStart) {
 // The driver refuses the output list: a box, the panel still ends with 0, the
 // output line holds the driver's list and the duplex line stays third.
 TEST(PanelRouting, RefusedSetRerouteKeepsTheLines) {
-  Installed s("3 0 1 \n4 2 \n0 \n");
+  Panel s("3 0 1 \n4 2 \n0 \n");
   s.start();
   ASSERT_EQ(s.fault({"Set reroute", "EIO", "2"}).status, 0);
   Terminal t;
@@ -340,13 +313,13 @@ TEST(PanelRouting, RefusedSetRerouteKeepsTheLines) {
   open_dialog(t, kInputItem + 1);
   ASSERT_TRUE(t.wait_for("/dev/dsp2: ES1371 DAC1")) << t.screen();
   button(t, 1);  // Move Up on the first line: nothing moves
-  ASSERT_TRUE(Installed::drawn(t, "Reorder devices")) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, "Reorder devices")) << t.screen();
   t.press(Key::Down);
   button(t, 1);  // 2 4
   ASSERT_TRUE(t.wait_until([&] { return t.row(kDialogRow).find("/dev/dsp2") != std::string::npos; }))
       << t.screen();
   button(t, 3);
-  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kMenu)) << t.screen();
   t.press(Key::Enter);
   ASSERT_TRUE(t.wait_for("The driver refused the /dev/dsp output routing: Input/output error"))
       << t.screen();
@@ -360,18 +333,18 @@ TEST(PanelRouting, RefusedSetRerouteKeepsTheLines) {
 
 // Without etc/ nothing is sent and the menu comes back, the reordering kept.
 TEST(PanelRouting, InstallationWithoutEtc) {
-  Installed s;
+  Panel s;
   s.start();
-  std::filesystem::remove_all(s.install / "etc");
-  size_t from = s.journal_size();
+  std::filesystem::remove_all(s.path("etc"));
+  size_t from = s.machine.journal_size();
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   t.press(Key::Enter);
   // The box cuts the long path; the whole line follows the screen's end.
   ASSERT_TRUE(t.wait_for("Cannot write " + s.map_path().substr(0, 20))) << t.screen();
   t.press(Key::Enter);
-  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
-  EXPECT_TRUE(s.requests_since(from, "Set reroute").empty());
+  ASSERT_TRUE(Panel::drawn(t, kMenu)) << t.screen();
+  EXPECT_TRUE(s.machine.requests("Set reroute", from).empty());
   open_dialog(t, 1);
   ASSERT_TRUE(t.wait_exit()) << t.screen();
   EXPECT_EQ(t.exit_status(), 0);
@@ -386,17 +359,16 @@ TEST(PanelRouting, InstallationWithoutEtc) {
 // An empty value or one with a NUL byte names nothing: the next usable line
 // does, so the routing is never written over the file before the NUL.
 TEST(PanelRouting, DamagedKvllibdirValuesNameNothing) {
-  Installed s;
+  Panel s;
   s.start();
   using namespace std::string_literals;
-  kvltest::write_file(s.machine.root() + "/etc/kvl.conf",
-                      "KVLLIBDIR=\nKVLLIBDIR="s + s.install.path() + "/victim\0/x\nKVLLIBDIR=/opt/b\n"s);
-  kvltest::write_file(s.install / "victim", "keep\n");
+  s.write_kvl_conf("KVLLIBDIR=\nKVLLIBDIR="s + s.dir + "/victim\0/x\nKVLLIBDIR=/opt/b\n"s);
+  s.write("victim", "keep\n");
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
   t.press(Key::Enter);
   EXPECT_TRUE(t.wait_for("Cannot write /opt/b/etc/dspdevs.map:")) << t.screen();
-  EXPECT_EQ(kvltest::read_file(s.install / "victim"), "keep\n");
+  EXPECT_EQ(kvltest::read_file(s.path("victim")), "keep\n");
 }
 
 constexpr int kSelfTestItem = 2;
@@ -405,7 +377,7 @@ const std::string kResults = "KVL Audio Self Test results";
 // The self test with the real kvltest: every device plays, the verdict box,
 // then the results window with README.kvltest, the separator lines and the log.
 TEST(PanelSelfTest, AllTestsOkOnTheDemoMachine) {
-  Installed s;
+  Panel s;
   s.start();
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
@@ -413,10 +385,10 @@ TEST(PanelSelfTest, AllTestsOkOnTheDemoMachine) {
   ASSERT_TRUE(t.wait_for("All tests completed successfully.", 20000)) << t.screen();
   json state = json::parse(s.machine.kvlsim("state").out);  // kept: the loop reads into it
   for (const json &dev : state["audio"]) EXPECT_GT(dev.value("played", 0), 0) << dev.dump();
-  EXPECT_EQ(kvltest::read_file(s.install / "logs/kvltest.log").rfind("All tests OK\n"),
-            kvltest::read_file(s.install / "logs/kvltest.log").size() - 13);
+  EXPECT_EQ(kvltest::read_file(s.path("logs/kvltest.log")).rfind("All tests OK\n"),
+            kvltest::read_file(s.path("logs/kvltest.log")).size() - 13);
   t.press(Key::Enter);
-  ASSERT_TRUE(Installed::drawn(t, kResults)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kResults)) << t.screen();
   EXPECT_THAT(t.row(1), HasSubstr("kvltest checks the sound driver"));
   EXPECT_TRUE(t.contains("│ Self test log ")) << t.screen();
   EXPECT_TRUE(t.contains("│ ============= ")) << t.screen();
@@ -424,13 +396,13 @@ TEST(PanelSelfTest, AllTestsOkOnTheDemoMachine) {
   t.press(Key::PageDown, 2);
   EXPECT_TRUE(t.wait_for("All tests OK")) << t.screen();
   button(t, 1);
-  ASSERT_TRUE(Installed::drawn(t, kMenu)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kMenu)) << t.screen();
 }
 
 TEST(PanelSelfTest, OpenFaultFailsAndAMissingReadmeIsSaid) {
-  Installed s;
+  Panel s;
   s.start();
-  std::filesystem::remove(s.install / "docs/README.kvltest");
+  std::filesystem::remove(s.path("docs/README.kvltest"));
   ASSERT_EQ(s.fault({"--open", "/dev/dsp2", "EBUSY"}).status, 0);
   Terminal t;
   ASSERT_TRUE(s.panel(t)) << t.screen();
@@ -438,10 +410,10 @@ TEST(PanelSelfTest, OpenFaultFailsAndAMissingReadmeIsSaid) {
   ASSERT_TRUE(t.wait_for("One or more errors were detected during the self test", 20000))
       << t.screen();
   t.press(Key::Enter);
-  ASSERT_TRUE(Installed::drawn(t, kResults)) << t.screen();
+  ASSERT_TRUE(Panel::drawn(t, kResults)) << t.screen();
   EXPECT_THAT(t.row(1), HasSubstr("Failed to open the log file"));
   EXPECT_THAT(t.row(3), HasSubstr("Self test log"));
-  EXPECT_THAT(kvltest::read_file(s.install / "logs/kvltest.log"),
+  EXPECT_THAT(kvltest::read_file(s.path("logs/kvltest.log")),
               HasSubstr("/dev/dsp2: open for writing: FAILED (Device or resource busy)\n"));
 }
 
@@ -465,14 +437,14 @@ TEST(Kvltest, LastLineAndStatus) {
       {"bad usage", {"-C", "-x"}, "", false, nullptr, 2, ""},
   };
   for (const Case &c : cases) {
-    Installed s;
+    Panel s;
     if (c.start) s.start();
     if (c.fault) {
       ASSERT_EQ(s.fault({c.fault, "EIO"}).status, 0);
     }
     std::vector<std::string> argv = {kvltest::bin("kvltest")};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    auto r = kvltest::run(argv, {s.machine.env()}, c.input);
+    auto r = s.run(argv, {}, c.input);
     EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.out;
     if (c.status == 2) {
       EXPECT_EQ(r.err, "Usage: kvltest [-q] [-C] [-l FILE]\n");

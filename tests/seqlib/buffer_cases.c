@@ -35,31 +35,6 @@ static void init_with_buflen(void)
     printf("%d %d\n", r, _seqbuflen);
 }
 
-void case_init_buflen(void)
-{
-    static const struct {
-        int buflen;
-        const char *out;
-        const char *err;
-    } table[] = {
-        {32, "0 32\n", ""},
-        {2048, "0 2048\n", ""},
-        {31, "2 0\n", invalid_buflen},
-        {2049, "2 0\n", invalid_buflen},
-        {-1, "2 0\n", invalid_buflen},
-    };
-    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
-        make_machine("GUS\n");
-        struct outcome o;
-        arg_buflen = table[i].buflen;
-        run_child(init_with_buflen, &o);
-        EXPECT_INT(o.status, 0);
-        EXPECT_STR(o.out, table[i].out);
-        EXPECT_STR(o.err, table[i].err);
-        remove_machine();
-    }
-}
-
 static void init_twice(void)
 {
     int fd = open_sequencer(O_WRONLY);
@@ -87,34 +62,6 @@ static void init_after_buffer_call(void)
     printf("%d %d\n", r, _seqbuflen);
 }
 
-void case_init_too_late(void)
-{
-    static const struct {
-        void (*body)(void);
-        const char *out;
-        const char *err;
-    } table[] = {
-        {init_twice, "0 1 1024\n", too_late},
-        {init_after_invalid, "2 1 0\n", "libKVL: KVL_init called with invalid buflen\n"
-                                        "libKVL: KVL_init called too late\n"},
-        {init_after_buffer_call, "1 2048\n", too_late},
-    };
-    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
-        make_machine("GUS\n");
-        struct outcome o;
-        run_child(table[i].body, &o);
-        EXPECT_INT(o.status, 0);
-        EXPECT_STR(o.out, table[i].out);
-        EXPECT_STR(o.err, table[i].err);
-        if (table[i].body == init_after_buffer_call) {
-            char capture[64];
-            EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 8);
-            EXPECT_INT(capture[0], 0x5a);
-        }
-        remove_machine();
-    }
-}
-
 /* 2040 bytes waiting in 2048: 8 more fit, 9 do not. */
 static void fill_to_boundary(void)
 {
@@ -130,23 +77,6 @@ static void fill_to_boundary(void)
     printf("waiting %d\n", _seqbufptr);
 }
 
-void case_flush_boundary(void)
-{
-    make_machine("GUS\n");
-    struct outcome o;
-    run_child(fill_to_boundary, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.out, "waiting 2040\nwaiting 2040\nwrite 2040\nwaiting 0\n");
-    EXPECT_STR(o.err, "");
-    static unsigned char capture[4096];
-    EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 2040);
-    int in_order = 1;
-    for (int i = 0; i < 2040; i++)
-        in_order &= capture[i] == (unsigned char)(i / 8);
-    EXPECT(in_order);
-    remove_machine();
-}
-
 static void dump_empty_then_some(void)
 {
     int fd = open_sequencer(O_WRONLY);
@@ -157,18 +87,6 @@ static void dump_empty_then_some(void)
     queue_event(fd, 2);
     KVL_seqbuf_dump(fd, _seqbuf, _seqbuflen);
     printf("waiting %d\n", _seqbufptr);
-}
-
-void case_zero_length_dump(void)
-{
-    make_machine("GUS\n");
-    struct outcome o;
-    run_child(dump_empty_then_some, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.out, "write 0\nwrite 16\nwaiting 0\n");
-    char capture[64];
-    EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 16);
-    remove_machine();
 }
 
 /* A sequencer that refuses writes: the buffer flushes drop the events and go
@@ -190,17 +108,6 @@ static void flush_into_refusing_device(void)
     printf("waiting %d\n", _seqbufptr);
 }
 
-void case_flush_errors_ignored(void)
-{
-    make_machine("GUS\n");
-    struct outcome o;
-    run_child(flush_into_refusing_device, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.out, "waiting 0\nwaiting 8\nwrite 32\nwaiting 0\n");
-    EXPECT_STR(o.err, "");
-    remove_machine();
-}
-
 static void classify_and_cache(void)
 {
     int fd = open_sequencer(O_WRONLY);
@@ -216,32 +123,6 @@ static void classify_and_cache(void)
     KVL_drum_caching(4, 9, 35, fd, _seqbuf, _seqbuflen); /* "opl": nothing */
 }
 
-void case_classification(void)
-{
-    make_machine("OPL\nSB Live\nOPL!\nGUS\nopl\nSB Live \nIWAVE\nSB Audigy\nSAM9407\nSoftKVL\n");
-    struct outcome o;
-    run_child(classify_and_cache, &o);
-    EXPECT_INT(o.status, 0);
-    int fd = -1;
-    sscanf(o.out, "fd %d", &fd);
-    char expected[512];
-    snprintf(expected, sizeof expected, "fd %d nrsynths 10 types 2 1 0 1 0 0 1 1 1 1\n", fd);
-    EXPECT_STR(o.out, expected);
-    /* The OPL device looked for its patch files under /etc, once. */
-    EXPECT_STR(o.err, "/etc/etc/std.o3: No such file or directory\n"
-                      "/etc/etc/drums.o3: No such file or directory\n");
-    char log[1024];
-    read_machine_file("gus.log", log, sizeof log);
-    snprintf(expected, sizeof expected,
-             "gusinit %d 1\ngusinit %d 3\ngusinit %d 6\ngusinit %d 7\ngusinit %d 8\n"
-             "gusinit %d 9\ngusload %d 0 1 5\ngusload %d 0 3 163\n",
-             fd, fd, fd, fd, fd, fd, fd, fd);
-    EXPECT_STR(log, expected);
-    char capture[64];
-    EXPECT(read_machine_file("sequencer.capture", capture, sizeof capture) <= 0);
-    remove_machine();
-}
-
 /* More synthesizers than synth_types holds, and device numbers outside it. */
 static void many_synths(void)
 {
@@ -253,30 +134,6 @@ static void many_synths(void)
         KVL_patch_caching(devs[i], 0, 1, fd, _seqbuf, _seqbuflen);
         KVL_drum_caching(devs[i], 0, 1, fd, _seqbuf, _seqbuflen);
     }
-}
-
-void case_many_synths(void)
-{
-    char synths[70 * 4 + 1] = "";
-    for (int i = 0; i < 70; i++)
-        strcat(synths, "GUS\n");
-    make_machine(synths);
-    struct outcome o;
-    run_child(many_synths, &o);
-    EXPECT_INT(o.status, 0);
-    int fd = -1;
-    sscanf(o.out, "fd %d", &fd);
-    static char expected[8192], log[8192];
-    snprintf(expected, sizeof expected, "fd %d nrsynths 70\n", fd);
-    EXPECT_STR(o.out, expected);
-    /* Devices 0-63 were classified; only device 63 of those asked caches. */
-    size_t len = 0;
-    for (int dev = 0; dev < 64; dev++)
-        len += (size_t)snprintf(expected + len, sizeof expected - len, "gusinit %d %d\n", fd, dev);
-    snprintf(expected + len, sizeof expected - len, "gusload %d 0 63 1\ngusload %d 0 63 129\n", fd, fd);
-    read_machine_file("gus.log", log, sizeof log);
-    EXPECT_STR(log, expected);
-    remove_machine();
 }
 
 static void mismatched_views(void)
@@ -298,29 +155,6 @@ static void mismatched_views(void)
     KVL_seq_advbuf(0, fd, _seqbuf, 2048);
     fprintf(stderr, "-- both\n");
     KVL_seq_advbuf(0, fd, mine, 2048);
-}
-
-void case_inconsistent_views(void)
-{
-    make_machine("GUS\n");
-    struct outcome o;
-    run_child(mismatched_views, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.err, "-- fd\n"
-                      "KVLlib: seqfd is inconsistent\n"
-                      "KVLlib: seqfd is inconsistent\n"
-                      "-- buf\n"
-                      "KVLlib: _seqbuf is inconsistent\n"
-                      "-- buflen\n"
-                      "KVLlib: _seqbuf is inconsistent\n"
-                      "-- both\n"
-                      "KVLlib: _seqbuf is inconsistent\n"
-                      "KVLlib: _seqbuf is inconsistent\n");
-    /* The events still went to the library's own descriptor. */
-    char capture[64], other[64];
-    EXPECT_INT(read_machine_file("sequencer.capture", capture, sizeof capture), 8);
-    EXPECT_INT(read_machine_file("other", other, sizeof other), 0);
-    remove_machine();
 }
 
 static void init_on_unloaded_driver(void)
@@ -351,28 +185,6 @@ static void init_without_synth_info(void)
     printf("not reached\n");
 }
 
-void case_setup_requests_fail(void)
-{
-    static const struct {
-        void (*body)(void);
-        const char *err;
-    } table[] = {
-        {init_on_unloaded_driver, "/dev/sequencer (NRSYNTHS: No such device\n"},
-        {implicit_init_on_unloaded_driver, "/dev/sequencer (NRSYNTHS: No such device\n"},
-        {init_without_synth_info, "/dev/sequencer (SYNTH_ID: Input/output error\n"
-                                  "KVL version 3.8 or later is required with KVLlib\n"},
-    };
-    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
-        make_machine("GUS\n");
-        struct outcome o;
-        run_child(table[i].body, &o);
-        EXPECT_INT(o.status, 255);
-        EXPECT_STR(o.out, "");
-        EXPECT_STR(o.err, table[i].err);
-        remove_machine();
-    }
-}
-
 static void write_patches(void)
 {
     int fd = open_sequencer(O_WRONLY);
@@ -391,26 +203,168 @@ static void write_patches(void)
     printf("not reached\n");
 }
 
-void case_write_patch(void)
+/* Every case above: a machine with the synthesizers synths, body in a child,
+ * what it left, and the sizes of the capture and of the file "other". */
+struct buffer_case {
+    const char *name;
+    const char *synths;
+    void (*body)(void);
+    int buflen; /* init_with_buflen's argument */
+    int status;
+    const char *out, *err; /* NULL: not checked */
+    struct size_check capture, other;
+    void (*check)(const struct outcome *o); /* what else must hold, or NULL */
+};
+
+static unsigned char capture[4096];
+
+static void first_event_sent(const struct outcome *o)
 {
-    make_machine("GUS\n");
-    struct outcome o;
-    run_child(write_patches, &o);
-    EXPECT_INT(o.status, 255);
-    EXPECT_STR(o.out, "3\n-1\n-1\n");
+    (void)o;
+    EXPECT_INT(capture[0], 0x5a);
+}
+
+static void events_in_order(const struct outcome *o)
+{
+    (void)o;
+    int in_order = 1;
+    for (int i = 0; i < 2040; i++)
+        in_order &= capture[i] == (unsigned char)(i / 8);
+    EXPECT(in_order);
+}
+
+/* The OPL device looked for its patch files under /etc, once (the case's
+ * err); every wave-table device was initialised, and asked for its patch. */
+static void classified(const struct outcome *o)
+{
+    int fd = -1;
+    sscanf(o->out, "fd %d", &fd);
+    char expected[512];
+    snprintf(expected, sizeof expected, "fd %d nrsynths 10 types 2 1 0 1 0 0 1 1 1 1\n", fd);
+    EXPECT_STR(o->out, expected);
+    char log[1024];
+    read_machine_file("gus.log", log, sizeof log);
+    snprintf(expected, sizeof expected,
+             "gusinit %d 1\ngusinit %d 3\ngusinit %d 6\ngusinit %d 7\ngusinit %d 8\n"
+             "gusinit %d 9\ngusload %d 0 1 5\ngusload %d 0 3 163\n",
+             fd, fd, fd, fd, fd, fd, fd, fd);
+    EXPECT_STR(log, expected);
+}
+
+/* Devices 0-63 were classified; only device 63 of those asked caches. */
+static void first_64_classified(const struct outcome *o)
+{
+    int fd = -1;
+    sscanf(o->out, "fd %d", &fd);
+    static char expected[8192], log[8192];
+    snprintf(expected, sizeof expected, "fd %d nrsynths 70\n", fd);
+    EXPECT_STR(o->out, expected);
+    size_t len = 0;
+    for (int dev = 0; dev < 64; dev++)
+        len += (size_t)snprintf(expected + len, sizeof expected - len, "gusinit %d %d\n", fd, dev);
+    snprintf(expected + len, sizeof expected - len, "gusload %d 0 63 1\ngusload %d 0 63 129\n", fd, fd);
+    read_machine_file("gus.log", log, sizeof log);
+    EXPECT_STR(log, expected);
+}
+
+#define TEN_GUS "GUS\nGUS\nGUS\nGUS\nGUS\nGUS\nGUS\nGUS\nGUS\nGUS\n"
+
+static const struct buffer_case table[] = {
+    {.name = "init_buflen", .synths = "GUS\n", .body = init_with_buflen, .buflen = 32,
+     .out = "0 32\n", .err = ""},
+    {.name = "init_buflen", .synths = "GUS\n", .body = init_with_buflen, .buflen = 2048,
+     .out = "0 2048\n", .err = ""},
+    {.name = "init_buflen", .synths = "GUS\n", .body = init_with_buflen, .buflen = 31,
+     .out = "2 0\n", .err = invalid_buflen},
+    {.name = "init_buflen", .synths = "GUS\n", .body = init_with_buflen, .buflen = 2049,
+     .out = "2 0\n", .err = invalid_buflen},
+    {.name = "init_buflen", .synths = "GUS\n", .body = init_with_buflen, .buflen = -1,
+     .out = "2 0\n", .err = invalid_buflen},
+
+    {.name = "init_too_late", .synths = "GUS\n", .body = init_twice, .out = "0 1 1024\n",
+     .err = too_late},
+    {.name = "init_too_late", .synths = "GUS\n", .body = init_after_invalid, .out = "2 1 0\n",
+     .err = "libKVL: KVL_init called with invalid buflen\n"
+            "libKVL: KVL_init called too late\n"},
+    {.name = "init_too_late", .synths = "GUS\n", .body = init_after_buffer_call, .out = "1 2048\n",
+     .err = too_late, .capture = EXACTLY(8), .check = first_event_sent},
+
+    {.name = "flush_boundary", .synths = "GUS\n", .body = fill_to_boundary,
+     .out = "waiting 2040\nwaiting 2040\nwrite 2040\nwaiting 0\n", .err = "",
+     .capture = EXACTLY(2040), .check = events_in_order},
+    {.name = "zero_length_dump", .synths = "GUS\n", .body = dump_empty_then_some,
+     .out = "write 0\nwrite 16\nwaiting 0\n", .capture = EXACTLY(16)},
+    {.name = "flush_errors_ignored", .synths = "GUS\n", .body = flush_into_refusing_device,
+     .out = "waiting 0\nwaiting 8\nwrite 32\nwaiting 0\n", .err = ""},
+
+    {.name = "classification",
+     .synths = "OPL\nSB Live\nOPL!\nGUS\nopl\nSB Live \nIWAVE\nSB Audigy\nSAM9407\nSoftKVL\n",
+     .body = classify_and_cache,
+     .err = "/etc/etc/std.o3: No such file or directory\n"
+            "/etc/etc/drums.o3: No such file or directory\n",
+     .capture = NOTHING, .check = classified},
+    {.name = "many_synths", .synths = TEN_GUS TEN_GUS TEN_GUS TEN_GUS TEN_GUS TEN_GUS TEN_GUS,
+     .body = many_synths, .check = first_64_classified},
+
+    /* The events still went to the library's own descriptor. */
+    {.name = "inconsistent_views", .synths = "GUS\n", .body = mismatched_views,
+     .err = "-- fd\n"
+            "KVLlib: seqfd is inconsistent\n"
+            "KVLlib: seqfd is inconsistent\n"
+            "-- buf\n"
+            "KVLlib: _seqbuf is inconsistent\n"
+            "-- buflen\n"
+            "KVLlib: _seqbuf is inconsistent\n"
+            "-- both\n"
+            "KVLlib: _seqbuf is inconsistent\n"
+            "KVLlib: _seqbuf is inconsistent\n",
+     .capture = EXACTLY(8), .other = EXACTLY(0)},
+
+    {.name = "setup_requests_fail", .synths = "GUS\n", .body = init_on_unloaded_driver,
+     .status = 255, .out = "", .err = "/dev/sequencer (NRSYNTHS: No such device\n"},
+    {.name = "setup_requests_fail", .synths = "GUS\n", .body = implicit_init_on_unloaded_driver,
+     .status = 255, .out = "", .err = "/dev/sequencer (NRSYNTHS: No such device\n"},
+    {.name = "setup_requests_fail", .synths = "GUS\n", .body = init_without_synth_info,
+     .status = 255, .out = "",
+     .err = "/dev/sequencer (SYNTH_ID: Input/output error\n"
+            "KVL version 3.8 or later is required with KVLlib\n"},
+
     /* Every call with a descriptor other than the library's warns; the failed
      * write ends the process. */
-    EXPECT_STR(o.err, "KVLlib: seqfd is inconsistent\n"
-                      "KVLlib: seqfd is inconsistent\n"
-                      "KVLlib: seqfd is inconsistent\n"
-                      "KVLlib: seqfd is inconsistent\n"
-                      "KVLlib: seqfd is inconsistent\n"
-                      "KVL_write_patch: Bad file descriptor\n");
-    char other[64], capture[64];
-    EXPECT_INT(read_machine_file("other", other, sizeof other), 8);
-    EXPECT(read_machine_file("sequencer.capture", capture, sizeof capture) <= 0);
+    {.name = "write_patch", .synths = "GUS\n", .body = write_patches, .status = 255,
+     .out = "3\n-1\n-1\n",
+     .err = "KVLlib: seqfd is inconsistent\n"
+            "KVLlib: seqfd is inconsistent\n"
+            "KVLlib: seqfd is inconsistent\n"
+            "KVLlib: seqfd is inconsistent\n"
+            "KVLlib: seqfd is inconsistent\n"
+            "KVL_write_patch: Bad file descriptor\n",
+     .capture = NOTHING, .other = EXACTLY(8)},
+};
+
+static const char *row_name(size_t row)
+{
+    return table[row].name;
+}
+
+static void run_row(size_t row)
+{
+    const struct buffer_case *c = &table[row];
+    make_machine(c->synths);
+    arg_buflen = c->buflen;
+    struct outcome o;
+    run_child(c->body, &o);
+    expect_outcome(&o, c->status, c->out, c->err);
+    expect_size("sequencer.capture", read_machine_file("sequencer.capture", capture, sizeof capture),
+                c->capture);
+    char other[64];
+    expect_size("other", read_machine_file("other", other, sizeof other), c->other);
+    if (c->check)
+        c->check(&o);
     remove_machine();
 }
+
+const struct case_table buffer_cases = {sizeof table / sizeof table[0], row_name, run_row};
 
 /* The event path's two forms, the header's inline one and the library's
  * functions (called through their addresses), run the same steps: each must

@@ -28,6 +28,28 @@ void expect_str(const char *file, int line, const char *what, const char *actual
     }
 }
 
+void expect_outcome(const struct outcome *o, int status, const char *out, const char *err)
+{
+    EXPECT_INT(o->status, status);
+    if (out)
+        EXPECT_STR(o->out, out);
+    if (err)
+        EXPECT_STR(o->err, err);
+}
+
+void expect_size(const char *rel, long got, struct size_check want)
+{
+    if (!want.checked || (want.bytes < 0 ? got <= 0 : got == want.bytes))
+        return;
+    if (got < 0)
+        fprintf(stderr, "%s is missing, expected %ld bytes\n", rel, want.bytes);
+    else if (want.bytes < 0)
+        fprintf(stderr, "%s holds %ld bytes, expected none\n", rel, got);
+    else
+        fprintf(stderr, "%s holds %ld bytes, expected %ld\n", rel, got, want.bytes);
+    failures++;
+}
+
 /* out = machine_root + rel; a path that does not fit ends the harness. */
 static void machine_path(char *out, size_t cap, const char *rel)
 {

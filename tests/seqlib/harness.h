@@ -41,6 +41,21 @@ extern int failures;
 void expect_str(const char *file, int line, const char *what, const char *actual,
                 const char *expected);
 
+/* What a case expects of a file's size: nothing checked ({0}, the default
+ * of a table row), EXACTLY(n) bytes, or NOTHING (missing or empty). */
+struct size_check {
+    int checked;
+    long bytes; /* -1: none */
+};
+#define EXACTLY(n) {1, (n)}
+#define NOTHING {1, -1}
+
+/* Checks what a child left: its exit status, and its standard output and
+ * error unless out or err is NULL. */
+void expect_outcome(const struct outcome *o, int status, const char *out, const char *err);
+/* Checks got, the count read_machine_file gave for the file rel. */
+void expect_size(const char *rel, long got, struct size_check want);
+
 /* Creates a fresh machine directory with dev/, etc/, the /dev/sequencer node
  * and, unless synths is NULL, sequencer.synths holding synths; points
  * KVL_SIMROOT at it. */

@@ -36,12 +36,25 @@ static void fill_banks(void)
     }
 }
 
-/* Lays out an installation at machine_root/kvl with std.o3 of std_records
- * records and a full drums.o3, and an /etc/kvl.conf that names it. */
-static void install_patches(int std_records)
+/* Where a loader case finds the patch files. */
+enum patch_files {
+    NAMED,          /* an installation at machine_root/kvl that /etc/kvl.conf names */
+    NAMED_NO_DRUMS, /* the same without drums.o3 */
+    DEFAULT_DIR,    /* etc/etc of the machine, and no /etc/kvl.conf */
+};
+
+/* Writes std.o3 of std_records records and a full drums.o3 where files
+ * says; DEFAULT_DIR gets both whole. */
+static void install_patches(enum patch_files files, int std_records)
 {
+    if (files == DEFAULT_DIR) {
+        write_machine_file("etc/etc/std.o3", std_bank, sizeof std_bank);
+        write_machine_file("etc/etc/drums.o3", drum_bank, sizeof drum_bank);
+        return;
+    }
     write_machine_file("kvl/etc/std.o3", std_bank, (size_t)std_records * RECORD);
-    write_machine_file("kvl/etc/drums.o3", drum_bank, sizeof drum_bank);
+    if (files == NAMED)
+        write_machine_file("kvl/etc/drums.o3", drum_bank, sizeof drum_bank);
     char conf[4200];
     int n = snprintf(conf, sizeof conf, "KVLLIBDIR=%s/kvl\n", machine_root);
     write_machine_file("etc/kvl.conf", conf, (size_t)n);
@@ -100,64 +113,16 @@ static void load_0_twice_and_5(void)
     opl3load(fd, 0, 1, 5);
 }
 
-void case_opl_record_bytes(void)
-{
-    make_machine("GUS\nOPL\n");
-    fill_banks();
-    install_patches(128);
-    struct outcome o;
-    run_child(load_0_twice_and_5, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.err, "");
-    EXPECT_INT(read_capture(), 2 * PATCH);
-    static const unsigned char first[PATCH] = {
-        0xFD, 0x03, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
-        1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-    };
-    EXPECT(memcmp(capture, first, PATCH) == 0);
-    expect_patch(capture + PATCH, 0x03FD, 1, 5, std_bank + 5 * RECORD);
-    remove_machine();
-}
-
 static void load_drum_35(void)
 {
     int fd = open_and_init(O_WRONLY);
     KVL_drum_caching(1, 9, 35, fd, _seqbuf, _seqbuflen);
 }
 
-void case_opl_drum_offset(void)
-{
-    make_machine("GUS\nOPL\n");
-    fill_banks();
-    install_patches(128);
-    struct outcome o;
-    run_child(load_drum_35, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_INT(read_capture(), PATCH);
-    EXPECT_INT(capture[4], 163);
-    expect_patch(capture, 0x03FD, 1, 163, drum_bank + 2100);
-    remove_machine();
-}
-
 static void load_7(void)
 {
     int fd = open_and_init(O_WRONLY);
     KVL_patch_caching(1, 0, 7, fd, _seqbuf, _seqbuflen);
-}
-
-void case_opl_2op_key(void)
-{
-    make_machine("GUS\nOPL\n");
-    fill_banks();
-    memcpy(std_bank + 7 * RECORD, "2OP", 3);
-    install_patches(128);
-    struct outcome o;
-    run_child(load_7, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_INT(read_capture(), PATCH);
-    expect_patch(capture, 0x01FD, 1, 7, std_bank + 7 * RECORD);
-    remove_machine();
 }
 
 static void load_invalid_twice(void)
@@ -169,44 +134,12 @@ static void load_invalid_twice(void)
     }
 }
 
-void case_opl_invalid_tag(void)
-{
-    make_machine("GUS\nOPL\n");
-    fill_banks();
-    memcpy(std_bank + 5 * RECORD, "XOP", 3);
-    memcpy(drum_bank + 40 * RECORD, "4op", 3);
-    install_patches(128);
-    struct outcome o;
-    run_child(load_invalid_twice, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.err, "KVLlib: Invalid OPL3 patch file std.o3, instr=5\n"
-                      "KVLlib: Invalid OPL3 patch file drums.o3, instr=40\n");
-    EXPECT(read_capture() <= 0);
-    remove_machine();
-}
-
 static void load_past_short_file(void)
 {
     int fd = open_and_init(O_WRONLY);
     KVL_patch_caching(1, 0, 9, fd, _seqbuf, _seqbuflen);
     KVL_patch_caching(1, 0, 10, fd, _seqbuf, _seqbuflen);
     printf("not reached\n");
-}
-
-void case_opl_short_file(void)
-{
-    make_machine("GUS\nOPL\n");
-    fill_banks();
-    install_patches(10);
-    struct outcome o;
-    run_child(load_past_short_file, &o);
-    EXPECT_INT(o.status, 255);
-    EXPECT_STR(o.out, "");
-    char expected[256];
-    snprintf(expected, sizeof expected, "std.o3: %s\n", strerror(ENODATA));
-    EXPECT_STR(o.err, expected);
-    EXPECT_INT(read_capture(), PATCH);
-    remove_machine();
 }
 
 static void queue_then_load(void)
@@ -216,21 +149,6 @@ static void queue_then_load(void)
     queue_event(fd, 0x22);
     KVL_patch_caching(1, 0, 3, fd, _seqbuf, _seqbuflen);
     printf("waiting %d\n", _seqbufptr);
-}
-
-void case_opl_patch_follows_events(void)
-{
-    make_machine("GUS\nOPL\n");
-    fill_banks();
-    install_patches(128);
-    struct outcome o;
-    run_child(queue_then_load, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.out, "waiting 0\n");
-    EXPECT_INT(read_capture(), 16 + PATCH);
-    EXPECT(capture[0] == 0x11 && capture[8] == 0x22);
-    expect_patch(capture + 16, 0x03FD, 1, 3, std_bank + 3 * RECORD);
-    remove_machine();
 }
 
 static void queue_then_load_refused(void)
@@ -249,32 +167,6 @@ static void load_refused_twice(void)
     printf("went on\n");
 }
 
-void case_opl_write_failures(void)
-{
-    static const struct {
-        void (*body)(void);
-        int status;
-        const char *out;
-        const char *err;
-    } table[] = {
-        /* A failed flush of the queued events ends the process. */
-        {queue_then_load_refused, 255, "", "write /dev/sequencer: Bad file descriptor\n"},
-        /* A failed patch write is reported once; the instrument counts as sent. */
-        {load_refused_twice, 0, "went on\n", "Write patch: /dev/sequencer: Bad file descriptor\n"},
-    };
-    for (size_t i = 0; i < sizeof table / sizeof table[0]; i++) {
-        make_machine("GUS\nOPL\n");
-        fill_banks();
-        install_patches(128);
-        struct outcome o;
-        run_child(table[i].body, &o);
-        EXPECT_INT(o.status, table[i].status);
-        EXPECT_STR(o.out, table[i].out);
-        EXPECT_STR(o.err, table[i].err);
-        remove_machine();
-    }
-}
-
 static void load_outside_range(void)
 {
     int fd = open_and_init(O_WRONLY);
@@ -283,20 +175,6 @@ static void load_outside_range(void)
     KVL_drum_caching(1, 0, 128, fd, _seqbuf, _seqbuflen);
     KVL_drum_caching(1, 0, -129, fd, _seqbuf, _seqbuflen);
     KVL_patch_caching(1, 0, 200, fd, _seqbuf, _seqbuflen); /* drum 72 */
-}
-
-void case_opl_instrument_range(void)
-{
-    make_machine("GUS\nOPL\n");
-    fill_banks();
-    install_patches(128);
-    struct outcome o;
-    run_child(load_outside_range, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.err, "");
-    EXPECT_INT(read_capture(), PATCH);
-    expect_patch(capture, 0x03FD, 1, 200, drum_bank + 72 * RECORD);
-    remove_machine();
 }
 
 static void load_5_on_each_device(void)
@@ -308,54 +186,11 @@ static void load_5_on_each_device(void)
     KVL_patch_caching(0, 0, 5, fd, _seqbuf, _seqbuflen);
 }
 
-/* The FM cache is kept per instrument, not per device: the second OPL device
- * never gets instrument 5. Wave-table devices are not cached by the library:
- * each call reaches gusload. */
-void case_opl_cache_per_instrument(void)
-{
-    make_machine("GUS\nOPL\nOPL\n");
-    fill_banks();
-    install_patches(128);
-    struct outcome o;
-    run_child(load_5_on_each_device, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.err, "");
-    EXPECT_INT(read_capture(), PATCH);
-    expect_patch(capture, 0x03FD, 1, 5, std_bank + 5 * RECORD);
-    char log[256];
-    read_machine_file("gus.log", log, sizeof log);
-    int loads = 0, fd, reserved, dev, patch;
-    for (char *line = strtok(log, "\n"); line; line = strtok(NULL, "\n"))
-        if (sscanf(line, "gusload %d %d %d %d", &fd, &reserved, &dev, &patch) == 4 && dev == 0 &&
-            patch == 5)
-            loads++;
-    EXPECT_INT(loads, 2);
-    remove_machine();
-}
-
 static void load_without_drums(void)
 {
     int fd = open_and_init(O_WRONLY);
     KVL_patch_caching(1, 0, 0, fd, _seqbuf, _seqbuflen);
     KVL_patch_caching(1, 0, 1, fd, _seqbuf, _seqbuflen);
-}
-
-void case_opl_missing_patch_file(void)
-{
-    make_machine("GUS\nOPL\nOPL\n");
-    fill_banks();
-    install_patches(128);
-    char path[4200];
-    snprintf(path, sizeof path, "%s/kvl/etc/drums.o3", machine_root);
-    remove(path);
-    struct outcome o;
-    run_child(load_without_drums, &o);
-    EXPECT_INT(o.status, 0);
-    char expected[4300];
-    snprintf(expected, sizeof expected, "%s: No such file or directory\n", path);
-    EXPECT_STR(o.err, expected);
-    EXPECT(read_capture() <= 0);
-    remove_machine();
 }
 
 static void load_1(void)
@@ -364,21 +199,155 @@ static void load_1(void)
     KVL_patch_caching(1, 0, 1, fd, _seqbuf, _seqbuflen);
 }
 
-/* Without /etc/kvl.conf the files are found in /etc/etc of the machine. */
-void case_opl_default_dir(void)
+/* A record of std.o3 or drums.o3 whose tag a case writes over. */
+struct tag_edit {
+    int drums; /* drums.o3, else std.o3 */
+    int record;
+    char tag[4]; /* "" ends the list */
+};
+
+/* A patch the capture holds at offset at, sent for a file record. */
+struct sent_patch {
+    int at;
+    unsigned key; /* 0: no patch checked */
+    int dev, instr;
+    int drums, record; /* the file record: in drums.o3, else std.o3 */
+};
+
+/* Every loader case above: the banks with their tags edited, written where
+ * files says, body run in a child on a machine with synths, then what it
+ * left, the capture's size and the patch it holds. */
+struct opl_case {
+    const char *name;
+    const char *synths;
+    struct tag_edit tags[2];
+    enum patch_files files;
+    int std_records; /* records in std.o3; all 128 when 0 */
+    void (*body)(void);
+    int status;
+    const char *out, *err; /* NULL: not checked */
+    struct size_check capture;
+    struct sent_patch patch;
+    void (*check)(const struct outcome *o); /* what else must hold, or NULL */
+};
+
+static void first_record_bytes(const struct outcome *o)
 {
-    make_machine("GUS\nOPL\n");
+    (void)o;
+    static const unsigned char first[PATCH] = {
+        0xFD, 0x03, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+        1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    };
+    EXPECT(memcmp(capture, first, PATCH) == 0);
+}
+
+static void drum_instrument_163(const struct outcome *o)
+{
+    (void)o;
+    EXPECT_INT(capture[4], 163);
+}
+
+static void std_o3_ended_early(const struct outcome *o)
+{
+    char expected[256];
+    snprintf(expected, sizeof expected, "std.o3: %s\n", strerror(ENODATA));
+    EXPECT_STR(o->err, expected);
+}
+
+static void events_first(const struct outcome *o)
+{
+    (void)o;
+    EXPECT(capture[0] == 0x11 && capture[8] == 0x22);
+}
+
+static void gusload_each_call(const struct outcome *o)
+{
+    (void)o;
+    char log[256];
+    read_machine_file("gus.log", log, sizeof log);
+    int loads = 0, fd, reserved, dev, patch;
+    for (char *line = strtok(log, "\n"); line; line = strtok(NULL, "\n"))
+        if (sscanf(line, "gusload %d %d %d %d", &fd, &reserved, &dev, &patch) == 4 && dev == 0 &&
+            patch == 5)
+            loads++;
+    EXPECT_INT(loads, 2);
+}
+
+static void drums_o3_missing(const struct outcome *o)
+{
+    char expected[4300];
+    snprintf(expected, sizeof expected, "%s/kvl/etc/drums.o3: No such file or directory\n",
+             machine_root);
+    EXPECT_STR(o->err, expected);
+}
+
+static const struct opl_case table[] = {
+    {.name = "opl_record_bytes", .synths = "GUS\nOPL\n", .body = load_0_twice_and_5, .err = "",
+     .capture = EXACTLY(2 * PATCH), .patch = {PATCH, 0x03FD, 1, 5, 0, 5}, .check = first_record_bytes},
+    {.name = "opl_drum_offset", .synths = "GUS\nOPL\n", .body = load_drum_35,
+     .capture = EXACTLY(PATCH), .patch = {0, 0x03FD, 1, 163, 1, 35}, .check = drum_instrument_163},
+    {.name = "opl_2op_key", .synths = "GUS\nOPL\n", .tags = {{0, 7, "2OP"}}, .body = load_7,
+     .capture = EXACTLY(PATCH), .patch = {0, 0x01FD, 1, 7, 0, 7}},
+    {.name = "opl_invalid_tag", .synths = "GUS\nOPL\n", .tags = {{0, 5, "XOP"}, {1, 40, "4op"}},
+     .body = load_invalid_twice,
+     .err = "KVLlib: Invalid OPL3 patch file std.o3, instr=5\n"
+            "KVLlib: Invalid OPL3 patch file drums.o3, instr=40\n",
+     .capture = NOTHING},
+    {.name = "opl_short_file", .synths = "GUS\nOPL\n", .std_records = 10,
+     .body = load_past_short_file, .status = 255, .out = "", .capture = EXACTLY(PATCH),
+     .check = std_o3_ended_early},
+    {.name = "opl_patch_follows_events", .synths = "GUS\nOPL\n", .body = queue_then_load,
+     .out = "waiting 0\n", .capture = EXACTLY(16 + PATCH), .patch = {16, 0x03FD, 1, 3, 0, 3},
+     .check = events_first},
+    /* A failed flush of the queued events ends the process. */
+    {.name = "opl_write_failures", .synths = "GUS\nOPL\n", .body = queue_then_load_refused,
+     .status = 255, .out = "", .err = "write /dev/sequencer: Bad file descriptor\n"},
+    /* A failed patch write is reported once; the instrument counts as sent. */
+    {.name = "opl_write_failures", .synths = "GUS\nOPL\n", .body = load_refused_twice,
+     .out = "went on\n", .err = "Write patch: /dev/sequencer: Bad file descriptor\n"},
+    {.name = "opl_instrument_range", .synths = "GUS\nOPL\n", .body = load_outside_range, .err = "",
+     .capture = EXACTLY(PATCH), .patch = {0, 0x03FD, 1, 200, 1, 72}},
+    /* The FM cache is kept per instrument, not per device: the second OPL
+     * device never gets instrument 5. Wave-table devices are not cached by
+     * the library: each call reaches gusload. */
+    {.name = "opl_cache_per_instrument", .synths = "GUS\nOPL\nOPL\n", .body = load_5_on_each_device,
+     .err = "", .capture = EXACTLY(PATCH), .patch = {0, 0x03FD, 1, 5, 0, 5},
+     .check = gusload_each_call},
+    {.name = "opl_missing_patch_file", .synths = "GUS\nOPL\nOPL\n", .files = NAMED_NO_DRUMS,
+     .body = load_without_drums, .capture = NOTHING, .check = drums_o3_missing},
+    /* Without /etc/kvl.conf the files are found in /etc/etc of the machine. */
+    {.name = "opl_default_dir", .synths = "GUS\nOPL\n", .files = DEFAULT_DIR, .body = load_1,
+     .err = "", .capture = EXACTLY(PATCH), .patch = {0, 0x03FD, 1, 1, 0, 1}},
+};
+
+static const char *row_name(size_t row)
+{
+    return table[row].name;
+}
+
+static void run_row(size_t row)
+{
+    const struct opl_case *c = &table[row];
+    make_machine(c->synths);
     fill_banks();
-    write_machine_file("etc/etc/std.o3", std_bank, sizeof std_bank);
-    write_machine_file("etc/etc/drums.o3", drum_bank, sizeof drum_bank);
+    for (const struct tag_edit *t = c->tags; t < c->tags + 2 && t->tag[0]; t++)
+        memcpy((t->drums ? drum_bank : std_bank) + t->record * RECORD, t->tag, 3);
+    install_patches(c->files, c->std_records ? c->std_records : 128);
     struct outcome o;
-    run_child(load_1, &o);
-    EXPECT_INT(o.status, 0);
-    EXPECT_STR(o.err, "");
-    EXPECT_INT(read_capture(), PATCH);
-    expect_patch(capture, 0x03FD, 1, 1, std_bank + RECORD);
+    run_child(c->body, &o);
+    expect_outcome(&o, c->status, c->out, c->err);
+    expect_size("sequencer.capture", read_capture(), c->capture);
+    const struct sent_patch *p = &c->patch;
+    if (p->key)
+        expect_patch(capture + p->at, p->key, p->dev, p->instr,
+                     (p->drums ? drum_bank : std_bank) + p->record * RECORD);
+    if (c->check)
+        c->check(&o);
     remove_machine();
 }
+
+const struct case_table opl_cases = {sizeof table / sizeof table[0], row_name, run_row};
 
 static void init_only(void)
 {

@@ -78,7 +78,7 @@ TEST(CardLines, QuietWithoutVerbosityAndSyncBeforeEachAddCard) {
   auto r = s.audcore("", "SB16 P220 I5 D1 d5\nMPU401 P330 I9\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "Warning: Some of the devices failed to initialize\n");  // no MPU401 there
-  auto labels = s.requests_since(0);
+  auto labels = s.machine.request_names();
   std::vector<std::string> tail(labels.begin() + 5, labels.begin() + 10);
   EXPECT_EQ(tail, (std::vector<std::string>{"sync", "Add card", "sync", "Add card", "sync"}));
   EXPECT_EQ(labels[10], "activate");
@@ -138,7 +138,7 @@ TEST(CardLines, CrlfLineEndsAndLinesWithANulByte) {
   auto r = s.audcore("", "# Use audset to edit this file.\r\n/SECUREAUDIO OFF\r\n"
                          "MPU\0" "401 P330 I9\r\nSB16 P220 I5 D1 d5\r\n"s);
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, s.install.path() + "/etc/devices.cfg: line 3 contains a NUL byte\n");
+  EXPECT_EQ(r.err, s.dir + "/etc/devices.cfg: line 3 contains a NUL byte\n");
   EXPECT_EQ(r.out, "\nKelvane started OK.\n");
   EXPECT_EQ(added(s), std::vector<std::string>{"3 SB16 544 5 1 5"});
   EXPECT_THAT(s.machine.kvlsim("devices").out, HasSubstr("/dev/dsp0 c 0666 14 3\n"));
@@ -203,8 +203,8 @@ TEST(ControlLines, RunQueuesACommandForAfterActivation) {
   Startup s;
   auto r = s.audcore("", "/CONTROL run echo $ ~ >> ~/ran\nMPU401 P330 I9\nSB16 P220 I5 D1 d5\n");
   EXPECT_EQ(r.status, 0);
-  const std::string dir = s.install.path();
-  EXPECT_EQ(kvltest::read_file(s.install / "ran"), dir + " " + dir + "\n");  // run once only
+  const std::string dir = s.dir;
+  EXPECT_EQ(kvltest::read_file(s.path("ran")), dir + " " + dir + "\n");  // run once only
 }
 
 TEST(ControlLines, QueueHoldsThreeHundredTwentyCommands) {
@@ -216,10 +216,10 @@ TEST(ControlLines, QueueHoldsThreeHundredTwentyCommands) {
   auto r = s.audcore("", text);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "Too many queued commands (at most 320), not queued: echo 321 >> " +
-                       s.install.path() + "/ran\n");
+                       s.dir + "/ran\n");
   std::string expected;
   for (int i = 1; i <= 320; i++) expected += std::to_string(i) + "\n";
-  EXPECT_EQ(kvltest::read_file(s.install / "ran"), expected);
+  EXPECT_EQ(kvltest::read_file(s.path("ran")), expected);
 }
 
 TEST(ControlLines, OverlongCommandIsRefusedNotCut) {
@@ -228,7 +228,7 @@ TEST(ControlLines, OverlongCommandIsRefusedNotCut) {
   auto r = s.audcore("", "/CONTROL run " + longcmd + "\nSB16 P220 I5 D1 d5\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_THAT(r.err, HasSubstr("Command too long (over 1023 characters), not queued: echo aaa"));
-  EXPECT_FALSE(kvltest::file_exists(s.install / "ran"));
+  EXPECT_FALSE(kvltest::file_exists(s.path("ran")));
 }
 
 TEST(ControlLines, HugeCommandIsQuotedInTwoHundredCharacters) {
@@ -237,7 +237,7 @@ TEST(ControlLines, HugeCommandIsQuotedInTwoHundredCharacters) {
   auto r = s.audcore("-v", "/CONTROL run " + std::string(1 << 20, '~') + "\nSB16 P220 I5 D1 d5\n");
   EXPECT_EQ(r.status, 0);
   std::string dirs;
-  while (dirs.size() < 200) dirs += s.install.path();
+  while (dirs.size() < 200) dirs += s.dir;
   EXPECT_THAT(r.err, HasSubstr("not queued: " + dirs.substr(0, 200) + "...\n"));
   EXPECT_LT(r.err.size(), 1000u);
 }
@@ -246,9 +246,8 @@ TEST(ControlLines, HugeCommandIsQuotedInTwoHundredCharacters) {
 // runs it with DIR/etc/devices.cfg.
 kvltest::RunResult audcore_from_file(const Startup &s, const std::string &file,
                                      const std::string &word = "") {
-  return kvltest::run({"/bin/sh", "-c", "exec \"$0\" \"$@\" < \"$CONFIG\"", kvltest::bin("audcore"),
-                       word, s.install.path()},
-                      {s.machine.env(), "CONFIG=" + file});
+  return s.run({"/bin/sh", "-c", "exec \"$0\" \"$@\" < \"$CONFIG\"", kvltest::bin("audcore"), word, s.dir},
+               {"CONFIG=" + file});
 }
 
 TEST(ControlLines, RunLinesOnlyFromAFileOthersCannotChange) {
@@ -272,20 +271,20 @@ TEST(ControlLines, RunLinesOnlyFromAFileOthersCannotChange) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Startup s;
-    std::string etc = s.install / "etc", file = s.install / "etc/devices.cfg";
+    std::string etc = s.path("etc"), file = s.path("etc/devices.cfg");
     std::filesystem::create_directories(etc);
     std::string written = file, fed = file;
     if (c.linked) {
-      std::filesystem::create_directories(s.install / "shared");
-      written = s.install / "etc/real.cfg";
-      std::filesystem::create_symlink(s.install / "shared/hop", file);
-      std::filesystem::create_symlink(written, s.install / "shared/hop");
-      ASSERT_EQ(lchown((s.install / "shared/hop").c_str(), 1234, 0), 0);
-      ASSERT_EQ(chmod((s.install / "shared").c_str(), 01777), 0);
+      std::filesystem::create_directories(s.path("shared"));
+      written = s.path("etc/real.cfg");
+      std::filesystem::create_symlink(s.path("shared/hop"), file);
+      std::filesystem::create_symlink(written, s.path("shared/hop"));
+      ASSERT_EQ(lchown((s.path("shared/hop")).c_str(), 1234, 0), 0);
+      ASSERT_EQ(chmod((s.path("shared")).c_str(), 01777), 0);
     }
     if (c.fed_other) {
       kvltest::write_file(file, "");
-      written = fed = s.install / "etc/other.cfg";
+      written = fed = s.path("etc/other.cfg");
     }
     kvltest::write_file(written, text);
     ASSERT_EQ(chmod(written.c_str(), c.file_mode), 0);
@@ -296,20 +295,20 @@ TEST(ControlLines, RunLinesOnlyFromAFileOthersCannotChange) {
     EXPECT_EQ(added(s).size(), 1u);
     if (c.refusal == none) {
       EXPECT_EQ(r.err, "");
-      EXPECT_EQ(kvltest::read_file(s.install / "ran"), "1\n2\n");
+      EXPECT_EQ(kvltest::read_file(s.path("ran")), "1\n2\n");
     } else {
       EXPECT_EQ(r.err, c.refusal == changeable
                            ? "Not running commands from " + file + ": it can be changed by other users\n"
                            : "Not running commands from standard input: it is not " + file + "\n");
-      EXPECT_FALSE(kvltest::file_exists(s.install / "ran"));
+      EXPECT_FALSE(kvltest::file_exists(s.path("ran")));
     }
   }
 }
 
 TEST(ControlLines, RefusalStandsOnALineOfItsOwnInTheLog) {
   Startup s;
-  std::string file = s.install / "etc/devices.cfg";
-  std::filesystem::create_directories(s.install / "etc");
+  std::string file = s.path("etc/devices.cfg");
+  std::filesystem::create_directories(s.path("etc"));
   kvltest::write_file(file, "/CONTROL run echo 1\nSB16 P220 I5 D1 d5\n");
   ASSERT_EQ(chmod(file.c_str(), 0666), 0);
   auto r = audcore_from_file(s, file, "-v");

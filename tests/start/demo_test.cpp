@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "installation.h"
 #include "support.h"
 
 using testing::HasSubstr;
@@ -15,23 +16,13 @@ using testing::Not;
 
 namespace {
 
-struct Demo {
-  kvltest::SimMachine machine;  // the built-in demo machine
-  kvltest::TempDir install;
-  std::string config = kvltest::read_file(std::string(KVL_SOURCE_DIR) + "/data/etc/devices.cfg");
+// The built-in demo machine and an installation with the shipped mixer.map
+// and the programs it runs; start-up reads config, the shipped devices.cfg.
+struct Demo : kvltest::Installation {
+  std::string config = kvltest::read_file(kvltest::shipped_file("etc/devices.cfg"));
 
-  Demo() {
-    std::filesystem::create_directories(install / "etc");
-    std::filesystem::create_directories(install / "bin");
-    std::filesystem::copy_file(std::string(KVL_SOURCE_DIR) + "/data/etc/mixer.map",
-                               install / "etc/mixer.map");
-    for (const char *p : {"mixset", "kvlconf.sh"})
-      std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
-  }
-  kvltest::RunResult start() const {
-    return kvltest::run({kvltest::bin("audcore"), "-vvv", install.path()}, {machine.env()}, config);
-  }
-  std::string status() const { return kvltest::read_file(install / ".status"); }
+  Demo() : Installation("", "", {.programs = {"mixset", "kvlconf.sh"}, .shipped = {"etc/mixer.map"}}) {}
+  kvltest::RunResult start() const { return audcore("-vvv", config); }
 };
 
 TEST(Demo, ShippedConfigurationStartsEveryCard) {
@@ -52,7 +43,7 @@ TEST(Demo, ShippedConfigurationStartsEveryCard) {
   for (const auto &j : d.machine.requests("Mixer setlevels")) mixers.push_back(j["name"]);
   EXPECT_EQ(mixers, (std::vector<std::string>{"SB16", "AWE64"}));
   EXPECT_EQ(d.machine.requests("Set PnP device").size(), 2u);
-  EXPECT_EQ(kvltest::read_file(d.install / "logs/mixset.log"), "mixset vol=75 pcm=75 synth=75\n");
+  EXPECT_EQ(kvltest::read_file(d.path("logs/mixset.log")), "mixset vol=75 pcm=75 synth=75\n");
   EXPECT_THAT(d.machine.kvlsim("devices").out, HasSubstr("/dev/dsp1 c 0666 14 19\n"));
 }
 
@@ -64,7 +55,7 @@ TEST(Demo, WrongPortLeavesACardUninitialised) {
   auto r = d.start();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Warning: Some of the devices failed to initialize.\nSee " +
-                       d.install.path() + "/logs/audstart.log for more info.\n");
+                       d.dir + "/logs/audstart.log for more info.\n");
   EXPECT_THAT(r.err, HasSubstr("PORT 0x240 IRQ  5 DMA1  1 DMA2  5 (failed to initialize)\n"));
   EXPECT_THAT(r.err, HasSubstr("Warning: Some of the devices failed to initialize\n"));
   EXPECT_EQ(d.status(), "AUDSTART\n");
@@ -73,22 +64,19 @@ TEST(Demo, WrongPortLeavesACardUninitialised) {
 TEST(Demo, SecondStartupOnlyReportsAndRestoresTheRouting) {
   Demo d;
   ASSERT_EQ(d.start().status, 0);
-  kvltest::write_file(d.install / "etc/dspdevs.map", "1 0 \n0 1 \n\n");
-  size_t from = d.machine.journal().size();
+  kvltest::write_file(d.path("etc/dspdevs.map"), "1 0 \n0 1 \n\n");
+  size_t from = d.machine.journal_size();
   auto r = d.start();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "\nKelvane started OK.\n");
-  std::vector<std::string> labels;
-  auto j = d.machine.journal();
-  for (size_t i = from; i < j.size(); i++) labels.push_back(j[i]["request"]);
-  EXPECT_EQ(labels, (std::vector<std::string>{
+  EXPECT_EQ(d.machine.request_names(from), (std::vector<std::string>{
                         "Get version", "Get status", "Get #drivers", "Get driver types",
                         "Get drivers", "Get #cards", "Get card info", "Get card info",
                         "Get card info", "Get card info", "Get card info", "Set reroute", "Set reroute", "Set reroute"}));
   EXPECT_THAT(r.err, HasSubstr("/dev/dsp input assignment: 1 0 \n"
                                "/dev/dsp output assignment: 0 1 \n"
                                "/dev/dsp output assignment: \n"));
-  EXPECT_EQ(kvltest::read_file(d.install / "logs/mixset.log"),
+  EXPECT_EQ(kvltest::read_file(d.path("logs/mixset.log")),
             "mixset vol=75 pcm=75 synth=75\nmixset vol=75 pcm=75 synth=75\n");
 }
 

@@ -50,10 +50,10 @@ TEST(Firmware, ImagesAreSentInChunksOfAtMost2048Bytes) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.size);
     Startup s;
-    kvltest::write_file(s.install / "fw", image(c.size));
-    auto r = s.audcore("v", "SB16 $LOADBIN " + s.install / "fw" + " extra\n");
+    kvltest::write_file(s.path("fw"), image(c.size));
+    auto r = s.audcore("v", "SB16 $LOADBIN " + s.path("fw") + " extra\n");
     EXPECT_EQ(r.status, 0);
-    std::string tail = c.refusal ? std::string(c.refusal) : " " + s.install / "fw" + " downloaded OK";
+    std::string tail = c.refusal ? std::string(c.refusal) : " " + s.path("fw") + " downloaded OK";
     EXPECT_EQ(r.err, "Configuring 3: SB16 $LOADBIN" + tail + "\n");
     auto got = chunks(s);
     ASSERT_EQ(got.size(), c.count);
@@ -71,8 +71,8 @@ TEST(Firmware, WholeImageBringsUpACardThatNeedsIt) {
   Startup s(R"({"drivers": [{"name": "MSND", "key": 19}],
                 "isa": [{"card": "MSND", "driver": "MSND", "port": "0x290", "irq": 5}],
                 "firmware": {"MSND": 5000}})");
-  kvltest::write_file(s.install / "msnd.bin", image(5000));
-  auto r = s.audcore("", "MSND $LOADBIN " + s.install / "msnd.bin" + "\nMSND P290 I5\n");
+  kvltest::write_file(s.path("msnd.bin"), image(5000));
+  auto r = s.audcore("", "MSND $LOADBIN " + s.path("msnd.bin") + "\nMSND P290 I5\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "\nKelvane started OK.\n");
   EXPECT_THAT(s.machine.kvlsim("state").out, HasSubstr("\"complete\": true"));
@@ -107,8 +107,8 @@ TEST(Firmware, RefusedCommandsAndFiles) {
 TEST(Firmware, FailedChunkStopsTheDownload) {
   Startup s;
   ASSERT_EQ(s.machine.kvlsim("fault", {"Config", "EIO", "2"}).status, 0);
-  kvltest::write_file(s.install / "fw", image(5000));
-  auto r = s.audcore("", "SB16 $LOADBIN " + s.install / "fw" + "\nSB16 P220 I5 D1 d5\n");
+  kvltest::write_file(s.path("fw"), image(5000));
+  auto r = s.audcore("", "SB16 $LOADBIN " + s.path("fw") + "\nSB16 P220 I5 D1 d5\n");
   EXPECT_EQ(r.status, 0);  // start-up goes on
   EXPECT_EQ(r.err, "\nDownload failed\nConfig: Input/output error\n");
   EXPECT_EQ(s.machine.requests("Config").size(), 2u);

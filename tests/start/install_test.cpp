@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "installation.h"
 #include "support.h"
 
 using testing::HasSubstr;
@@ -15,18 +16,14 @@ using testing::Not;
 
 namespace {
 
-struct Installation {
-  kvltest::TempDir prefix;
-
+// The installation directory as the prefix of cmake --install.
+struct Prefix : kvltest::Installation {
   kvltest::RunResult install() const {
-    return kvltest::run({KVL_CMAKE_COMMAND, "--install", KVL_BUILD_DIR, "--prefix", prefix.path()},
-                        {"DESTDIR="});
+    return kvltest::run({KVL_CMAKE_COMMAND, "--install", KVL_BUILD_DIR, "--prefix", dir}, {"DESTDIR="});
   }
-  std::string read(const std::string &rel) const { return kvltest::read_file(prefix / rel); }
-  void write(const std::string &rel, const std::string &text) const { kvltest::write_file(prefix / rel, text); }
-  bool exists(const std::string &rel) const { return kvltest::file_exists(prefix / rel); }
+  bool exists(const std::string &rel) const { return kvltest::file_exists(path(rel)); }
   std::string kept_line(const std::string &rel) const {
-    return "Kept " + (prefix / rel) + "; the shipped copy is " + (prefix / rel) + ".new\n";
+    return "Kept " + path(rel) + "; the shipped copy is " + path(rel) + ".new\n";
   }
 };
 
@@ -35,7 +32,7 @@ std::string shipped(const std::string &name) {
 }
 
 TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
-  Installation p;
+  Prefix p;
   auto r = p.install();
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.err, Not(HasSubstr("Kept ")));
@@ -43,7 +40,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
     EXPECT_EQ(p.read(std::string("etc/") + f), shipped(f)) << f;
     EXPECT_FALSE(p.exists(std::string("etc/") + f + ".new")) << f;
     // Only root may change them: start-up runs commands from two of them.
-    auto perms = std::filesystem::status(p.prefix / (std::string("etc/") + f)).permissions();
+    auto perms = std::filesystem::status(p.path(std::string("etc/") + f)).permissions();
     EXPECT_EQ(perms, std::filesystem::perms(0644)) << f;
   }
   ASSERT_TRUE(p.exists("etc/init.d/kvl"));
@@ -74,7 +71,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
   EXPECT_EQ(p.read("etc/kvlupdate.conf.new"), shipped("kvlupdate.conf"));
   // options.cfg still holds the shipped text: no copy, no line.
   EXPECT_FALSE(p.exists("etc/options.cfg.new"));
-  EXPECT_THAT(r.err + r.out, Not(HasSubstr("Kept " + (p.prefix / "etc/options.cfg"))));
+  EXPECT_THAT(r.err + r.out, Not(HasSubstr("Kept " + (p.path("etc/options.cfg")))));
   EXPECT_EQ(p.read("etc/modules.cfg"), "sb16\n");
   EXPECT_EQ(p.read("etc/dspdevs.map"), "1 0 \n");
 
@@ -87,7 +84,7 @@ TEST(Install, SecondInstallKeepsEditedConfigurationAndReplacesTheRest) {
 // An older .new copy beside a kept file is replaced by the shipped text; one
 // beside a file that matches the shipped text is not the install's business.
 TEST(Install, OldCopiesBesideKeptFiles) {
-  Installation p;
+  Prefix p;
   ASSERT_EQ(p.install().status, 0);
   p.write("etc/options.cfg", "sb_dma_size=16\n");
   p.write("etc/options.cfg.new", "stale\n");
@@ -103,17 +100,16 @@ TEST(Install, OldCopiesBesideKeptFiles) {
 }
 
 // An installation on the demo machine, whose /etc/kvl.conf names it.
-struct Booted : Installation {
-  kvltest::SimMachine machine;
+struct Booted : Prefix {
   Booted() {
     auto r = install();
     EXPECT_EQ(r.status, 0) << r.err;
-    kvltest::write_file(machine.root() + "/etc/kvl.conf", "KVLLIBDIR=" + prefix.path() + "\n");
+    write_kvl_conf("KVLLIBDIR=" + dir + "\n");
   }
   kvltest::RunResult init(const std::vector<std::string> &args, const std::string &script = "") const {
-    std::vector<std::string> argv = {script.empty() ? prefix / "etc/init.d/kvl" : script};
+    std::vector<std::string> argv = {script.empty() ? path("etc/init.d/kvl") : script};
     argv.insert(argv.end(), args.begin(), args.end());
-    return kvltest::run(argv, {machine.env()});
+    return run(argv);
   }
 };
 
@@ -121,7 +117,7 @@ TEST(InitScript, VerbsStartStopAndReportTheInstallation) {
   Booted b;
   auto r = b.init({"status"});
   EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(r.out, "Kelvane: not started (no " + (b.prefix / ".status") + ")\n");
+  EXPECT_EQ(r.out, "Kelvane: not started (no " + (b.path(".status")) + ")\n");
 
   r = b.init({"start"});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -146,7 +142,7 @@ TEST(InitScript, VerbsStartStopAndReportTheInstallation) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Kelvane: AUDSTOP\n");
   // The driver is gone: start-up cannot open the control device.
-  r = kvltest::run({b.prefix / "bin/audcore", "-v", b.prefix.path()}, {b.machine.env()});
+  r = b.run({b.path("bin/audcore"), "-v", b.dir});
   EXPECT_EQ(r.status, 255);
 }
 
@@ -174,7 +170,7 @@ TEST(InitScript, FindsItsInstallationThroughALink) {
   b.write(".status", "AUDSTART_OK\n");
   kvltest::TempDir etc;
   std::filesystem::create_directories(etc / "init.d");
-  std::filesystem::create_symlink(b.prefix / "etc/init.d/kvl", etc / "init.d/kvl");
+  std::filesystem::create_symlink(b.path("etc/init.d/kvl"), etc / "init.d/kvl");
   std::filesystem::create_directories(etc / "rc2.d");
   std::filesystem::create_symlink("../init.d/kvl", etc / "rc2.d/S20kvl");
   for (const std::string &link : {etc / "init.d/kvl", etc / "rc2.d/S20kvl"}) {

@@ -19,13 +19,6 @@ namespace {
 
 using starttest::kCard;
 
-struct WithFiles : Startup {
-  void put(const std::string &rel, const std::string &text) const {
-    std::filesystem::create_directories(std::filesystem::path(install / rel).parent_path());
-    kvltest::write_file(install / rel, text);
-  }
-};
-
 TEST(OptionsCfg, LinesGoodAndBad) {
   struct Case {
     const char *text;
@@ -45,8 +38,8 @@ TEST(OptionsCfg, LinesGoodAndBad) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
-    WithFiles s;
-    s.put("etc/options.cfg", c.text);
+    Startup s;
+    s.write("etc/options.cfg", c.text);
     auto r = s.audcore("", "");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, c.err);
@@ -57,17 +50,17 @@ TEST(OptionsCfg, LinesGoodAndBad) {
 }
 
 TEST(OptionsCfg, LongLineIsCutAndFailedRequestReported) {
-  WithFiles s;
+  Startup s;
   ASSERT_EQ(s.machine.kvlsim("fault", {"Set ioctl", "EINVAL"}).status, 0);
   std::string line = "src_quality=1" + std::string(300, '0');
-  s.put("etc/options.cfg", line + "\n");
+  s.write("etc/options.cfg", line + "\n");
   auto r = s.audcore("", "");
   EXPECT_EQ(r.err, "Set ioctl: Invalid argument\nConfig option '" + line.substr(0, 200) +
                        "...' defined\n");
   // Also in configurator mode, before the version check.
-  size_t from = s.machine.journal().size();
+  size_t from = s.machine.journal_size();
   s.audcore("c");
-  EXPECT_EQ(s.requests_since(from)[0], "Set ioctl");
+  EXPECT_EQ(s.machine.request_names(from)[0], "Set ioctl");
 }
 
 std::string levels(int n, const char *fmt = "%x") {
@@ -98,8 +91,8 @@ TEST(MixerMap, LevelEntries) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    WithFiles s;
-    s.put("etc/mixer.map", c.text);
+    Startup s;
+    s.write("etc/mixer.map", c.text);
     auto r = s.audcore("", "");
     EXPECT_EQ(r.err, c.err);
     std::vector<std::string> sent;
@@ -109,8 +102,8 @@ TEST(MixerMap, LevelEntries) {
 }
 
 TEST(MixerMap, LevelsSentAsWritten) {
-  WithFiles s;
-  s.put("etc/mixer.map", std::string(40, 'm') + levels(32) + "\n");
+  Startup s;
+  s.write("etc/mixer.map", std::string(40, 'm') + levels(32) + "\n");
   s.audcore("", "");
   auto m = s.machine.requests("Mixer setlevels");
   ASSERT_EQ(m.size(), 1u);
@@ -121,15 +114,15 @@ TEST(MixerMap, LevelsSentAsWritten) {
 }
 
 TEST(MixerMap, CommandsRunFromBinAfterTheCardReport) {
-  WithFiles s;
-  s.put("bin/mixset", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/../args\"\necho noise\n");
-  std::filesystem::permissions(s.install / "bin/mixset", std::filesystem::perms::owner_all);
-  s.put("etc/mixer.map", "!mixset a b\nX" + levels(32) + "\n!nosuch\n!mixset   c\n");
+  Startup s;
+  s.write("bin/mixset", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/../args\"\necho noise\n");
+  std::filesystem::permissions(s.path("bin/mixset"), std::filesystem::perms::owner_all);
+  s.write("etc/mixer.map", "!mixset a b\nX" + levels(32) + "\n!nosuch\n!mixset   c\n");
   auto r = s.audcore("", kCard);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "\nKelvane started OK.\n");  // the command's output is discarded
-  EXPECT_EQ(kvltest::read_file(s.install / "args"), "-q a b\n-q c\n");
-  EXPECT_THAT(r.err, HasSubstr("Command failed: " + s.install.path() +
+  EXPECT_EQ(kvltest::read_file(s.path("args")), "-q a b\n-q c\n");
+  EXPECT_THAT(r.err, HasSubstr("Command failed: " + s.dir +
                                "/bin/nosuch -q  > /dev/null\n"));
 }
 
@@ -149,47 +142,47 @@ TEST(MixerMap, CommandsOnlyFromAFileOthersCannotChange) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    WithFiles s;
-    s.put("bin/mixset", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/../args\"\n");
-    std::filesystem::permissions(s.install / "bin/mixset", std::filesystem::perms::owner_all);
+    Startup s;
+    s.write("bin/mixset", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/../args\"\n");
+    std::filesystem::permissions(s.path("bin/mixset"), std::filesystem::perms::owner_all);
     std::string map = "etc/mixer.map";
     if (c.hop_owner) {
       map = "etc/real.map";
-      std::filesystem::create_directories(s.install / "shared");
-      std::filesystem::create_directories(s.install / "etc");
-      std::filesystem::create_symlink(s.install / "shared/hop", s.install / "etc/mixer.map");
+      std::filesystem::create_directories(s.path("shared"));
+      std::filesystem::create_directories(s.path("etc"));
+      std::filesystem::create_symlink(s.path("shared/hop"), s.path("etc/mixer.map"));
     }
-    s.put(map, "!mixset a\nX" + levels(32) + "\n!mixset b\n");
+    s.write(map, "!mixset a\nX" + levels(32) + "\n!mixset b\n");
     if (c.hop_owner) {
-      std::filesystem::create_symlink(s.install / "etc/real.map", s.install / "shared/hop");
-      ASSERT_EQ(lchown((s.install / "shared/hop").c_str(), c.hop_owner, 0), 0);
-      ASSERT_EQ(chmod((s.install / "shared").c_str(), 01777), 0);
+      std::filesystem::create_symlink(s.path("etc/real.map"), s.path("shared/hop"));
+      ASSERT_EQ(lchown((s.path("shared/hop")).c_str(), c.hop_owner, 0), 0);
+      ASSERT_EQ(chmod((s.path("shared")).c_str(), 01777), 0);
     }
-    ASSERT_EQ(chmod((s.install / map).c_str(), c.file_mode), 0);
-    ASSERT_EQ(chmod((s.install / "etc").c_str(), c.folder_mode), 0);
+    ASSERT_EQ(chmod((s.path(map)).c_str(), c.file_mode), 0);
+    ASSERT_EQ(chmod((s.path("etc")).c_str(), c.folder_mode), 0);
     auto r = s.audcore("", kCard);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(s.machine.requests("Mixer setlevels").size(), 1u);  // the levels still apply
     if (c.runs) {
       EXPECT_EQ(r.err, "");
-      EXPECT_EQ(kvltest::read_file(s.install / "args"), "-q a\n-q b\n");
+      EXPECT_EQ(kvltest::read_file(s.path("args")), "-q a\n-q b\n");
     } else {
-      EXPECT_EQ(r.err, "Not running commands from " + s.install.path() +
+      EXPECT_EQ(r.err, "Not running commands from " + s.dir +
                            "/etc/mixer.map: it can be changed by other users\n");
-      EXPECT_FALSE(kvltest::file_exists(s.install / "args"));
+      EXPECT_FALSE(kvltest::file_exists(s.path("args")));
     }
   }
 }
 
 TEST(SavedSettings, UnreadableFilesAreToldMissingOnesAreNot) {
-  WithFiles s;
+  Startup s;
   // A folder where each file should be: there, but it cannot be read.
   for (const char *f : {"etc/options.cfg", "etc/mixer.map", "etc/dspdevs.map"})
-    std::filesystem::create_directories(s.install / f);
+    std::filesystem::create_directories(s.path(f));
   auto r = s.audcore("", kCard);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "\nKelvane started OK.\n");  // start-up goes on
-  std::string dir = s.install.path();
+  std::string dir = s.dir;
   EXPECT_EQ(r.err, dir + "/etc/options.cfg: Is a directory\n" +  // the mixer.map line once
                        dir + "/etc/mixer.map: Is a directory\n" +
                        dir + "/etc/dspdevs.map: Is a directory\n");
@@ -241,8 +234,8 @@ TEST(DspdevsMap, GoodAndBadFiles) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    WithFiles s;
-    s.put("etc/dspdevs.map", c.text);
+    Startup s;
+    s.write("etc/dspdevs.map", c.text);
     auto r = s.audcore("", kCard);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, c.err);
@@ -251,9 +244,9 @@ TEST(DspdevsMap, GoodAndBadFiles) {
 }
 
 TEST(DspdevsMap, SixtyFourNumbersFitAndAFailedRequestStops) {
-  WithFiles s;
+  Startup s;
   std::string line = numbers(64);
-  s.put("etc/dspdevs.map", line + "\n1\n");
+  s.write("etc/dspdevs.map", line + "\n1\n");
   ASSERT_EQ(s.machine.kvlsim("fault", {"Set reroute", "EINVAL", "2"}).status, 0);
   auto r = s.audcore("", kCard);
   EXPECT_EQ(r.status, 0);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "installation.h"
 #include "support.h"
 
 namespace starttest {
@@ -23,17 +24,10 @@ inline const char *kMachine = R"({
 // The devices.cfg line of kMachine's card.
 inline const char *kCard = "SB16 P220 I5 D1 d5\n";
 
-struct Startup {
-  kvltest::SimMachine machine;
-  kvltest::TempDir install;
-
-  explicit Startup(const std::string &machine_json = kMachine) : machine(machine_json) {}
-
-  // Runs audcore WORD DIR with text on standard input.
-  kvltest::RunResult audcore(const std::string &word, const std::string &text = "") const {
-    return kvltest::run({kvltest::bin("audcore"), word, install.path()}, {machine.env()}, text);
-  }
-  std::string status() const { return kvltest::read_file(install / ".status"); }
+// An empty installation directory: audcore finds in it only what a test
+// puts there.
+struct Startup : kvltest::Installation {
+  explicit Startup(const std::string &machine_json = kMachine) : Installation(machine_json) {}
 
   // Puts a card into the driver directly and starts it, so the driver status
   // is no longer 0.
@@ -44,14 +38,6 @@ struct Startup {
     }
     auto r = machine.kvlsim("activate");
     ASSERT_EQ(r.status, 0) << r.err;
-  }
-
-  // The request labels journalled from entry `from` on.
-  std::vector<std::string> requests_since(size_t from) const {
-    std::vector<std::string> v;
-    auto j = machine.journal();
-    for (size_t i = from; i < j.size(); i++) v.push_back(j[i].value("request", ""));
-    return v;
   }
 };
 

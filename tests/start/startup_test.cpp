@@ -19,16 +19,16 @@ const std::vector<std::string> kHandshake = {"Get version", "Get status", "Get #
 
 TEST(Startup, UsageLineBeforeAnythingIsTouched) {
   Startup s;
-  auto r = kvltest::run({kvltest::bin("audcore"), "-v"}, {s.machine.env()});
+  auto r = s.run({kvltest::bin("audcore"), "-v"});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.err, kvltest::bin("audcore") + ": This program should not used manually.\n");
   EXPECT_EQ(r.out, "");
-  EXPECT_FALSE(kvltest::file_exists(s.install / ".status"));
+  EXPECT_FALSE(kvltest::file_exists(s.path(".status")));
   EXPECT_TRUE(s.machine.journal().empty());
 
-  r = kvltest::run({kvltest::bin("audcore"), "-v", s.install.path(), "extra"}, {s.machine.env()});
+  r = s.run({kvltest::bin("audcore"), "-v", s.dir, "extra"});
   EXPECT_EQ(r.status, 255);
-  EXPECT_FALSE(kvltest::file_exists(s.install / ".status"));
+  EXPECT_FALSE(kvltest::file_exists(s.path(".status")));
 }
 
 TEST(Startup, OptionWordSetsVerbosityAndWarnsOnUnknownLetters) {
@@ -66,7 +66,7 @@ TEST(Startup, OtherDriverVersionIsToldAndEndsQuietly) {
             "Install the new driver binary to kernel and reboot\n");
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(s.status(), "AUDSTART\n");
-  EXPECT_EQ(s.requests_since(0), std::vector<std::string>{"Get version"});
+  EXPECT_EQ(s.machine.request_names(0), std::vector<std::string>{"Get version"});
 }
 
 TEST(Startup, ConfigurationWithoutCardsEndsAfterReadingIt) {
@@ -76,13 +76,13 @@ TEST(Startup, ConfigurationWithoutCardsEndsAfterReadingIt) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "Sound driver contacted OK\n");
   EXPECT_EQ(s.status(), "AUDSTART\n");
-  EXPECT_EQ(s.requests_since(0), kHandshake);  // no activation, no card report
+  EXPECT_EQ(s.machine.request_names(0), kHandshake);  // no activation, no card report
 }
 
 TEST(Startup, RunningDriverIsOnlyReported) {
   Startup s;
   s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
-  size_t from = s.machine.journal().size();
+  size_t from = s.machine.journal_size();
   auto r = s.audcore("-vvv", "SB16 P220 I5 D1 d5\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "\nKelvane started OK.\n");
@@ -93,7 +93,7 @@ TEST(Startup, RunningDriverIsOnlyReported) {
   EXPECT_EQ(s.status(), "AUDSTART_OK\n");
   std::vector<std::string> expected = kHandshake;
   expected.insert(expected.end(), {"Get #cards", "Get card info"});
-  EXPECT_EQ(s.requests_since(from), expected);  // nothing configured, no activation
+  EXPECT_EQ(s.machine.request_names(from), expected);  // nothing configured, no activation
 }
 
 TEST(Startup, CardThatFailedToInitialiseGivesTheWarnings) {
@@ -104,7 +104,7 @@ TEST(Startup, CardThatFailedToInitialiseGivesTheWarnings) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "Warning: Some of the devices failed to initialize.\n"
-            "See " + s.install.path() + "/logs/audstart.log for more info.\n");
+            "See " + s.dir + "/logs/audstart.log for more info.\n");
   EXPECT_THAT(r.err, HasSubstr("2 cards installed.\n"));
   EXPECT_THAT(r.err,
               HasSubstr("    MPU401:     MPU401:  PORT 0x300 IRQ  9 DMA1 -1 DMA2 -1"
@@ -141,12 +141,10 @@ TEST(Startup, DriverWithoutCardsHasNotStarted) {
 TEST(Startup, JournalDecodesTheCardIndexesSent) {
   Startup s;
   s.run_cards({{"SB16", "0x220", "5", "1", "5"}, {"MPU401", "0x300", "9"}});
-  size_t from = s.machine.journal().size();
+  size_t from = s.machine.journal_size();
   ASSERT_EQ(s.audcore("").status, 0);
-  auto j = s.machine.journal();
   std::vector<std::pair<int, int>> asked;  // (index sent, key returned)
-  for (size_t i = from; i < j.size(); i++)
-    if (j[i]["request"] == "Get card info") asked.emplace_back(j[i]["index"], j[i]["key"]);
+  for (const auto &j : s.machine.requests("Get card info", from)) asked.emplace_back(j["index"], j["key"]);
   EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{{0, 3}, {1, 4}}));
 }
 

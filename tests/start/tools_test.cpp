@@ -21,22 +21,16 @@ namespace {
 // by the machine's /etc/kvl.conf (its first KVLLIBDIR= line wins).
 struct Installed : starttest::Startup {
   explicit Installed(const std::string &machine_json = starttest::kMachine) : Startup(machine_json) {
-    std::filesystem::create_directories(install / "bin");
-    for (const char *p : {"audcore", "audstart", "audstop", "kvlsim", "kvlconf.sh"})
-      std::filesystem::create_symlink(kvltest::bin(p), install / (std::string("bin/") + p));
-    kvltest::write_file(machine.root() + "/etc/kvl.conf",
-                        "# sound system\nKVLLIBDIR=" + install.path() + "\nKVLLIBDIR=/nowhere\n");
+    link({"audcore", "audstart", "audstop", "kvlsim", "kvlconf.sh"});
+    write_kvl_conf("# sound system\nKVLLIBDIR=" + dir + "\nKVLLIBDIR=/nowhere\n");
   }
-  kvltest::RunResult tool(const char *name, const std::vector<std::string> &env) const {
-    return kvltest::run({install / (std::string("bin/") + name)}, env);
-  }
-  std::string log() const { return kvltest::read_file(install / "logs/audstart.log"); }
+  std::string log() const { return read("logs/audstart.log"); }
 };
 
 TEST(Tools, AudstartRunsStartupAndKeepsItsLog) {
   Installed s;
   s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
-  auto r = s.tool("audstart", {s.machine.env()});
+  auto r = s.tool("audstart");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "\nKelvane started OK.\n");
   EXPECT_EQ(r.err, "");
@@ -50,10 +44,10 @@ TEST(Tools, AudstartRunsStartupAndKeepsItsLog) {
 TEST(Tools, AudstartPassesAudcoresExitStatusOn) {
   Installed s;
   ASSERT_EQ(s.machine.kvlsim("fault", {"Get version", "EIO"}).status, 0);
-  auto r = s.tool("audstart", {s.machine.env()});
+  auto r = s.tool("audstart");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(s.log(), std::string("Get version: ") + std::strerror(EIO) + "\n");
-  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
+  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.dir + "/logs/audstart.log\n");
 }
 
 TEST(Tools, AudstartSaysOnTheConsoleWhenStartUpDidNotEndOK) {
@@ -76,30 +70,30 @@ TEST(Tools, AudstartSaysOnTheConsoleWhenStartUpDidNotEndOK) {
       ASSERT_EQ(s.machine.kvlsim("fault", {c.fault, "EIO"}).status, 0);
     }
     if (c.config) {
-      std::filesystem::create_directories(s.install / "etc");
-      kvltest::write_file(s.install / "etc/devices.cfg", c.config);
+      std::filesystem::create_directories(s.path("etc"));
+      kvltest::write_file(s.path("etc/devices.cfg"), c.config);
     }
-    auto r = s.tool("audstart", {s.machine.env()});
+    auto r = s.tool("audstart");
     EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
+    EXPECT_EQ(r.out, "Kelvane did not start: see " + s.dir + "/logs/audstart.log\n");
     EXPECT_EQ(s.status(), "AUDSTART\n");
   }
 }
 
 TEST(Tools, AudstartTellsAnUnreadableDevicesCfgInTheLog) {
   Installed s;
-  std::filesystem::create_directories(s.install / "etc/devices.cfg");  // there, not readable
-  auto r = s.tool("audstart", {s.machine.env()});
+  std::filesystem::create_directories(s.path("etc/devices.cfg"));  // there, not readable
+  auto r = s.tool("audstart");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(s.log(), s.install.path() + "/etc/devices.cfg: Is a directory\n"
+  EXPECT_EQ(s.log(), s.dir + "/etc/devices.cfg: Is a directory\n"
                      "Sound driver contacted OK\n");
-  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
+  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.dir + "/logs/audstart.log\n");
 }
 
 TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
   Installed s;
   s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
-  auto r = s.tool("audstop", {s.machine.env()});
+  auto r = s.tool("audstop");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(s.status(), "AUDSTOP\n");
@@ -109,9 +103,9 @@ TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
 
   // Loaded again, the driver has forgotten its cards: start-up configures it
   // from an empty devices.cfg and ends without a card.
-  r = s.tool("audstart", {s.machine.env()});
+  r = s.tool("audstart");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.install.path() + "/logs/audstart.log\n");
+  EXPECT_EQ(r.out, "Kelvane did not start: see " + s.dir + "/logs/audstart.log\n");
   EXPECT_EQ(s.log(), "Sound driver contacted OK\n");
   EXPECT_EQ(s.status(), "AUDSTART\n");
 }
@@ -121,7 +115,7 @@ TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
 // writes AUDSTOP into the .status of the installation it found.
 TEST(Tools, KvlConfIsReadAsKvllibReadsIt) {
   Installed s;
-  const std::string dir = s.install.path();
+  const std::string dir = s.dir;
   using namespace std::string_literals;
   const struct {
     std::string conf;
@@ -137,11 +131,11 @@ TEST(Tools, KvlConfIsReadAsKvllibReadsIt) {
       {"", false},
   };
   for (const auto &c : cases) {
-    std::filesystem::remove(s.install / ".status");
-    kvltest::write_file(s.machine.root() + "/etc/kvl.conf", c.conf);
-    auto r = s.tool("audstop", {s.machine.env()});
+    std::filesystem::remove(s.path(".status"));
+    s.write_kvl_conf(c.conf);
+    auto r = s.tool("audstop");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(kvltest::file_exists(s.install / ".status"), c.found) << c.conf;
+    EXPECT_EQ(kvltest::file_exists(s.path(".status")), c.found) << c.conf;
   }
 }
 
@@ -153,12 +147,12 @@ TEST(Tools, AudstopsTemporaryNameCannotBeTakenBeforehand) {
   std::ifstream("/proc/sys/kernel/ns_last_pid") >> last;
   ASSERT_GT(last, 0);
   for (int pid = last + 1; pid <= last + 600; pid++)
-    std::filesystem::create_directory(s.install / (".status.tmp." + std::to_string(pid)));
-  auto r = s.tool("audstop", {s.machine.env()});
+    std::filesystem::create_directory(s.path(".status.tmp." + std::to_string(pid)));
+  auto r = s.tool("audstop");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(s.status(), "AUDSTOP\n");
-  EXPECT_EQ(std::filesystem::status(s.install / ".status").permissions(),
+  EXPECT_EQ(std::filesystem::status(s.path(".status")).permissions(),
             std::filesystem::perms(0644));
 }
 
@@ -178,13 +172,13 @@ TEST(Tools, ClosedStandardDescriptorsAreNotTakenByFiles) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.redirect);
     Installed s;
-    std::string node = s.machine.root() + "/dev/mixer0", cfg = s.install / "devices.cfg";
+    std::string node = s.machine.root() + "/dev/mixer0", cfg = s.path("devices.cfg");
     const std::string node_text = kvltest::read_file(node);
     kvltest::write_file(cfg, "SB16 P220 I5 D1 d5\n");
     std::string input = c.config ? " < \"$CONFIG\"" : "";
-    auto r = kvltest::run({"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.redirect + input,
-                           kvltest::bin("audcore"), "-vvv", s.install.path()},
-                          {s.machine.env(), "CONFIG=" + cfg});
+    auto r = s.run({"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.redirect + input,
+                    kvltest::bin("audcore"), "-vvv", s.dir},
+                   {"CONFIG=" + cfg});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(r.out + r.err, Not(HasSubstr("No driver found")));
     EXPECT_EQ(kvltest::read_file(node), node_text);
@@ -207,18 +201,17 @@ TEST(Tools, LogsAreNeverWrittenThroughALink) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.log);
     Installed s;
-    for (const char *p : {"mixset", "kvltest", "kvlupdate"})
-      std::filesystem::create_symlink(kvltest::bin(p), s.install / (std::string("bin/") + p));
-    std::string logs = s.install / "logs", log = logs + "/" + c.log, victim = s.install / "victim";
+    s.link({"mixset", "kvltest", "kvlupdate"});
+    std::string logs = s.path("logs"), log = logs + "/" + c.log, victim = s.path("victim");
     std::filesystem::create_directories(logs);
     ASSERT_EQ(chmod(logs.c_str(), 0777), 0);
     kvltest::write_file(victim, "keep\n");
     std::filesystem::create_symlink(victim, log);
     std::vector<std::string> argv = c.argv;
-    argv[0] = s.install / ("bin/" + argv[0]);
+    argv[0] = s.path("bin/" + argv[0]);
     for (std::string &a : argv)
       if (a == "LOG") a = log;
-    auto r = kvltest::run(argv, {s.machine.env(), "KVL_UPDATE_SOURCE="});
+    auto r = s.run(argv, {"KVL_UPDATE_SOURCE="});
     EXPECT_EQ(kvltest::read_file(victim), "keep\n");
     EXPECT_FALSE(std::filesystem::is_symlink(log));
     EXPECT_TRUE(std::filesystem::is_regular_file(log));
@@ -237,7 +230,7 @@ TEST(Tools, WithoutSimulatedMachineTheToolsRefuse) {
     EXPECT_NE(r.status, 0) << tool;
     EXPECT_THAT(r.err, HasSubstr("sound driver on this system")) << tool;
   }
-  EXPECT_FALSE(kvltest::file_exists(s.install / ".status"));
+  EXPECT_FALSE(kvltest::file_exists(s.path(".status")));
 }
 
 }  // namespace

@@ -171,17 +171,25 @@ std::vector<nlohmann::json> journal_of(const std::string &root) {
   return v;
 }
 
-std::vector<nlohmann::json> journal_requests(const std::string &root, const std::string &request) {
-  std::vector<nlohmann::json> v;
-  for (auto &j : journal_of(root))
-    if (j.value("request", "") == request) v.push_back(j);
+std::vector<nlohmann::json> journal_requests(const std::string &root, const std::string &request,
+                                             size_t from) {
+  std::vector<nlohmann::json> v, j = journal_of(root);
+  for (size_t i = from; i < j.size(); i++)
+    if (j[i].value("request", "") == request) v.push_back(j[i]);
   return v;
 }
 
 std::vector<nlohmann::json> SimMachine::journal() const { return journal_of(root()); }
 
-std::vector<nlohmann::json> SimMachine::requests(const std::string &request) const {
-  return journal_requests(root(), request);
+std::vector<std::string> SimMachine::request_names(size_t from) const {
+  std::vector<std::string> out;
+  auto j = journal();
+  for (size_t i = from; i < j.size(); i++) out.push_back(j[i].value("request", ""));
+  return out;
+}
+
+std::vector<nlohmann::json> SimMachine::requests(const std::string &request, size_t from) const {
+  return journal_requests(root(), request, from);
 }
 
 }  // namespace kvltest

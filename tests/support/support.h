@@ -58,8 +58,10 @@ const std::string &in_process_machine();
 
 // The journal of the machine at root, one object per request, in order.
 std::vector<nlohmann::json> journal_of(const std::string &root);
-// The journal entries of the machine at root whose "request" equals request.
-std::vector<nlohmann::json> journal_requests(const std::string &root, const std::string &request);
+// The journal entries of the machine at root, from entry from on, whose
+// "request" equals request.
+std::vector<nlohmann::json> journal_requests(const std::string &root, const std::string &request,
+                                             size_t from = 0);
 
 // A simulated machine in a temporary folder: created with "kvlsim init"
 // (the built-in demo machine when machine_json is empty).
@@ -74,8 +76,12 @@ class SimMachine {
   RunResult kvlsim(const std::string &cmd, const std::vector<std::string> &extra = {}) const;
   // The journal, one object per request, in order.
   std::vector<nlohmann::json> journal() const;
-  // The journal entries whose "request" equals request.
-  std::vector<nlohmann::json> requests(const std::string &request) const;
+  // How many requests it holds: where the next one will stand.
+  size_t journal_size() const { return journal().size(); }
+  // The names of the requests from entry from on, in order.
+  std::vector<std::string> request_names(size_t from = 0) const;
+  // The entries from entry from on whose "request" equals request.
+  std::vector<nlohmann::json> requests(const std::string &request, size_t from = 0) const;
 
  private:
   TempDir dir_;
