@@ -112,6 +112,16 @@ int answer_sequencer(SimJson &state, FaultStore &faults, uint32_t code, void *ar
   return rc;
 }
 
+// Whether the machine lock is held; if not, says why on standard error and
+// leaves errno as the lock set it.
+static bool held_or_complain(const SimLock &lock, const std::string &root) {
+  if (lock.held()) return true;
+  int e = errno;
+  complain(lock_problem(root, e));
+  errno = e;
+  return false;
+}
+
 // Loads the machine and, under the machine's lock, its state and fault
 // store; runs act(machine, state, faults, journal line) and saves the state
 // and the store when act changed them. Then, with the outcome final, appends
@@ -130,11 +140,7 @@ int with_state(const std::string &root, Act act) {
   }
   const Machine &m = *machine;
   SimLock lock(root);
-  if (!lock.held()) {
-    int e = errno;
-    complain(lock_problem(root, e));
-    return e == EBUSY ? -EBUSY : -EIO;
-  }
+  if (!held_or_complain(lock, root)) return errno == EBUSY ? -EBUSY : -EIO;
   SimJson state;
   std::string text;
   if (state_load(root, state, text, err) < 0) {
@@ -257,23 +263,13 @@ int sim_audio_io(const char *root, int minor, size_t n, bool played) {
 
 int sim_sync(const char *root) {
   SimLock lock(root);
-  if (!lock.held()) {
-    int e = errno;
-    complain(lock_problem(root, e));
-    errno = e;
-    return -1;
-  }
+  if (!held_or_complain(lock, root)) return -1;
   return journal_append(root, SimJson{{"request", "sync"}});
 }
 
 int sim_capture(const char *root, const void *data, size_t n) {
   SimLock lock(root);
-  if (!lock.held()) {
-    int e = errno;
-    complain(lock_problem(root, e));
-    errno = e;
-    return -1;
-  }
+  if (!held_or_complain(lock, root)) return -1;
   return capture_append(root, data, n);
 }
 
