@@ -4,6 +4,8 @@
 
 #include "sys/seam.h"
 
+#include <type_traits>
+
 #ifdef KVL_SIMULATOR
 #include "sim/sim.h"
 
@@ -57,66 +59,52 @@ const kvl_seam_driver *const DRIVER = nullptr;
 // nullptr with errno set when that fails (a machine path too long).
 const kvl_seam_ops *seam() { return kvl_seam(DRIVER); }
 
+// Calls the chosen backend's operation; without one, what a failed call
+// returns (errno set by the choice).
+template <typename R, typename... Params, typename... Args>
+R call(R (*kvl_seam_ops::*op)(Params...), Args... args) {
+  const kvl_seam_ops *s = seam();
+  if (!s) {
+    if constexpr (std::is_pointer_v<R>)
+      return nullptr;
+    else
+      return -1;
+  }
+  return (s->*op)(args...);
+}
+
 }  // namespace
 
 int sys_open(const char *path, int flags, mode_t mode) {
-  auto s = seam();
-  return s ? s->open(path, flags, mode) : -1;
+  return call(&kvl_seam_ops::open, path, flags, mode);
 }
-int sys_close(int fd) {
-  auto s = seam();
-  return s ? s->close(fd) : -1;
-}
-ssize_t sys_read(int fd, void *buf, size_t n) {
-  auto s = seam();
-  return s ? s->read(fd, buf, n) : -1;
-}
+int sys_close(int fd) { return call(&kvl_seam_ops::close, fd); }
+ssize_t sys_read(int fd, void *buf, size_t n) { return call(&kvl_seam_ops::read, fd, buf, n); }
 ssize_t sys_write(int fd, const void *buf, size_t n) {
-  auto s = seam();
-  return s ? s->write(fd, buf, n) : -1;
+  return call(&kvl_seam_ops::write, fd, buf, n);
 }
 int sys_ioctl(int fd, unsigned long request, void *arg) {
-  auto s = seam();
-  return s ? s->ioctl(fd, request, arg) : -1;
+  return call(&kvl_seam_ops::ioctl, fd, request, arg);
 }
-int sys_fstat(int fd, struct stat *st) {
-  auto s = seam();
-  return s ? s->fstat(fd, st) : -1;
-}
-int sys_stat(const char *path, struct stat *st) {
-  auto s = seam();
-  return s ? s->stat(path, st) : -1;
-}
-int sys_lstat(const char *path, struct stat *st) {
-  auto s = seam();
-  return s ? s->lstat(path, st) : -1;
-}
+int sys_fstat(int fd, struct stat *st) { return call(&kvl_seam_ops::fstat, fd, st); }
+int sys_stat(const char *path, struct stat *st) { return call(&kvl_seam_ops::stat, path, st); }
+int sys_lstat(const char *path, struct stat *st) { return call(&kvl_seam_ops::lstat, path, st); }
 int sys_mknod(const char *path, mode_t mode, unsigned dev) {
-  auto s = seam();
-  return s ? s->mknod(path, mode, dev) : -1;
+  return call(&kvl_seam_ops::mknod, path, mode, dev);
 }
-int sys_chmod(const char *path, mode_t mode) {
-  auto s = seam();
-  return s ? s->chmod(path, mode) : -1;
-}
-int sys_unlink(const char *path) {
-  auto s = seam();
-  return s ? s->unlink(path) : -1;
-}
+int sys_chmod(const char *path, mode_t mode) { return call(&kvl_seam_ops::chmod, path, mode); }
+int sys_unlink(const char *path) { return call(&kvl_seam_ops::unlink, path); }
 int sys_symlink(const char *target, const char *path) {
-  auto s = seam();
-  return s ? s->symlink(target, path) : -1;
+  return call(&kvl_seam_ops::symlink, target, path);
 }
 int sys_link(const char *oldpath, const char *newpath) {
-  auto s = seam();
-  return s ? s->link(oldpath, newpath) : -1;
+  return call(&kvl_seam_ops::link, oldpath, newpath);
 }
 void sys_sync() {
   if (auto s = seam()) s->sync();
 }
 FILE *sys_fopen(const char *path, const char *mode) {
-  auto s = seam();
-  return s ? s->fopen(path, mode) : nullptr;
+  return call(&kvl_seam_ops::fopen, path, mode);
 }
 
 int sys_path(const char *path, char *out, size_t outlen) {
