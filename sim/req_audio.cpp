@@ -13,7 +13,6 @@ namespace {
 
 constexpr int32_t AFMT_U8 = 0x08;
 constexpr int32_t AFMT_S16_LE = 0x10;
-constexpr int ROUTING_SLOTS = 64;
 
 const char *routing_key(int mode) {
   switch (mode) {
@@ -100,7 +99,7 @@ int req_get_reroute(SimCall &c) {
   const char *key = routing_key(r->mode);
   if (!key) return -EINVAL;
   const SimJson &list = c.state["routing"][key];
-  int n = static_cast<int>(list.size()) < ROUTING_SLOTS ? static_cast<int>(list.size()) : ROUTING_SLOTS;
+  int n = static_cast<int>(list.size()) < ROUTING_MAX_DEVICES ? static_cast<int>(list.size()) : ROUTING_MAX_DEVICES;
   std::memset(r->devices, 0, sizeof r->devices);
   r->count = n;
   for (int i = 0; i < n; i++) r->devices[i] = list[i].get<uint8_t>();
@@ -114,7 +113,7 @@ int req_set_reroute(SimCall &c) {
   c.entry["mode"] = r->mode;
   c.entry["count"] = r->count;
   const char *key = routing_key(r->mode);
-  if (!key || r->count < 0 || r->count > ROUTING_SLOTS) return -EINVAL;
+  if (!key || r->count < 0 || r->count > ROUTING_MAX_DEVICES) return -EINVAL;
   c.entry["devices"] = device_list(r, r->count);
   c.state["routing"][key] = c.entry["devices"];
   return 0;

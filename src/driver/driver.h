@@ -153,6 +153,11 @@ struct PnpResourceDump {
   unsigned char data[4000];
 };
 
+// Audio devices 0..15 have the nodes /dev/dspN, /dev/audioN and /dev/dspWN;
+// the driver's further audio devices (a SysInfo numaudios above this) have
+// /dev/dsp16../dev/dsp63 only.
+constexpr int NAMED_AUDIO_DEVICES = 16;
+
 struct SysInfo {
   char product[32];
   char version[32];

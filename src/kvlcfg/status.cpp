@@ -18,8 +18,6 @@ namespace kvl {
 
 namespace {
 
-constexpr int NAMED_AUDIO_FILES = 16;  // dspN, audioN and dspWN exist for 0..15
-
 struct Out {
   std::string text;
   nlohmann::json json;
@@ -61,7 +59,7 @@ nlohmann::json device_files(const Session &s, const DriverView &v, std::string *
   for (int i = 0; i < v.audio_count; i++) {
     std::string n = std::to_string(i);
     device_file(s, "/dev/dsp" + n, audio, o);
-    if (i >= NAMED_AUDIO_FILES) continue;
+    if (i >= NAMED_AUDIO_DEVICES) continue;
     device_file(s, "/dev/audio" + n, audio, o);
     device_file(s, "/dev/dspW" + n, audio, o);
   }

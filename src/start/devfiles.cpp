@@ -98,14 +98,14 @@ void make_device_series(StartupRun &run, int base_minor, const char *prefix, con
 void make_device_files(StartupRun &run) {
   mode_t audio = run.apply.secure_audio ? kSecureMode : kOpenMode;
   make_device_series(run, 0, "/dev/mixer", "%1d", kOpenMode, 8);
-  make_device_series(run, 3, "/dev/dsp", "%1d", audio, 16);
-  make_device_series(run, 4, "/dev/audio", "%1d", audio, -16);
-  make_device_series(run, 5, "/dev/dspW", "%1d", audio, 16);
+  make_device_series(run, 3, "/dev/dsp", "%1d", audio, NAMED_AUDIO_DEVICES);
+  make_device_series(run, 4, "/dev/audio", "%1d", audio, -NAMED_AUDIO_DEVICES);
+  make_device_series(run, 5, "/dev/dspW", "%1d", audio, NAMED_AUDIO_DEVICES);
   mk_sp_file(run.core, 6, "/dev/sndstat", kOpenMode);
   sys_symlink("/dev/dsp", "/dev/dmdsp0");
   if (run.apply.dspx) {
     // Classes 10, 11 and 12 carry /dev/dsp16..31, 32..47 and 48..63.
-    for (int n = 16; n < 64; n++) {
+    for (int n = NAMED_AUDIO_DEVICES; n < 64; n++) {
       char path[32];
       std::snprintf(path, sizeof path, "/dev/dsp%d", n);
       mk_sp_file(run.core, (n % 16) * 16 + 10 + (n - 16) / 16, path, audio);
@@ -125,7 +125,7 @@ void query_sysinfo(StartupRun &run) {
     print_error(request_label(KVL_SYSINFO));
     return;
   }
-  if (info.numaudios > 16) run.apply.dspx = 1;
+  if (info.numaudios > NAMED_AUDIO_DEVICES) run.apply.dspx = 1;
 }
 
 }  // namespace kvl
