@@ -1,5 +1,6 @@
-# Sourced by audstart, audstop, kvlupdate and mixset (installed beside them
-# in bin/): the reading of /etc/kvl.conf and the opening of logs.
+# Sourced by audstop, kvlupdate and mixset (installed beside them in bin/):
+# the reading of /etc/kvl.conf and the opening of logs. audstart, a C
+# program, reads the file with the C reader that this follows.
 #
 # kvl_install_dir CONF: sets dir to the installation directory that CONF
 # (/etc/kvl.conf) names, by the rule every reader of the file follows
