@@ -150,7 +150,7 @@ static int open_new_log(const char *path, const char *folder)
         fprintf(stderr, "Warning: %s is writable by other users\n", folder);
         setenv("KVL_LOG_TOLD", "1", 1);
     }
-    if (unlink(path) < 0 && errno != ENOENT && errno != EISDIR && errno != EPERM) {
+    if (unlink(path) < 0 && errno != ENOENT) {
         fprintf(stderr, "%s: %s\n", path, strerror(errno));
         return -1;
     }

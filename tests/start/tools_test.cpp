@@ -90,6 +90,20 @@ TEST(Tools, AudstartTellsAnUnreadableDevicesCfgInTheLog) {
   EXPECT_EQ(r.out, "Kelvane did not start: see " + s.dir + "/logs/audstart.log\n");
 }
 
+// A log that cannot be made is said on the console, and start-up runs
+// without it.
+TEST(Tools, AudstartRunsWithoutALogItCannotMake) {
+  Installed s;
+  s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
+  std::filesystem::create_directories(s.path("logs/audstart.log/kept"));
+  auto r = s.tool("audstart");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\nKelvane started OK.\n");
+  EXPECT_EQ(r.err, s.dir + "/logs/audstart.log: " + std::strerror(EISDIR) + "\n");
+  EXPECT_TRUE(std::filesystem::is_directory(s.path("logs/audstart.log/kept")));
+  EXPECT_EQ(s.status(), "AUDSTART_OK\n");
+}
+
 TEST(Tools, AudstopUnloadsAndRecordsItAndAudstartLoadsAgain) {
   Installed s;
   s.run_cards({{"SB16", "0x220", "5", "1", "5"}});
