@@ -213,6 +213,15 @@ int read_store(const std::string &path, std::string &text, bool &existed) {
   return 0;
 }
 
+// Whether text is what a save of these faults writes, so that taking them
+// as they are leaves the file as a rewrite would.
+bool is_written_form(const seqsim_faults &f, const std::string &text) {
+  char *again = seqsim_faults_text(f.digest, f.fault, f.count);
+  bool same = again && text == again;
+  std::free(again);
+  return same;
+}
+
 struct Call {
   uint32_t code;
   const std::string *path;
@@ -260,6 +269,13 @@ int fault_store_load(const std::string &root, const Machine &m, SimJson &state, 
   }
   std::vector<StoreLine> fresh = machine_lines(m);
   std::string now = machine_digest(fresh);
+  // Most requests meet the store as the last save wrote it: nothing to take
+  // in or move, so the faults as parsed are the store.
+  if (store.existed && !read.legacy && now == digest && !state.contains("faults") &&
+      !state.contains("machine_fault_calls") && is_written_form(read, store.text)) {
+    store.faults = read;
+    return 0;
+  }
   if (now != digest) retake_machine(lines, fresh);
   std::string problem = take_state_keys(lines, state);
   if (!problem.empty()) {

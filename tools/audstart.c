@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "common/kvl_conf.h"
+#include "common/std_descriptors.h"
 
 #define PROG "audstart"
 #define DEFAULT_DIR "/usr/lib/kvl"
@@ -44,23 +45,6 @@ static int join(char *out, const char *a, const char *b)
     if (n < 0 || n >= PATH_MAX) {
         fprintf(stderr, "%s: %s%s: %s\n", PROG, a, b, strerror(ENAMETOOLONG));
         return -1;
-    }
-    return 0;
-}
-
-/* Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
- * nothing opened later becomes the input, the console or a log by accident. */
-static int open_standard_descriptors(void)
-{
-    for (int fd = 0; fd <= 2; fd++) {
-        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
-            continue;
-        int got = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-        if (got != fd) {
-            if (got >= 0)
-                close(got);
-            return -1;
-        }
     }
     return 0;
 }
@@ -205,7 +189,7 @@ static int started_ok(const char *dir)
 
 int main(int argc, char **argv)
 {
-    if (open_standard_descriptors() < 0)
+    if (kvl_open_standard_descriptors() < 0)
         return 1;
     if (argc > 1 && strcmp(argv[1], "--help") == 0) {
         fputs(USAGE, stdout);

@@ -1,7 +1,5 @@
 #include "common/common.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -52,19 +50,5 @@ void print_error(const char *label, int err) {
   errno = e;
 }
 
-int open_standard_descriptors() {
-  for (int fd = 0; fd <= 2; fd++) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    // The lowest free descriptor, so fd itself: the ones below it are open.
-    int got = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (got < 0) return -1;
-    if (got != fd) {
-      int rc = dup2(got, fd);
-      close(got);
-      if (rc < 0) return -1;
-    }
-  }
-  return 0;
-}
 
 }  // namespace kvl

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/std_descriptors.h"
+
 namespace kvl {
 
 // The card-level drivers: names with their type keys and a second text (a
@@ -35,11 +37,9 @@ std::vector<std::string_view> split_words(std::string_view line);
 // "DIR/REL": the installation directory followed by "/" and a relative path.
 std::string kvl_path(std::string_view dir, std::string_view rel);
 
-// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so
-// that nothing the program opens later becomes its standard input, output or
-// error. Every program calls it first in main. Returns 0, or -1 when
-// /dev/null cannot be opened (nothing is printed: there may be nowhere to).
-int open_standard_descriptors();
+// kvl_open_standard_descriptors (common/std_descriptors.h): /dev/null on
+// each closed descriptor 0, 1 and 2, called first in every main.
+inline int open_standard_descriptors() { return kvl_open_standard_descriptors(); }
 
 // Prints "label: error text" for the error number err (by default the
 // current errno) on standard error; errno is left as it was.

@@ -1,6 +1,5 @@
 // Reading the decompressed database stream section by section.
 #include "hwdb/hwdb_parse.h"
-#include "hwdb/hwdb_validate.h"
 
 #include "hwdb/hwdb_check.h"
 

@@ -46,15 +46,22 @@ static void forget(struct device *d)
     devices_open--;
 }
 
+/* d, when st (fd's status) shows its descriptor to be the one opened on the
+ * node; else d is forgotten and NULL returned. */
+static struct device *still_device(struct device *d, const struct stat *st)
+{
+    if (!d || (st && st->st_dev == d->dev && st->st_ino == d->ino))
+        return d;
+    forget(d);
+    return NULL;
+}
+
 /* The device of fd, once its descriptor is seen to be the one opened. */
 static struct device *checked_device_of(int fd)
 {
     struct device *d = device_of(fd);
     struct stat st;
-    if (!d || (fstat(fd, &st) == 0 && st.st_dev == d->dev && st.st_ino == d->ino))
-        return d;
-    forget(d);
-    return NULL;
+    return still_device(d, d && fstat(fd, &st) == 0 ? &st : NULL);
 }
 
 /* Remembers fd as the device; closes it with EMFILE when too many are open. */
@@ -153,7 +160,7 @@ static int simulated_fstat(int fd, struct stat *st)
 {
     if (NATIVE.fstat(fd, st) < 0)
         return -1;
-    struct device *d = checked_device_of(fd);
+    struct device *d = still_device(device_of(fd), st);
     if (d)
         as_node(st, d->major, d->minor);
     return 0;
